@@ -1,0 +1,62 @@
+#include "module/pattern_runs.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace r7k {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+TEST(PatternRuns, DecodesLiteralAndRepeatRuns) {
+  // A literal pair then four stitches of index 3, terminator, and a trailing byte left over.
+  const Bytes in = {0x02, 0x07, 0x00, 0x84, 0x03, 0x00, 0x55};
+  Bytes out(6);
+  EXPECT_EQ(DecodeRowRuns(in, out), 6u);
+  EXPECT_EQ(out, (Bytes{7, 0, 3, 3, 3, 3}));
+}
+
+TEST(PatternRuns, RefusesBrokenRows) {
+  Bytes out(2);
+  EXPECT_FALSE(DecodeRowRuns(Bytes{0x80, 0x01, 0x00}, out));        // count 0
+  EXPECT_FALSE(DecodeRowRuns(Bytes{0x83, 0x01, 0x00}, out));        // passes the row's end
+  EXPECT_FALSE(DecodeRowRuns(Bytes{0x02, 0x01, 0x01, 0x01}, out));  // dirty terminator
+  EXPECT_FALSE(DecodeRowRuns(Bytes{0x02, 0x01}, out));              // literal cut short
+  EXPECT_FALSE(DecodeRowRuns(Bytes{0x02, 0x01, 0x01}, out));        // no terminator
+  EXPECT_FALSE(DecodeRowRuns(Bytes{}, out));
+  EXPECT_TRUE(DecodeRowRuns(Bytes{0x02, 0x01, 0x01, 0x80}, out));  // bit 7 of the end is free
+}
+
+TEST(PatternRuns, EncodesTheBuiltInTwoStitchRow) {
+  EXPECT_EQ(EncodeRowRuns(Bytes{7, 0}), (Bytes{0x02, 0x07, 0x00, 0x00}));
+  EXPECT_EQ(EncodeRowRuns(Bytes{1, 1, 1, 2}), (Bytes{0x83, 0x01, 0x01, 0x02, 0x00}));
+  EXPECT_EQ(EncodeRowRuns(Bytes{}), (Bytes{0x00}));
+}
+
+TEST(PatternRuns, LongRunsAreSplitAt127) {
+  const Bytes same(300, 5);
+  const Bytes enc = EncodeRowRuns(same);
+  EXPECT_EQ(enc, (Bytes{0xFF, 5, 0xFF, 5, 0xAE, 5, 0x00}));
+  Bytes back(300);
+  EXPECT_EQ(DecodeRowRuns(enc, back), enc.size());
+  EXPECT_EQ(back, same);
+}
+
+TEST(PatternRuns, RoundTripsRandomRows) {
+  std::mt19937 rng(7);
+  for (int t = 0; t < 500; ++t) {
+    Bytes row(1 + rng() % 400);
+    const unsigned colours = 1 + rng() % 4;
+    for (auto& c : row)
+      c = static_cast<uint8_t>(rng() % 3 == 0 ? rng() % colours
+                                              : (&c == row.data() ? 0 : *(&c - 1)));
+    const Bytes enc = EncodeRowRuns(row);
+    Bytes back(row.size());
+    ASSERT_EQ(DecodeRowRuns(enc, back), enc.size());
+    ASSERT_EQ(back, row);
+  }
+}
+
+}  // namespace
+}  // namespace r7k
