@@ -1,0 +1,105 @@
+#include "module/text_records.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace r7k {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A "_0005" record of 94 bytes with the four edge positions and the stop position set.
+Bytes EdgeRecord(int lv, int rv, int lu, int ru, int stop) {
+  Bytes r(94, 0);
+  auto put = [&r](size_t at, int v) {
+    r[at] = static_cast<uint8_t>(v >> 8);
+    r[at + 1] = static_cast<uint8_t>(v);
+  };
+  put(4, lv);
+  put(6, rv);
+  put(8, lu);
+  put(10, ru);
+  put(92, stop);
+  return r;
+}
+
+TEST(TextRecords, MachineRecord) {
+  const Bytes r = {1, 7, 0x00, 0xC8, 9, 2, 5, 11, 12};
+  EXPECT_EQ(TextRecordText("_0000", r),
+            "Machine: Model 1\r\n(1)??? 7\r\nNeedles: 200\r\n(4)??? 9\r\nMotor: Motor 1\r\n"
+            "Motor power: 80 %\r\n(7)??? 11\r\n(8)??? 12\r\n");
+}
+
+TEST(TextRecords, MachineTablesAndTheirEnds) {
+  const auto lines = [](uint8_t model, uint8_t motor, uint8_t power) {
+    return *TextRecordText("_0000", Bytes{model, 0, 0, 0, 0, motor, power, 0, 0});
+  };
+  EXPECT_NE(lines(0, 0, 2).find("Machine: \r\n"), std::string::npos);
+  EXPECT_NE(lines(0, 0, 2).find("Motor: \r\n"), std::string::npos);
+  EXPECT_NE(lines(0, 0, 2).find("Motor power: \r\n"), std::string::npos);
+  EXPECT_NE(lines(8, 3, 7).find("Machine: Model 4 variant\r\n"), std::string::npos);
+  EXPECT_NE(lines(8, 3, 7).find("Motor: Motor 2\r\n"), std::string::npos);
+  EXPECT_NE(lines(8, 1, 3).find("Motor: none\r\nMotor power: 60 %\r\n"), std::string::npos);
+  EXPECT_NE(lines(8, 3, 7).find("Motor power: 100 %\r\n"), std::string::npos);
+  EXPECT_NE(lines(12, 4, 8).find("Machine: unknown (12)\r\n"), std::string::npos);
+  EXPECT_NE(lines(12, 4, 8).find("Motor: unknown (4)\r\n"), std::string::npos);
+  EXPECT_NE(lines(12, 4, 255).find("Motor power: unknown (255)\r\n"), std::string::npos);
+}
+
+TEST(TextRecords, ErrorPreventingIsYesOnlyForOne) {
+  EXPECT_EQ(TextRecordText("_0001", Bytes{1, 3}), "Error preventing: yes\r\n(1)??? 3\r\n");
+  EXPECT_EQ(TextRecordText("_0001", Bytes{2, 0}), "Error preventing: no\r\n(1)??? 0\r\n");
+  EXPECT_EQ(TextRecordText("_0001", Bytes{0, 0}), "Error preventing: no\r\n(1)??? 0\r\n");
+}
+
+TEST(TextRecords, EdgeRuleShiftsAbove304) {
+  EXPECT_EQ(TextRecordText("_0002", Bytes{0, 100, 0, 200}),
+            "Edge Motor LE: -45\r\nEdge Motor R: 56\r\n");
+  EXPECT_EQ(TextRecordText("_0002", Bytes{0, 100, 0, 250}),
+            "Edge Motor LE: -93\r\nEdge Motor R: 58\r\n");
+  // Exactly 304 stays on the lower scale.
+  EXPECT_EQ(TextRecordText("_0002", Bytes{0, 150, 0, 154}),
+            "Edge Motor LE: --5\r\nEdge Motor R: 10\r\n");
+  EXPECT_EQ(TextRecordText("_0002", Bytes{0, 151, 0, 154}),
+            "Edge Motor LE: -42\r\nEdge Motor R: -38\r\n");
+  // Positions are big-endian.
+  EXPECT_EQ(TextRecordText("_0002", Bytes{0x01, 0x00, 0x00, 0x40}),
+            "Edge Motor LE: --63\r\nEdge Motor R: -128\r\n");
+}
+
+TEST(TextRecords, EdgeRecordPairsEachByThemselves) {
+  EXPECT_EQ(TextRecordText("_0005", EdgeRecord(100, 200, 100, 250, 0x0123)),
+            "Edge LE v: -45\r\nEdge R v: 56\r\nEdge LE ^: -93\r\nEdge R ^: 58\r\n"
+            "Stop at: 291\r\n");
+}
+
+TEST(TextRecords, ShortRecordsLeaveOutWhatIsMissing) {
+  EXPECT_EQ(TextRecordText("_0000", Bytes{3, 4, 1}),
+            "Machine: Model 2\r\n(1)??? 4\r\nShort record: 3 bytes\r\n");
+  EXPECT_EQ(TextRecordText("_0001", Bytes{}), "Short record: 0 bytes\r\n");
+  EXPECT_EQ(TextRecordText("_0002", Bytes{0, 100, 0}), "Short record: 3 bytes\r\n");
+  Bytes r = EdgeRecord(100, 200, 100, 250, 1);
+  r.resize(93);
+  EXPECT_EQ(TextRecordText("_0005", r),
+            "Edge LE v: -45\r\nEdge R v: 56\r\nEdge LE ^: -93\r\nEdge R ^: 58\r\n"
+            "Short record: 93 bytes\r\n");
+  r.resize(11);
+  EXPECT_EQ(TextRecordText("_0005", r),
+            "Edge LE v: -45\r\nEdge R v: 56\r\nShort record: 11 bytes\r\n");
+}
+
+TEST(TextRecords, OnlyFourRecordsHaveAView) {
+  const Bytes r(100, 1);
+  for (const char* name : {"_0000", "_0001", "_0002", "_0005"}) {
+    EXPECT_TRUE(HasTextRecordView(name)) << name;
+    EXPECT_TRUE(TextRecordText(name, r)) << name;
+  }
+  for (const char* name : {"_0003", "_0004", "_0006", "_000", "_00000", "T0001", ""}) {
+    EXPECT_FALSE(HasTextRecordView(name)) << name;
+    EXPECT_FALSE(TextRecordText(name, r)) << name;
+  }
+}
+
+}  // namespace
+}  // namespace r7k
