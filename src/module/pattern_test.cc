@@ -1,0 +1,82 @@
+#include "module/pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "module/builtin_records.h"
+
+namespace r7k {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+TEST(Pattern, DecodesP2000FirstStoredRowAsRowZero) {
+  const auto header = ReadPatternHeader(kPatternP2000);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(header->colours, 1);
+  EXPECT_EQ(header->width, 2);
+  EXPECT_EQ(header->rows, 2);
+  const auto grid = DecodePattern(kPatternP2000);
+  ASSERT_TRUE(grid);
+  EXPECT_EQ(grid->cells, (Bytes{7, 0, 0, 7}));
+  EXPECT_EQ(grid->At(0, 0), 7);
+  EXPECT_EQ(grid->At(1, 1), 7);
+}
+
+TEST(Pattern, EncodesP2000ByteForByte) {
+  PatternGrid grid{2, 2, {7, 0, 0, 7}};
+  const auto record = EncodePattern(1, grid);
+  ASSERT_TRUE(record);
+  EXPECT_EQ(*record, Bytes(kPatternP2000.begin(), kPatternP2000.end()));
+}
+
+TEST(Pattern, RoundTripsAWideTwoColourPattern) {
+  PatternGrid grid;
+  grid.width = 300;
+  grid.rows = 40;
+  for (size_t r = 0; r < grid.rows; ++r) {
+    for (size_t s = 0; s < grid.width; ++s) grid.cells.push_back(((r / 4 + s / 3) % 2) ? 1 : 2);
+  }
+  const auto record = EncodePattern(2, grid);
+  ASSERT_TRUE(record);
+  const auto rows = ReadPatternRows(*record);
+  ASSERT_TRUE(rows);
+  EXPECT_EQ(rows->size(), 40u);
+  const auto back = DecodePattern(*record);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->cells, grid.cells);
+}
+
+TEST(Pattern, RowsLongerThan400BytesCannotBeEncoded) {
+  PatternGrid grid;
+  grid.width = 400;
+  grid.rows = 1;
+  for (size_t s = 0; s < 400; ++s) grid.cells.push_back(s % 2);  // literal runs only
+  EXPECT_FALSE(EncodePattern(2, grid));
+  EXPECT_FALSE(EncodePattern(1, PatternGrid{2, 2, {1, 2, 3}}));  // cells do not match the size
+}
+
+TEST(Pattern, BrokenRecordsDoNotDecode) {
+  Bytes record(kPatternP2000.begin(), kPatternP2000.end());
+  EXPECT_FALSE(DecodePattern(Bytes(record.begin(), record.end() - 1)));  // truncated
+  EXPECT_FALSE(ReadPatternRows(Bytes(record.begin(), record.end() - 1)));
+  EXPECT_FALSE(DecodePattern(Bytes(record.begin(), record.begin() + 6)));  // inside the header
+  Bytes reserved = record;
+  reserved[6] = 1;
+  EXPECT_FALSE(DecodePattern(reserved));
+  Bytes count0 = record;
+  count0[9] = 0x80;  // repeat run of count 0
+  EXPECT_FALSE(DecodePattern(count0));
+  Bytes slack = record;  // a row length one longer than its runs
+  slack[8] = 5;
+  slack.insert(slack.begin() + 13, 0);
+  EXPECT_TRUE(ReadPatternRows(slack));
+  EXPECT_FALSE(DecodePattern(slack));
+  Bytes too_long = {1, 0, 1, 0, 1, 0, 0, 0x01, 0x91};
+  too_long.resize(too_long.size() + 401, 0);
+  EXPECT_FALSE(ReadPatternRows(too_long));
+}
+
+}  // namespace
+}  // namespace r7k

@@ -1,0 +1,103 @@
+#include "module/sector.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "module/validate.h"
+
+namespace r7k {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+SectorRecord SampleSector() {
+  SectorRecord s;
+  s.number = 12;
+  s.colours = 2;
+  s.feeders = {1, 2, 3, 4};
+  s.feeder_colours = {5, 6, 7, 8};
+  s.invert = true;
+  s.front_repeats = {3, 4, 1};
+  s.back_repeats = {0x0102, 0x0304, 0x0506};
+  s.technique[0] = 0x11;
+  s.technique[2] = 7;
+  s.technique[11] = 0xEF;
+  s.technique_source = kSourceRom;
+  s.technique_number = 7;
+  s.front = {false, kSourceModule, 3000, 1, 17, "P3000", 2, 40, 60};
+  s.back.empty = true;
+  return s;
+}
+
+TEST(Sector, WritesEveryFieldAtItsOffset) {
+  Bytes record(400, 0);
+  ASSERT_TRUE(WriteSectorRecord(SampleSector(), record));
+  EXPECT_EQ(record[0], 0x64);
+  EXPECT_EQ(record[2], 12);
+  EXPECT_EQ(record[7], 2);
+  EXPECT_EQ(record[11], 4);
+  EXPECT_EQ(record[17], 8);
+  EXPECT_EQ(record[20], 1);
+  EXPECT_EQ(record[25], 3);   // front vertical repeat
+  EXPECT_EQ(record[27], 4);   // front horizontal repeat
+  EXPECT_EQ(record[31], 1);   // front to right/left
+  EXPECT_EQ(record[35], 1);   // back vertical repeat, high byte
+  EXPECT_EQ(record[38], 4);
+  EXPECT_EQ(record[42], 6);
+  EXPECT_EQ(record[45], 7);   // embedded technique number
+  EXPECT_EQ(record[250], 12);
+  EXPECT_EQ(record[252], 7);
+  EXPECT_EQ(record[257], 8);
+  EXPECT_EQ(record[257 + 12], 17);  // index
+  EXPECT_EQ(std::string(record.begin() + 257 + 32, record.begin() + 257 + 37), "P3000");
+  EXPECT_EQ(record[257 + 43], 2);
+  EXPECT_EQ(record[257 + 45], 40);
+  EXPECT_EQ(record[257 + 47], 60);
+  EXPECT_EQ(Bytes(record.begin() + 307, record.begin() + 312), (Bytes{0x1C, 0x7F, 0xFF, 0x7F, 0xFF}));
+  EXPECT_EQ(ValidateSector("S0012", record), 0);
+}
+
+TEST(Sector, ReadsBackWhatWasWritten) {
+  Bytes record(355, 0);
+  ASSERT_TRUE(WriteSectorRecord(SampleSector(), record));
+  const auto s = ReadSectorRecord(record);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->kind, 0x64);
+  EXPECT_EQ(s->number, 12);
+  EXPECT_EQ(s->feeders, (std::array<uint8_t, 4>{1, 2, 3, 4}));
+  EXPECT_EQ(s->feeder_colours, (std::array<uint8_t, 4>{5, 6, 7, 8}));
+  EXPECT_TRUE(s->invert);
+  EXPECT_EQ(s->back_repeats.vertical, 0x0102);
+  EXPECT_EQ(s->back_repeats.horizontal, 0x0304);
+  EXPECT_EQ(s->back_repeats.to_right_left, 0x0506);
+  EXPECT_EQ(s->technique[11], 0xEF);
+  EXPECT_EQ(s->technique_number, 7);
+  EXPECT_FALSE(s->front.empty);
+  EXPECT_EQ(s->front.source, kSourceModule);
+  EXPECT_EQ(s->front.name_number, 3000);
+  EXPECT_EQ(s->front.source_number, 1);
+  EXPECT_EQ(s->front.index, 17);
+  EXPECT_EQ(s->front.name, "P3000");
+  EXPECT_EQ(s->front.width, 40);
+  EXPECT_EQ(s->front.rows, 60);
+  EXPECT_TRUE(s->back.empty);
+}
+
+TEST(Sector, ShortRecordsAndReferences) {
+  EXPECT_FALSE(ReadSectorRecord(Bytes(354, 0x64)));
+  EXPECT_FALSE(WriteSectorRecord(SampleSector(), std::span<uint8_t>()));
+  EXPECT_FALSE(ReadPatternReference(Bytes(47, 0)));
+  EXPECT_TRUE(ReadPatternReference(Bytes(48, 0)));  // the back reference of a 355-byte record
+  Bytes ref(50, 0);
+  ref[0] = 0x1C;
+  ref[1] = 0x7F;
+  ref[2] = 0xFF;
+  ref[3] = 0x7F;
+  EXPECT_FALSE(ReadPatternReference(ref)->empty);  // four bytes of the mark are not enough
+  ref[4] = 0xFF;
+  EXPECT_TRUE(ReadPatternReference(ref)->empty);
+}
+
+}  // namespace
+}  // namespace r7k
