@@ -1,0 +1,439 @@
+#include "engine/dialog_def.h"
+
+// The dialog text format, one statement per line; "#" starts a comment line; indentation is only
+// for the reader. Values are single words or "quoted texts" (\" \\ \n \r \t inside quotes).
+//
+//   dialog NAME "Caption"            starts a dialog; %1 in the caption is filled when it runs
+//     size W H                       in dialog units
+//     font "MS Sans Serif" 8
+//     default ID | NAME              default field: a control id, or a field's tag or text
+//     menu IDR_MENU                  icon R7K_ICON
+//     KIND ID "Text" [at X Y W H] [style WORD ...]
+//                                    a control; KIND is button, text, list, check, label,
+//                                    group, icon or custom; ID may be -1 for labels
+//       ATTRIBUTE VALUE              script attributes of the control above, in order:
+//                                    tag 1, callback 2, layout 3, valid 4, format 6, action 7,
+//                                    format2 8, label 9, access 10, hidden 11 (no value: "1"),
+//                                    items 13, key 15, tooltip 16, selection 18, index 19,
+//                                    on 20, off 21, display 22 (no value: "1"), state 25, do 28
+//       attr CODE VALUE              any other attribute by its number
+//   end
+//
+//   stack NAME "Caption"
+//     columns COL ...                e.g. Tag Short ... Action Callback, or Label Resource
+//     row CELL ...                   one entry or page per row
+//   end
+//
+//   menu NAME
+//     popup "&File"
+//       item "E&xit" 2 "Alt F4"      text, the control id it presses, optional accelerator
+//   end
+//
+// Example:
+//   dialog NewTech "New Technique"
+//     size 160 80
+//     default 1
+//     text 1001 "" at 60 10 60 12
+//       tag t_Name
+//       valid "strlen(_tag) == 5"
+//     button 1 "OK" at 20 60 50 14
+//       action Return
+//   end
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace r7k {
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+struct Token {
+  std::string text;
+  bool quoted = false;
+};
+
+constexpr std::pair<std::string_view, int> kAttrNames[] = {
+    {"tag", kAttrTag},         {"callback", kAttrCallback}, {"layout", kAttrLayout},
+    {"valid", kAttrValid},     {"format", kAttrFormat},     {"action", kAttrAction},
+    {"format2", kAttrFormat2}, {"label", kAttrLabel},       {"access", kAttrAccess},
+    {"hidden", kAttrHidden},   {"items", kAttrItems},       {"key", kAttrKey},
+    {"tooltip", kAttrTooltip}, {"selection", kAttrSelection}, {"index", kAttrIndex},
+    {"on", kAttrOn},           {"off", kAttrOff},           {"display", kAttrDisplay},
+    {"state", kAttrState},     {"do", kAttrDo},
+};
+
+constexpr std::pair<std::string_view, int> kKindNames[] = {
+    {"label", kKindLabel}, {"button", kKindButton}, {"text", kKindText},
+    {"list", kKindList},   {"check", kKindCheck},   {"group", kKindGroup},
+    {"icon", kKindIcon},   {"custom", kKindCustom},
+};
+
+std::optional<int> KindOf(std::string_view word) {
+  for (auto [name, kind] : kKindNames)
+    if (name == word) return kind;
+  return std::nullopt;
+}
+
+std::optional<int> NumberOf(const Token& token) {
+  int value = 0;
+  const char* begin = token.text.data();
+  const char* end = begin + token.text.size();
+  auto [ptr, ec] = std::from_chars(begin, end, value);
+  if (token.quoted || ec != std::errc() || ptr != end) return std::nullopt;
+  return value;
+}
+
+// Splits one line into tokens; false (with a message) for an unterminated quote.
+bool Tokenize(std::string_view line, std::vector<Token>& out, std::string& error) {
+  std::size_t i = 0;
+  while (i < line.size()) {
+    if (std::isspace(static_cast<unsigned char>(line[i]))) {
+      ++i;
+      continue;
+    }
+    Token token;
+    if (line[i] == '"') {
+      token.quoted = true;
+      ++i;
+      bool closed = false;
+      while (i < line.size()) {
+        char c = line[i++];
+        if (c == '"') {
+          closed = true;
+          break;
+        }
+        if (c == '\\' && i < line.size()) {
+          char e = line[i++];
+          c = e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
+        }
+        token.text.push_back(c);
+      }
+      if (!closed) {
+        error = "text without its closing '\"'";
+        return false;
+      }
+    } else {
+      while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i])))
+        token.text.push_back(line[i++]);
+    }
+    out.push_back(std::move(token));
+  }
+  return true;
+}
+
+std::string StripAmpersand(std::string_view text) {
+  std::string out;
+  for (char c : text)
+    if (c != '&') out.push_back(c);
+  return out;
+}
+
+class DialogParser {
+ public:
+  DialogParser(std::string_view source, DialogLibrary& staged)
+      : source_(source), staged_(staged) {}
+
+  std::optional<std::string> Parse(std::string_view text) {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string_view::npos) end = text.size();
+      ++line_;
+      std::string_view line = text.substr(start, end - start);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      if (auto error = Line(line)) return Where() + *error;
+      start = end + 1;
+    }
+    if (mode_ != Mode::kTop) return Where() + "'end' missing for '" + open_name_ + "'";
+    return std::nullopt;
+  }
+
+ private:
+  enum class Mode { kTop, kDialog, kStack, kMenu };
+
+  std::string Where() const { return std::string(source_) + ":" + std::to_string(line_) + ": "; }
+
+  std::optional<std::string> Line(std::string_view line) {
+    std::vector<Token> t;
+    std::string error;
+    if (!Tokenize(line, t, error)) return error;
+    if (t.empty() || (!t[0].quoted && t[0].text.starts_with("#"))) return std::nullopt;
+    const std::string word = t[0].quoted ? std::string() : Lower(t[0].text);
+    if (word == "end") {
+      if (mode_ == Mode::kTop) return "'end' without a definition";
+      if (t.size() != 1) return "'end' takes nothing after it";
+      return Close();
+    }
+    switch (mode_) {
+      case Mode::kTop: return TopLine(word, t);
+      case Mode::kDialog: return DialogLine(word, t);
+      case Mode::kStack: return StackLine(word, t);
+      case Mode::kMenu: return MenuLine(word, t);
+    }
+    return std::nullopt;
+  }
+
+  std::optional<std::string> TopLine(const std::string& word, const std::vector<Token>& t) {
+    if (t.size() < 2) return "a name must follow '" + t[0].text + "'";
+    open_name_ = t[1].text;
+    const std::string key = Lower(open_name_);
+    if (word == "dialog" || word == "stack") {
+      if (t.size() > 3) return "too many words after the " + word + " name";
+      const std::string caption = t.size() > 2 ? t[2].text : std::string();
+      if (word == "dialog") {
+        if (staged_.dialogs.contains(key)) return "dialog '" + open_name_ + "' defined twice";
+        dialog_ = DialogDef{};
+        dialog_.name = open_name_;
+        dialog_.caption = caption;
+        default_word_.clear();
+        mode_ = Mode::kDialog;
+      } else {
+        if (staged_.stacks.contains(key)) return "stack '" + open_name_ + "' defined twice";
+        stack_ = StackDef{};
+        stack_.name = open_name_;
+        stack_.caption = caption;
+        mode_ = Mode::kStack;
+      }
+      return std::nullopt;
+    }
+    if (word == "menu") {
+      if (t.size() != 2) return "a menu has only a name";
+      if (staged_.menus.contains(key)) return "menu '" + open_name_ + "' defined twice";
+      menu_ = MenuDef{};
+      menu_.name = open_name_;
+      mode_ = Mode::kMenu;
+      return std::nullopt;
+    }
+    return "expected dialog, stack or menu, not '" + t[0].text + "'";
+  }
+
+  std::optional<std::string> DialogLine(const std::string& word, const std::vector<Token>& t) {
+    if (word == "size") {
+      auto w = t.size() == 3 ? NumberOf(t[1]) : std::nullopt;
+      auto h = t.size() == 3 ? NumberOf(t[2]) : std::nullopt;
+      if (!w || !h || *w < 0 || *h < 0) return "size takes a width and a height";
+      dialog_.w = *w;
+      dialog_.h = *h;
+      return std::nullopt;
+    }
+    if (word == "font") {
+      auto size = t.size() == 3 ? NumberOf(t[2]) : std::nullopt;
+      if (!size) return "font takes a name and a point size";
+      dialog_.font = t[1].text;
+      dialog_.font_size = *size;
+      return std::nullopt;
+    }
+    if (word == "default" || word == "menu" || word == "icon") {
+      if (t.size() != 2) return word + " takes one value";
+      (word == "default" ? default_word_ : word == "menu" ? dialog_.menu : dialog_.icon) =
+          t[1].text;
+      return std::nullopt;
+    }
+    if (auto kind = KindOf(word)) return ControlLine(*kind, t);
+    if (dialog_.controls.empty())
+      return "unknown statement '" + t[0].text + "' (a control must come before attributes)";
+    return AttrLine(word, t);
+  }
+
+  std::optional<std::string> ControlLine(int kind, const std::vector<Token>& t) {
+    ControlDef c;
+    c.kind = kind;
+    c.line = line_;
+    auto id = t.size() >= 2 ? NumberOf(t[1]) : std::nullopt;
+    if (!id) return "a control needs a numeric id after '" + t[0].text + "'";
+    c.id = *id;
+    std::size_t i = 2;
+    if (i < t.size() && t[i].quoted) c.text = t[i++].text;
+    if (i < t.size() && !t[i].quoted && Lower(t[i].text) == "at") {
+      int* slots[] = {&c.x, &c.y, &c.w, &c.h};
+      for (int k = 0; k < 4; ++k) {
+        auto n = i + 1 + k < t.size() ? NumberOf(t[i + 1 + k]) : std::nullopt;
+        if (!n) return "'at' takes X Y W H";
+        *slots[k] = *n;
+      }
+      i += 5;
+    }
+    if (i < t.size() && !t[i].quoted && Lower(t[i].text) == "style") {
+      for (++i; i < t.size(); ++i) c.style.push_back(Lower(t[i].text));
+    }
+    if (i < t.size()) return "unexpected '" + t[i].text + "' in the control";
+    if (c.id > 0) {
+      for (const auto& other : dialog_.controls)
+        if (other.id == c.id)
+          return "control id " + std::to_string(c.id) + " used twice (first on line " +
+                 std::to_string(other.line) + ")";
+    }
+    dialog_.controls.push_back(std::move(c));
+    return std::nullopt;
+  }
+
+  std::optional<std::string> AttrLine(const std::string& word, const std::vector<Token>& t) {
+    ControlDef& c = dialog_.controls.back();
+    int code = 0;
+    std::size_t value_at = 1;
+    if (word == "attr") {
+      auto n = t.size() >= 2 ? NumberOf(t[1]) : std::nullopt;
+      if (!n || *n <= 0 || *n > 0xFFFF) return "attr takes a code from 1 to 65535";
+      code = *n;
+      value_at = 2;
+    } else {
+      code = AttrCodeOf(word);
+      if (!code) return "unknown attribute '" + t[0].text + "'";
+    }
+    std::string value;
+    if (t.size() == value_at && (code == kAttrHidden || code == kAttrDisplay)) {
+      value = "1";
+    } else if (t.size() == value_at + 1) {
+      value = t[value_at].text;
+    } else {
+      return "'" + t[0].text + "' takes one value (quote texts with blanks)";
+    }
+    c.attrs.emplace_back(code, std::move(value));
+    return std::nullopt;
+  }
+
+  std::optional<std::string> StackLine(const std::string& word, const std::vector<Token>& t) {
+    std::vector<std::string> cells;
+    for (std::size_t i = 1; i < t.size(); ++i) cells.push_back(t[i].text);
+    if (word == "columns") {
+      if (!stack_.columns.empty()) return "columns given twice";
+      stack_.columns = std::move(cells);
+      return std::nullopt;
+    }
+    if (word == "row") {
+      if (stack_.columns.empty()) return "columns must come before the rows";
+      if (cells.size() > stack_.columns.size()) return "a row has more cells than columns";
+      cells.resize(stack_.columns.size());
+      stack_.rows.push_back(std::move(cells));
+      return std::nullopt;
+    }
+    return "expected columns or row, not '" + t[0].text + "'";
+  }
+
+  std::optional<std::string> MenuLine(const std::string& word, const std::vector<Token>& t) {
+    if (word == "popup") {
+      if (t.size() != 2) return "popup takes its text";
+      menu_.popups.push_back(MenuPopupDef{t[1].text, {}});
+      return std::nullopt;
+    }
+    if (word == "item") {
+      if (menu_.popups.empty()) return "an item must be inside a popup";
+      auto id = t.size() >= 3 ? NumberOf(t[2]) : std::nullopt;
+      if (!id || t.size() > 4) return "item takes its text, a control id and an accelerator";
+      menu_.popups.back().items.push_back(
+          MenuItemDef{t[1].text, *id, t.size() == 4 ? t[3].text : std::string()});
+      return std::nullopt;
+    }
+    return "expected popup or item, not '" + t[0].text + "'";
+  }
+
+  std::optional<std::string> Close() {
+    const Mode mode = mode_;
+    mode_ = Mode::kTop;
+    if (mode == Mode::kStack) {
+      staged_.stacks[Lower(stack_.name)] = std::move(stack_);
+    } else if (mode == Mode::kMenu) {
+      staged_.menus[Lower(menu_.name)] = std::move(menu_);
+    } else {
+      if (!default_word_.empty()) {
+        auto id = NumberOf(Token{default_word_, false});
+        if (!id) {
+          for (const auto& c : dialog_.controls) {
+            const std::string* tag = c.Attr(kAttrTag);
+            if ((tag && Lower(*tag) == Lower(default_word_)) ||
+                Lower(StripAmpersand(c.text)) == Lower(StripAmpersand(default_word_))) {
+              id = c.id;
+              break;
+            }
+          }
+        }
+        if (!id || !dialog_.FindControl(*id))
+          return "default field '" + default_word_ + "' is not a control of '" + dialog_.name +
+                 "'";
+        dialog_.default_id = *id;
+      }
+      staged_.dialogs[Lower(dialog_.name)] = std::move(dialog_);
+    }
+    return std::nullopt;
+  }
+
+  std::string_view source_;
+  DialogLibrary& staged_;
+  int line_ = 0;
+  Mode mode_ = Mode::kTop;
+  std::string open_name_;
+  DialogDef dialog_;
+  std::string default_word_;
+  StackDef stack_;
+  MenuDef menu_;
+};
+
+template <typename Map>
+auto FindIn(const Map& map, std::string_view name) -> const typename Map::mapped_type* {
+  auto it = map.find(Lower(name));
+  return it == map.end() ? nullptr : &it->second;
+}
+
+}  // namespace
+
+const std::string* ControlDef::Attr(int code) const {
+  for (const auto& [c, value] : attrs)
+    if (c == code) return &value;
+  return nullptr;
+}
+
+std::string ControlDef::AttrOr(int code, std::string_view fallback) const {
+  const std::string* value = Attr(code);
+  return value ? *value : std::string(fallback);
+}
+
+const ControlDef* DialogDef::FindControl(int id) const {
+  for (const auto& c : controls)
+    if (c.id == id) return &c;
+  return nullptr;
+}
+
+std::optional<std::size_t> StackDef::Column(std::string_view name) const {
+  for (std::size_t i = 0; i < columns.size(); ++i)
+    if (Lower(columns[i]) == Lower(name)) return i;
+  return std::nullopt;
+}
+
+std::string StackDef::Cell(std::size_t row, std::string_view column) const {
+  auto col = Column(column);
+  if (!col || row >= rows.size()) return {};
+  return rows[row][*col];
+}
+
+const DialogDef* DialogLibrary::FindDialog(std::string_view name) const {
+  return FindIn(dialogs, name);
+}
+const StackDef* DialogLibrary::FindStack(std::string_view name) const {
+  return FindIn(stacks, name);
+}
+const MenuDef* DialogLibrary::FindMenu(std::string_view name) const {
+  return FindIn(menus, name);
+}
+
+int AttrCodeOf(std::string_view keyword) {
+  const std::string key = Lower(keyword);
+  for (auto [name, code] : kAttrNames)
+    if (name == key) return code;
+  return 0;
+}
+
+std::optional<std::string> ParseDialogText(std::string_view text, std::string_view source,
+                                           DialogLibrary& library) {
+  DialogLibrary staged = library;  // definitions already present count for duplicates
+  if (auto error = DialogParser(source, staged).Parse(text)) return error;
+  library = std::move(staged);
+  return std::nullopt;
+}
+
+}  // namespace r7k

@@ -1,0 +1,122 @@
+#include "engine/dialog_def.h"
+
+#include <gtest/gtest.h>
+
+namespace r7k {
+namespace {
+
+const char kText[] = R"dlg(# the main dialog, shortened
+dialog R7kProg "Vardex R7000 Programmer"
+  size 320 200
+  font "MS Sans Serif" 8
+  default Info
+  menu IDR_MENU
+  icon R7K_ICON
+  button 1020 "&Upload" at 10 150 50 14
+    tag ReadModule
+    callback "=CB_ReadModule"
+    action Stay
+    items "CurrentVirtualModule (.)"
+    tooltip "Transfer the Memory Module to a Virtual Module"
+    state "cond((strlen(moduleversion) <= 0),_a_greyed,_a_full)"
+  button 1030 "Info" at 70 150 40 14
+    do "call DP_Info"
+  button 1040 "" style hidden
+    tag hReadModule
+    hidden
+    attr 27 "odd one"
+  label -1 "Messages will be shown here" at 10 180 300 10 style left
+  label -1 "second label"
+end
+
+stack Help "Help"
+  columns Tag Short Action Callback
+  row Nederlands "" Return CB_HelpNl
+  row Close "" Return
+end
+
+menu IDR_MENU
+  popup "&File"
+    item "E&xit" 2 "Alt F4"
+  popup "&Help"
+    item "&Contents" 1006
+end
+)dlg";
+
+TEST(DialogText, ReadsDialogsStacksAndMenus) {
+  DialogLibrary lib;
+  ASSERT_EQ(ParseDialogText(kText, "main.dlg", lib), std::nullopt);
+  const DialogDef* d = lib.FindDialog("r7kprog");
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(d->caption, "Vardex R7000 Programmer");
+  EXPECT_EQ(d->w, 320);
+  EXPECT_EQ(d->default_id, 1030);  // by the button's text
+  EXPECT_EQ(d->menu, "IDR_MENU");
+  ASSERT_EQ(d->controls.size(), 5u);
+  const ControlDef& up = d->controls[0];
+  EXPECT_EQ(up.kind, kKindButton);
+  EXPECT_EQ(up.text, "&Upload");
+  EXPECT_EQ(up.y, 150);
+  EXPECT_EQ(up.AttrOr(kAttrCallback), "=CB_ReadModule");
+  EXPECT_EQ(up.AttrOr(kAttrItems), "CurrentVirtualModule (.)");
+  EXPECT_EQ(up.AttrOr(kAttrState), "cond((strlen(moduleversion) <= 0),_a_greyed,_a_full)");
+  EXPECT_EQ(d->controls[2].AttrOr(kAttrHidden), "1");
+  EXPECT_EQ(d->controls[2].AttrOr(27), "odd one");
+  EXPECT_EQ(d->controls[2].style, std::vector<std::string>{"hidden"});
+  EXPECT_FALSE(d->controls[3].IsField());
+  EXPECT_TRUE(d->controls[1].IsField());
+
+  const StackDef* help = lib.FindStack("Help");
+  ASSERT_NE(help, nullptr);
+  EXPECT_FALSE(help->IsPages());
+  EXPECT_EQ(help->Cell(0, "callback"), "CB_HelpNl");
+  EXPECT_EQ(help->Cell(1, "Callback"), "");
+  const MenuDef* menu = lib.FindMenu("idr_menu");
+  ASSERT_NE(menu, nullptr);
+  ASSERT_EQ(menu->popups.size(), 2u);
+  EXPECT_EQ(menu->popups[0].items[0].id, 2);
+  EXPECT_EQ(menu->popups[0].items[0].accelerator, "Alt F4");
+}
+
+TEST(DialogText, QuotedTextsKeepBlanksAndEscapes) {
+  DialogLibrary lib;
+  ASSERT_EQ(ParseDialogText("dialog A \"x\"\n"
+                            "  button 2 \"Close\"\n"
+                            "    do \"Message? Thank you for using it.  Bye \\\"now\\\"\\n\"\n"
+                            "end\n",
+                            "a", lib),
+            std::nullopt);
+  EXPECT_EQ(lib.FindDialog("A")->controls[0].AttrOr(kAttrDo),
+            "Message? Thank you for using it.  Bye \"now\"\n");
+}
+
+TEST(DialogText, ErrorsNameTheLineAndAddNothing) {
+  DialogLibrary lib;
+  ASSERT_EQ(ParseDialogText("dialog Old \"x\"\nend\n", "old", lib), std::nullopt);
+  const std::pair<const char*, const char*> cases[] = {
+      {"dialog A \"x\"\n  button 1 \"OK\"\n    tagg X\nend\n", "t:3: unknown attribute 'tagg'"},
+      {"dialog A \"x\"\n  tag X\nend\n",
+       "t:2: unknown statement 'tag' (a control must come before attributes)"},
+      {"dialog A \"x\"\n  button 1 \"OK\n", "t:2: text without its closing '\"'"},
+      {"dialog A \"x\"\n  button x \"OK\"\nend\n",
+       "t:2: a control needs a numeric id after 'button'"},
+      {"dialog A \"x\"\n  button 1 \"OK\" at 1 2 3\nend\n", "t:2: 'at' takes X Y W H"},
+      {"dialog A \"x\"\n  button 1 \"OK\"\n  button 1 \"Again\"\nend\n",
+       "t:3: control id 1 used twice (first on line 2)"},
+      {"dialog A \"x\"\n  default Nope\nend\n", "t:3: default field 'Nope' is not a control of 'A'"},
+      {"dialog A \"x\"\n", "t:2: 'end' missing for 'A'"},
+      {"dialog old \"y\"\nend\n", "t:1: dialog 'old' defined twice"},
+      {"end\n", "t:1: 'end' without a definition"},
+      {"window A\n", "t:1: expected dialog, stack or menu, not 'window'"},
+      {"stack S\n  row a\nend\n", "t:2: columns must come before the rows"},
+      {"menu M\n  item \"x\" 1\nend\n", "t:2: an item must be inside a popup"},
+      {"dialog A \"x\"\n  button 1 \"OK\"\n    valid strlen(_tag) < 8\nend\n",
+       "t:3: 'valid' takes one value (quote texts with blanks)"},
+  };
+  for (auto [text, error] : cases) EXPECT_EQ(ParseDialogText(text, "t", lib), error) << text;
+  EXPECT_EQ(lib.dialogs.size(), 1u);
+  EXPECT_TRUE(lib.stacks.empty());
+}
+
+}  // namespace
+}  // namespace r7k
