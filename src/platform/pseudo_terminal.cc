@@ -9,7 +9,6 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/posix_termios.h"
 
 namespace r7k {
 
@@ -45,7 +44,9 @@ std::optional<PseudoTerminal> PseudoTerminal::Open(std::string* error) {
   if (pty.slave_fd_ < 0) return fail("open");
   termios t{};
   if (::tcgetattr(pty.slave_fd_, &t) != 0) return fail("tcgetattr");
-  MakeRawTermios(&t);
+  // Plain raw mode for any program; the serial port sets its own flags when it configures.
+  ::cfmakeraw(&t);
+  t.c_cflag |= CLOCAL;
   if (::tcsetattr(pty.slave_fd_, TCSANOW, &t) != 0) return fail("tcsetattr");
   int flags = ::fcntl(pty.master_fd_, F_GETFL);
   if (flags < 0 || ::fcntl(pty.master_fd_, F_SETFL, flags | O_NONBLOCK) != 0) {

@@ -1,0 +1,199 @@
+#include "sim/box_simulator.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "platform/posix_serial_port.h"
+
+namespace r7k {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Collects an answer the way the host frames it: up to a final "?", and for binary reads only
+// at 275 bytes. Gives what came when `ms` pass without a byte.
+std::string Collect(SerialPort& port, bool binary, int ms = 500) {
+  std::string got;
+  while (port.WaitEvent(ms) == SerialEvent::kReadable) {
+    uint8_t buf[600];
+    size_t n = port.ReadAvailable(buf);
+    got.append(buf, buf + n);
+    if (!got.empty() && got.back() == '?' && (!binary || got.size() >= 275)) break;
+  }
+  return got;
+}
+
+std::string Ask(SerialPort& port, const std::string& command, int ms = 500) {
+  EXPECT_TRUE(port.Write(std::string_view(command)));
+  return Collect(port, command.starts_with("binread") || command.starts_with("b16read"), ms);
+}
+
+class BoxSimulatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("r7k_box_test_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+    // Mostly 0xFF, like an erased module, with a ramp and prompt characters mixed in.
+    image_.assign(FlashImage::kSize, 0xFF);
+    for (size_t i = 0x10000; i < 0x10100; ++i) image_[i] = uint8_t(i);
+    image_[0x10180] = '?';
+    image_[0x10181] = 0x00;
+    std::ofstream(dir_ / "box.r7v", std::ios::binary)
+        .write(reinterpret_cast<const char*>(image_.data()), std::streamsize(image_.size()));
+    options_.image = dir_ / "box.r7v";
+    options_.log = dir_ / "box.log";
+  }
+  void TearDown() override {
+    sim_.reset();
+    std::filesystem::remove_all(dir_);
+  }
+
+  void Start(uint32_t host_baud = 460800) {
+    std::string error;
+    sim_ = BoxSimulator::Start(options_, &error);
+    ASSERT_TRUE(sim_) << error;
+    ASSERT_TRUE(port_.Open(sim_->PortName(), &error)) << error;
+    ASSERT_TRUE(port_.Configure(host_baud, &error)) << error;
+  }
+
+  std::vector<std::string> LogLines() {
+    std::ifstream in(options_.log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  std::filesystem::path dir_;
+  std::vector<uint8_t> image_;
+  BoxOptions options_;
+  std::unique_ptr<BoxSimulator> sim_;
+  PosixSerialPort port_;
+};
+
+TEST_F(BoxSimulatorTest, AnswersThroughTheSerialPortAt460800) {
+  Start();
+  EXPECT_EQ(sim_->PortName().rfind("pts/", 0), 0u);
+  EXPECT_EQ(Ask(port_, "version\r"), "version\r\nR7kProg 2.10\r\n?");
+
+  for (const char* page : {"binread 01 00 00\r", "binread 01 01 00\r", "binread 00 00 00\r"}) {
+    std::string answer = Ask(port_, page);
+    ASSERT_EQ(answer.size(), 275u) << page;
+    uint32_t address = uint32_t(std::stoul(std::string(page + 8, 2), nullptr, 16)) << 16 |
+                       uint32_t(std::stoul(std::string(page + 11, 2), nullptr, 16)) << 8;
+    EXPECT_TRUE(std::equal(answer.begin() + 16, answer.begin() + 272, image_.begin() + address,
+                           [](char a, uint8_t b) { return uint8_t(a) == b; }))
+        << page;
+  }
+  EXPECT_EQ(Ask(port_, "led off\r"), "led off\r\n?");
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{"version", "binread 01 00 00",
+                                                  "binread 01 01 00", "binread 00 00 00",
+                                                  "led off"}));
+  EXPECT_EQ(sim_->CommandsReceived(), 5u);
+}
+
+TEST_F(BoxSimulatorTest, HostAtAnotherRateGetsSilence) {
+  options_.baud = 921600;
+  Start(460800);
+  EXPECT_EQ(Ask(port_, "version\r", 300), "");
+  std::string error;
+  ASSERT_TRUE(port_.Configure(921600, &error)) << error;
+  port_.Purge();
+  EXPECT_EQ(Ask(port_, "version\r"), "version\r\nR7kProg 2.10\r\n?");
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{"version [ignored: host at 460800 baud]",
+                                                  "version"}));
+}
+
+TEST_F(BoxSimulatorTest, WritesReachTheImageFile) {
+  options_.box.erase_ms = 0;
+  Start();
+  EXPECT_EQ(Ask(port_, "erase40\r"), "erase40\r\nErase ok\r\n?");
+  std::string piece = "ws40 02 00 80";
+  for (int i = 0; i < 128; ++i) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, " %02x", i == 0 ? 0xFF : i);
+    piece += hex;
+  }
+  EXPECT_EQ(Ask(port_, piece + "\r"), piece + "\r\n?");
+  sim_->Stop();
+  std::ifstream in(options_.image, std::ios::binary);
+  std::vector<uint8_t> saved((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_EQ(saved.size(), FlashImage::kSize);
+  EXPECT_EQ(saved[0x20080], 0xFF);
+  EXPECT_EQ(saved[0x20081], 1);
+  EXPECT_EQ(saved[0x200FF], 127);
+  EXPECT_EQ(saved[0x10000], 0xFF);  // erased
+  EXPECT_EQ(saved, sim_->Flash());
+}
+
+TEST_F(BoxSimulatorTest, PacedAnswersTakeLineTime) {
+  options_.pace = true;
+  options_.baud = 57600;
+  Start(57600);
+  auto start = Clock::now();
+  ASSERT_EQ(Ask(port_, "binread 00 00 00\r").size(), 275u);
+  // 275 bytes at 5760 bytes a second take about 48 ms.
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(40));
+}
+
+TEST_F(BoxSimulatorTest, HangUpFaultClosesTheLine) {
+  options_.faults.push_back(*ParseFault("hangup-after=1", nullptr));
+  Start();
+  EXPECT_EQ(Ask(port_, "cd\r"), "cd\r\nPresent\r\n?");
+  EXPECT_EQ(port_.WaitEvent(1000), SerialEvent::kHangup);
+  for (int i = 0; i < 100 && !sim_->Finished(); ++i) ::usleep(10000);
+  EXPECT_TRUE(sim_->Finished());
+  EXPECT_EQ(sim_->FaultCounts().at("hangup-after"), 1);
+}
+
+TEST(BoxArgumentsTest, ReadsEveryOptionAndRefusesBadOnes) {
+  BoxOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseBoxArguments({"--image", "m.r7v", "--chip", "01a4", "--no-card", "--baud",
+                                 "921600", "--pace", "--fault", "drop-every=3", "--fault",
+                                 "slow-erase", "--seed", "9", "--log", "l.txt", "--revision",
+                                 "1", "--16bit", "--erase-ms", "5"},
+                                &o, &error))
+      << error;
+  EXPECT_EQ(o.image, "m.r7v");
+  EXPECT_EQ(o.box.chip, "01A400");
+  EXPECT_FALSE(o.box.card_present);
+  EXPECT_EQ(o.baud, 921600u);
+  EXPECT_TRUE(o.pace);
+  EXPECT_EQ(o.faults.size(), 2u);
+  EXPECT_EQ(o.seed, 9u);
+  EXPECT_EQ(o.log, "l.txt");
+  EXPECT_EQ(o.box.revision, 1);
+  EXPECT_TRUE(o.box.sixteen_bit);
+  EXPECT_EQ(o.box.erase_ms, 5);
+
+  EXPECT_FALSE(ParseBoxArguments({"--baud", "12345"}, &o, &error));
+  EXPECT_EQ(error, "Unsupported baud rate 12345");
+  EXPECT_FALSE(ParseBoxArguments({"--chip", "XYZW"}, &o, &error));
+  EXPECT_FALSE(ParseBoxArguments({"--revision", "4"}, &o, &error));
+  EXPECT_FALSE(ParseBoxArguments({"--image"}, &o, &error));
+  EXPECT_EQ(error, "Option --image needs a value");
+  EXPECT_FALSE(ParseBoxArguments({"--frobnicate"}, &o, &error));
+  EXPECT_EQ(error, "Unknown option --frobnicate");
+}
+
+TEST(BoxSimulatorStartTest, RefusesAnImageOfTheWrongSize) {
+  auto path = std::filesystem::temp_directory_path() /
+              ("r7k_box_short_" + std::to_string(::getpid()) + ".r7v");
+  std::ofstream(path, std::ios::binary) << "short";
+  BoxOptions o;
+  o.image = path;
+  std::string error;
+  EXPECT_FALSE(BoxSimulator::Start(o, &error));
+  EXPECT_EQ(error, "Image " + path.string() + " is not a module image of 524288 bytes");
+  std::filesystem::remove(path);
+}
+
+}  // namespace
+}  // namespace r7k
