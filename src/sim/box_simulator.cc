@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -230,6 +231,13 @@ void BoxSimulator::Handle(const std::string& command) {
   }
   if (d.hang_up_after) {
     SaveIfChanged();
+    // Closing drops what the host has not read yet; let the answer reach the host's queue
+    // (the pty moves it there a little later) and be read first.
+    Pause(50);
+    for (int i = 0; i < 100; ++i) {
+      int unread = 0;
+      if (::ioctl(pty_.slave_fd(), FIONREAD, &unread) != 0 || unread == 0 || !Pause(10)) break;
+    }
     pty_.Close();
     finished_ = true;
   }
