@@ -1,0 +1,82 @@
+#include "cli/command.h"
+
+#include <algorithm>
+
+namespace r7k::cli {
+
+std::string ParsedArgs::Value(std::string_view name) const {
+  const auto it = options.find(name);
+  return it == options.end() ? std::string() : it->second;
+}
+
+void PrintUsage(const CommandUsage& usage, std::ostream& out) {
+  out << "Usage: r7k " << usage.name;
+  if (!usage.options.empty()) out << " [options]";
+  if (!usage.arguments.empty()) out << ' ' << usage.arguments;
+  out << "\n\n" << usage.description << "\n\nOptions:\n";
+  auto line = [&](std::string left, std::string_view help) {
+    left.resize(std::max<size_t>(left.size() + 2, 24), ' ');
+    out << "  " << left << help << '\n';
+  };
+  for (const OptionSpec& o : usage.options) {
+    std::string left = o.alias.empty() ? std::string(o.name)
+                                       : std::string(o.alias) + ", " + std::string(o.name);
+    if (!o.value.empty()) left += ' ' + std::string(o.value);
+    line(left, o.help);
+  }
+  line("-h, --help", "show this help");
+}
+
+bool ParseCommandArgs(std::span<const std::string> args, const CommandUsage& usage,
+                      CommandIo& io, ParsedArgs& parsed, int& status) {
+  auto fail = [&](const std::string& message) {
+    io.err << "r7k " << usage.name << ": " << message << "\nRun 'r7k " << usage.name
+           << " --help' for usage.\n";
+    status = kExitUsage;
+    return false;
+  };
+  bool options_done = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_done || arg.size() < 2 || arg[0] != '-') {
+      parsed.positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_done = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      PrintUsage(usage, io.out);
+      parsed.help = true;
+      status = kExitOk;
+      return false;
+    }
+    // "--name=value" and "--name value" are both accepted for options with a value.
+    std::string name = arg;
+    std::string value;
+    bool inline_value = false;
+    if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+      inline_value = true;
+    }
+    const auto spec = std::find_if(usage.options.begin(), usage.options.end(),
+                                   [&](const OptionSpec& o) { return o.name == name || o.alias == name; });
+    if (spec == usage.options.end()) return fail("unknown option '" + name + "'");
+    if (spec->value.empty()) {
+      if (inline_value) return fail("option '" + std::string(spec->name) + "' takes no value");
+    } else if (!inline_value) {
+      if (i + 1 >= args.size()) return fail("option '" + name + "' needs a value");
+      value = args[++i];
+    }
+    parsed.options[std::string(spec->name)] = value;
+  }
+  if (parsed.positional.size() != usage.positional) {
+    return fail(parsed.positional.size() < usage.positional ? "missing argument"
+                                                             : "too many arguments");
+  }
+  return true;
+}
+
+}  // namespace r7k::cli

@@ -1,0 +1,73 @@
+#include "cli/command.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/cli_test_util.h"
+
+namespace r7k::cli {
+namespace {
+
+using testing::RunR7k;
+
+TEST(Cli, TableIsSortedAndEveryCommandHasHelp) {
+  const auto commands = Commands();
+  ASSERT_FALSE(commands.empty());
+  for (size_t i = 0; i < commands.size(); ++i) {
+    SCOPED_TRACE(std::string(commands[i].name));
+    if (i > 0) {
+      EXPECT_LT(commands[i - 1].name, commands[i].name);
+    }
+    EXPECT_FALSE(commands[i].summary.empty());
+    const auto run = RunR7k({std::string(commands[i].name), "--help"});
+    EXPECT_EQ(run.status, kExitOk);
+    EXPECT_EQ(run.out.rfind("Usage: r7k " + std::string(commands[i].name), 0), 0u) << run.out;
+    EXPECT_EQ(RunR7k({"help", std::string(commands[i].name)}).out, run.out);
+  }
+}
+
+TEST(Cli, ListsCommands) {
+  const auto help = RunR7k({"--help"});
+  EXPECT_EQ(help.status, kExitOk);
+  EXPECT_NE(help.out.find("  ls"), std::string::npos);
+  EXPECT_NE(help.out.find("  builtin"), std::string::npos);
+  const auto none = RunR7k({});
+  EXPECT_EQ(none.status, kExitUsage);
+  EXPECT_TRUE(none.out.empty());
+  EXPECT_NE(none.err.find("Usage: r7k COMMAND"), std::string::npos);
+  EXPECT_EQ(RunR7k({"--version"}).out.rfind("r7k ", 0), 0u);
+}
+
+TEST(Cli, UnknownCommandsGetASuggestion) {
+  auto run = RunR7k({"lx", "x.r7v"});
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_EQ(run.err, "r7k: unknown command 'lx'. Did you mean 'ls'?\n"
+                     "Run 'r7k --help' for the list of commands.\n");
+  EXPECT_EQ(SuggestCommand("buildin"), "builtin");
+  EXPECT_EQ(SuggestCommand("bu"), "builtin");
+  EXPECT_EQ(SuggestCommand("LS"), "ls");
+  EXPECT_EQ(SuggestCommand("frobnicate"), "");
+  run = RunR7k({"frobnicate"});
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_EQ(run.err.find("Did you mean"), std::string::npos);
+}
+
+TEST(Cli, WrongCommandLinesAreUsageErrors) {
+  auto run = RunR7k({"ls"});
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_EQ(run.err, "r7k ls: missing argument\nRun 'r7k ls --help' for usage.\n");
+  run = RunR7k({"ls", "a", "b"});
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_NE(run.err.find("too many arguments"), std::string::npos);
+  run = RunR7k({"ls", "--long", "a"});
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_NE(run.err.find("unknown option '--long'"), std::string::npos);
+  run = RunR7k({"ls", "--json=yes", "a"});
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_NE(run.err.find("takes no value"), std::string::npos);
+  run = RunR7k({"builtin", "demo", "-o"});
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_NE(run.err.find("needs a value"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace r7k::cli

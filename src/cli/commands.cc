@@ -1,0 +1,97 @@
+#include "cli/commands.h"
+
+#include <algorithm>
+#include <array>
+
+#include "support/build_info.h"
+
+namespace r7k::cli {
+namespace {
+
+// One row per subcommand, sorted by name.
+constexpr std::array kCommands = {
+    Command{"builtin", "write a built-in image (R7kRom, R7kRomx, demo) to a file", BuiltinCommand},
+    Command{"ls", "list the directory of a virtual module", LsCommand},
+};
+
+size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+void PrintCommands(std::ostream& out) {
+  out << "Usage: r7k COMMAND [options] [arguments]\n\n"
+         "Reads and edits virtual modules of the R7000 knitting machine.\n\nCommands:\n";
+  for (const Command& c : kCommands) {
+    std::string name(c.name);
+    name.resize(std::max<size_t>(name.size() + 2, 12), ' ');
+    out << "  " << name << c.summary << '\n';
+  }
+  out << "\nRun 'r7k COMMAND --help' for the options of a command.\n"
+         "Exit status: 0 success, 1 a reported failure, 2 a wrong command line.\n";
+}
+
+}  // namespace
+
+std::span<const Command> Commands() { return kCommands; }
+
+std::string_view SuggestCommand(std::string_view typed) {
+  std::string_view best;
+  size_t best_distance = 3;  // at most two edits away
+  for (const Command& c : kCommands) {
+    const size_t d = c.name.rfind(typed, 0) == 0 && !typed.empty() ? 1 : EditDistance(typed, c.name);
+    if (d < best_distance) {
+      best = c.name;
+      best_distance = d;
+    }
+  }
+  return best;
+}
+
+int RunCli(std::span<const std::string> args, CommandIo& io) {
+  if (args.empty()) {
+    PrintCommands(io.err);
+    return kExitUsage;
+  }
+  const std::string& first = args[0];
+  if (first == "--help" || first == "-h") {
+    PrintCommands(io.out);
+    return kExitOk;
+  }
+  if (first == "--version") {
+    io.out << "r7k " << ProgramVersion() << '\n' << ProgramCopyright() << '\n';
+    return kExitOk;
+  }
+  // "r7k help COMMAND" is "r7k COMMAND --help".
+  if (first == "help") {
+    if (args.size() == 1) {
+      PrintCommands(io.out);
+      return kExitOk;
+    }
+    const std::vector<std::string> help = {args[1], "--help"};
+    return RunCli(help, io);
+  }
+  const auto command = std::find_if(kCommands.begin(), kCommands.end(),
+                                    [&](const Command& c) { return c.name == first; });
+  if (command == kCommands.end()) {
+    io.err << "r7k: unknown command '" << first << "'.";
+    if (const std::string_view suggestion = SuggestCommand(first); !suggestion.empty()) {
+      io.err << " Did you mean '" << suggestion << "'?";
+    }
+    io.err << "\nRun 'r7k --help' for the list of commands.\n";
+    return kExitUsage;
+  }
+  return command->run(args.subspan(1), io);
+}
+
+}  // namespace r7k::cli

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "cli/command.h"
+
+// The subcommand functions; each lives in its own file (ls_command.cc, ...).
+namespace r7k::cli {
+
+int BuiltinCommand(std::span<const std::string> args, CommandIo& io);
+int LsCommand(std::span<const std::string> args, CommandIo& io);
+
+}  // namespace r7k::cli

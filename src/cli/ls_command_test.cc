@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "cli/cli_test_util.h"
+#include "module/builtin_images.h"
+
+namespace r7k::cli {
+namespace {
+
+using testing::RunR7k;
+using testing::TempDir;
+using testing::WriteBytes;
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<uint8_t> Image(std::string_view name) {
+  const auto image = BuiltinImage(name);
+  return {image.begin(), image.end()};
+}
+
+class LsCommand : public ::testing::Test {
+ protected:
+  std::string Put(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const std::string path = dir_.File(name);
+    WriteBytes(path, bytes);
+    return path;
+  }
+  TempDir dir_;
+};
+
+TEST_F(LsCommand, ListsTheRomImageInTheDirectoryFormat) {
+  const auto run = RunR7k({"ls", Put("rom.r7v", Image("R7kRom"))});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(run.err.empty());
+  const auto lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 524u);
+  EXPECT_EQ(lines[0], "   FC T0001 32768  32809  41   ");
+  EXPECT_EQ(Lines(RunR7k({"ls", Put("romx.r7v", Image("R7kRomx"))}).out).size(), 531u);
+}
+
+TEST_F(LsCommand, ValidOnlyLeavesOutDeletedEntries) {
+  const std::string demo = Put("demo.r7v", Image("demo"));
+  const auto all = Lines(RunR7k({"ls", demo}).out);
+  const auto valid = Lines(RunR7k({"ls", "--valid-only", demo}).out);
+  EXPECT_EQ(valid.size() + 1, all.size());
+  const auto deleted = std::find_if(all.begin(), all.end(),
+                                    [](const std::string& l) { return l.rfind("   F0 ", 0) == 0; });
+  ASSERT_NE(deleted, all.end());
+  EXPECT_EQ(std::find(valid.begin(), valid.end(), *deleted), valid.end());
+}
+
+TEST_F(LsCommand, JsonHasTheColumnsAsKeys) {
+  const auto run = RunR7k({"ls", "--json", Put("rom.r7v", Image("R7kRom"))});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("[\n  {\n    \"Valid\": \"FC\",\n    \"Name\": \"T0001\",\n"
+                          "    \"Start\": 32768,\n    \"End\": 32809,\n    \"Size\": 41\n  },\n",
+                          0),
+            0u)
+      << run.out.substr(0, 200);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '{'), 524);
+  EXPECT_EQ(run.out.substr(run.out.size() - 4), "}\n]\n");
+}
+
+TEST_F(LsCommand, BadFilesAreRefusedWithTheLoadMessages) {
+  auto expect_failure = [](const std::string& path, const std::string& message) {
+    const auto run = RunR7k({"ls", path});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_EQ(run.err, message + "\n");
+  };
+  const std::string missing = dir_.File("missing.r7v");
+  expect_failure(missing, "Cannot load file " + missing + ", not found");
+
+  std::vector<uint8_t> image = Image("R7kRom");
+  image.push_back(0xFF);
+  const std::string big = Put("big.r7v", image);
+  expect_failure(big, "Cannot load file " + big + ", incorrect filesize");
+
+  image = Image("demo");
+  image[0x10015] = 0x00;
+  const std::string dirty = Put("dirty.r7v", image);
+  expect_failure(dirty, "Cannot Load file " + dirty +
+                            ", directory corrupted, please defragment the Memory Module with the "
+                            "R7000 console.");
+
+  // No end marker: every state byte of the walk is a valid one, up to the end of the file.
+  image.assign(524288, 0xFC);
+  std::fill_n(image.begin() + 0x10010, 16, 0xFF);
+  const std::string endless = Put("endless.r7v", image);
+  expect_failure(endless, "Cannot Load file " + endless +
+                              ", directory corrupted, please defragment the Memory Module with "
+                              "the R7000 console.");
+
+  expect_failure(dir_.path().string(), "Cannot load file " + dir_.path().string() + "; no conversion");
+}
+
+}  // namespace
+}  // namespace r7k::cli
