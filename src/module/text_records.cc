@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdio>
 
+#include "module/address.h"
+
 namespace r7k {
 namespace {
 
@@ -31,7 +33,7 @@ class Lines {
     return false;
   }
   int Byte(size_t offset) const { return record_[offset]; }
-  int Be16(size_t offset) const { return record_[offset] << 8 | record_[offset + 1]; }
+  int Be16(size_t offset) const { return ReadBe16(record_, offset); }
 
   void Add(const char* format, int value) {
     char line[64];

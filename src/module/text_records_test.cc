@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "module/address.h"
+
 namespace r7k {
 namespace {
 
@@ -12,10 +14,7 @@ using Bytes = std::vector<uint8_t>;
 // A "_0005" record of 94 bytes with the four edge positions and the stop position set.
 Bytes EdgeRecord(int lv, int rv, int lu, int ru, int stop) {
   Bytes r(94, 0);
-  auto put = [&r](size_t at, int v) {
-    r[at] = static_cast<uint8_t>(v >> 8);
-    r[at + 1] = static_cast<uint8_t>(v);
-  };
+  auto put = [&r](size_t at, int v) { WriteBe16(r, at, static_cast<uint16_t>(v)); };
   put(4, lv);
   put(6, rv);
   put(8, lu);
