@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/posix_termios.h"
@@ -112,10 +113,15 @@ bool ParseBoxArguments(const std::vector<std::string>& args, BoxOptions* options
 
 std::unique_ptr<BoxSimulator> BoxSimulator::Start(BoxOptions options, std::string* error) {
   FlashImage flash;
-  if (!options.image.empty() && std::filesystem::exists(options.image)) {
-    auto loaded = FlashImage::Load(options.image, error);
-    if (!loaded) return nullptr;
-    flash = std::move(*loaded);
+  if (!options.image.empty()) {
+    if (std::filesystem::exists(options.image)) {
+      auto loaded = FlashImage::Load(options.image, error);
+      if (!loaded) return nullptr;
+      flash = std::move(*loaded);
+    } else if (!flash.Save(options.image, error)) {
+      // Created now, so a path that cannot be written is told at once, not at the first write.
+      return nullptr;
+    }
   }
   auto pty = PseudoTerminal::Open(error);
   if (!pty) return nullptr;
@@ -309,16 +315,14 @@ void BoxSimulator::SaveIfChanged() {
     return;
   }
   std::string error;
-  if (!flash_.Save(options_.image, &error)) {
-    Log("", "[" + error + "]");
-  }
+  if (!flash_.Save(options_.image, &error)) std::fprintf(stderr, "r7kbox: %s\n", error.c_str());
   dirty_ = false;
 }
 
 void BoxSimulator::Log(const std::string& command, const std::string& note) {
   if (!log_.is_open()) return;
   log_ << Printable(command);
-  if (!note.empty()) log_ << (command.empty() ? "" : " ") << note;
+  if (!note.empty()) log_ << ' ' << note;
   log_ << '\n' << std::flush;
 }
 

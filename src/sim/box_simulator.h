@@ -22,7 +22,7 @@ namespace r7k {
 struct BoxOptions {
   BoxConfig box;
   // The flash image file; empty: the default image, kept in memory only. A file that does not
-  // exist yet starts from the default image and is created at the first change.
+  // exist yet is created with the default image.
   std::filesystem::path image;
   uint32_t baud = 0;   // answer only a host at this rate; 0: any rate
   bool pace = false;   // send no faster than the line rate (10 bits a byte)

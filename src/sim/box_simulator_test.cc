@@ -152,6 +152,26 @@ TEST_F(BoxSimulatorTest, HangUpFaultClosesTheLine) {
   EXPECT_EQ(sim_->FaultCounts().at("hangup-after"), 1);
 }
 
+TEST_F(BoxSimulatorTest, GapHoldsTheAnswerBackWithoutBreakingIt) {
+  options_.faults.push_back(*ParseFault("gap-every=1:300", nullptr));
+  Start();
+  auto start = Clock::now();
+  EXPECT_EQ(Ask(port_, "version\r", 1000), "version\r\nR7kProg 2.10\r\n?");
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(300));
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"version [gap-every]"});
+}
+
+TEST_F(BoxSimulatorTest, SlowEraseEchoesThenWorksAndStillStops) {
+  options_.faults.push_back(*ParseFault("slow-erase", nullptr));
+  Start();
+  ASSERT_TRUE(port_.Write(std::string_view("erase40\r")));
+  EXPECT_EQ(Collect(port_, false, 300), "erase40\r\n");
+  auto start = Clock::now();
+  sim_->Stop();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(sim_->FaultCounts().at("slow-erase"), 1);
+}
+
 TEST(BoxArgumentsTest, ReadsEveryOptionAndRefusesBadOnes) {
   BoxOptions o;
   std::string error;
@@ -181,6 +201,23 @@ TEST(BoxArgumentsTest, ReadsEveryOptionAndRefusesBadOnes) {
   EXPECT_EQ(error, "Option --image needs a value");
   EXPECT_FALSE(ParseBoxArguments({"--frobnicate"}, &o, &error));
   EXPECT_EQ(error, "Unknown option --frobnicate");
+}
+
+TEST(BoxSimulatorStartTest, CreatesAMissingImageAndRefusesAnUnwritableOne) {
+  auto path = std::filesystem::temp_directory_path() /
+              ("r7k_box_new_" + std::to_string(::getpid()) + ".r7v");
+  BoxOptions o;
+  o.image = path;
+  std::string error;
+  auto sim = BoxSimulator::Start(o, &error);
+  ASSERT_TRUE(sim) << error;
+  EXPECT_EQ(std::filesystem::file_size(path), FlashImage::kSize);
+  sim.reset();
+  std::filesystem::remove(path);
+
+  o.image = path / "below" / "a" / "file.r7v";
+  EXPECT_FALSE(BoxSimulator::Start(o, &error));
+  EXPECT_TRUE(error.starts_with("Cannot save image ")) << error;
 }
 
 TEST(BoxSimulatorStartTest, RefusesAnImageOfTheWrongSize) {
