@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace r7k {
+
+// Replaces `path` with `bytes` so that a failure never leaves it truncated: the bytes go to
+// a new file beside it, are flushed, and the new file is renamed over the old one. False
+// (and `path` untouched) when any step fails.
+bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+
+// The whole file, or nothing when it cannot be read or is larger than `max_bytes`.
+std::optional<std::vector<uint8_t>> ReadFileBytes(const std::filesystem::path& path,
+                                                  size_t max_bytes);
+
+}  // namespace r7k
