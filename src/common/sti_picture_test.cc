@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "common/cut_fixture.h"
+#include "module/builtin_records.h"
+#include "module/cut.h"
 
 namespace r7k {
 namespace {
@@ -54,6 +56,14 @@ TEST(RunsToSti, P2000HasItsCellsColoursAndBackground) {
   EXPECT_EQ(p.Color(255), Rgb(255, 255, 255));
   EXPECT_TRUE(StiPicture::HasTag(p.Block()));
   EXPECT_THAT(StiSwatches(p), ElementsAre(StiSwatch{7, 0x00FF00}, StiSwatch{0, 0x0000FF}));
+}
+
+TEST(RunsToSti, P2000RecordThroughItsCutFile) {
+  const CutFile cut = ConvertPatternToCut(kPatternP2000);
+  ASSERT_EQ(cut.code, 0);
+  EXPECT_EQ(cut.bytes, kP2000Cut);
+  const StiPicture p = Decode(cut.bytes);
+  EXPECT_THAT(p.CellRow(0), ElementsAre(7, 0));
 }
 
 TEST(RunsToSti, FirstStoredRowIsTheLowest) {
