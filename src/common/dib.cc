@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/atomic_file.h"
+#include "common/little_endian.h"
 
 namespace r7k {
 
@@ -16,32 +17,24 @@ constexpr uint32_t kCoreHeaderSize = 12;
 // Larger files are not pictures this program shows on a dialog.
 constexpr size_t kMaxFileBytes = size_t{256} << 20;
 
-uint16_t Le16(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-uint32_t Le32(std::span<const uint8_t> b, size_t at) {
-  return Le16(b, at) | (uint32_t{Le16(b, at + 2)} << 16);
-}
-
 }  // namespace
 
 std::optional<DibHeader> DibReadHeader(std::span<const uint8_t> dib) {
   if (dib.size() < 4) return std::nullopt;
   DibHeader h;
-  h.header_size = Le32(dib, 0);
+  h.header_size = ReadLe32(dib, 0);
   if (h.header_size == kInfoHeaderSize && dib.size() >= kInfoHeaderSize) {
-    h.width = static_cast<int32_t>(Le32(dib, 4));
-    h.height = static_cast<int32_t>(Le32(dib, 8));
-    h.bits_per_pixel = Le16(dib, 14);
-    h.compression = Le32(dib, 16);
-    h.colors_used = Le32(dib, 32);
+    h.width = static_cast<int32_t>(ReadLe32(dib, 4));
+    h.height = static_cast<int32_t>(ReadLe32(dib, 8));
+    h.bits_per_pixel = ReadLe16(dib, 14);
+    h.compression = ReadLe32(dib, 16);
+    h.colors_used = ReadLe32(dib, 32);
     return h;
   }
   if (h.header_size == kCoreHeaderSize && dib.size() >= kCoreHeaderSize) {
-    h.width = Le16(dib, 4);
-    h.height = Le16(dib, 6);
-    h.bits_per_pixel = Le16(dib, 10);
+    h.width = ReadLe16(dib, 4);
+    h.height = ReadLe16(dib, 6);
+    h.bits_per_pixel = ReadLe16(dib, 10);
     return h;
   }
   return std::nullopt;

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/atomic_file.h"
+#include "common/little_endian.h"
 
 namespace r7k {
 
@@ -123,16 +124,6 @@ std::optional<StiRaster> RenderFramed(const StiPicture& picture) {
   return out;
 }
 
-void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  b[at] = static_cast<uint8_t>(v);
-  b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  Put16(b, at, v & 0xFFFF);
-  Put16(b, at + 2, v >> 16);
-}
-
 }  // namespace
 
 uint32_t StiCellSize(uint32_t rows, uint32_t stitches) {
@@ -157,18 +148,18 @@ std::optional<std::vector<uint8_t>> StiWriteBmp(std::span<const uint8_t> block) 
   bmp[0] = 'B';
   bmp[1] = 'M';
   // The file size field (offset 2) is left 0, as readers take the sizes from the info header.
-  Put32(bmp, 10, kStiBmpPixelOffset);
-  Put32(bmp, 14, 40);
-  Put32(bmp, 18, raster->width);
-  Put32(bmp, 22, raster->height);
-  Put16(bmp, 26, 1);
-  Put16(bmp, 28, 8);
-  Put32(bmp, 30, 0);
-  Put32(bmp, 34, static_cast<uint32_t>(data_size));
-  Put32(bmp, 38, 3780);
-  Put32(bmp, 42, 1220);
-  Put32(bmp, 46, 256);
-  Put32(bmp, 50, 0);
+  WriteLe32(bmp, 10, kStiBmpPixelOffset);
+  WriteLe32(bmp, 14, 40);
+  WriteLe32(bmp, 18, raster->width);
+  WriteLe32(bmp, 22, raster->height);
+  WriteLe16(bmp, 26, 1);
+  WriteLe16(bmp, 28, 8);
+  WriteLe32(bmp, 30, 0);
+  WriteLe32(bmp, 34, static_cast<uint32_t>(data_size));
+  WriteLe32(bmp, 38, 3780);
+  WriteLe32(bmp, 42, 1220);
+  WriteLe32(bmp, 46, 256);
+  WriteLe32(bmp, 50, 0);
   for (size_t i = 0; i < 256; ++i) {
     const StiColor& c = raster->palette[i];
     uint8_t* entry = &bmp[54 + 4 * i];

@@ -8,16 +8,13 @@
 #include <string>
 
 #include "common/cut_fixture.h"
+#include "common/little_endian.h"
 
 namespace r7k {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (uint32_t{b[at + 3]} << 24);
-}
 
 std::vector<uint8_t> Block(const std::vector<uint8_t>& cut, uint8_t kind = kStiKindPlain) {
   auto picture = RunsToSti(cut);
@@ -54,19 +51,19 @@ TEST(StiWriteBmp, P2000File) {
   ASSERT_EQ(bmp->size(), 1334u);
   EXPECT_EQ((*bmp)[0], 'B');
   EXPECT_EQ((*bmp)[1], 'M');
-  EXPECT_EQ(Le32(*bmp, 2), 0u);  // file size left unset
-  EXPECT_EQ(Le32(*bmp, 6), 0u);
-  EXPECT_EQ(Le32(*bmp, 10), 1078u);
-  EXPECT_EQ(Le32(*bmp, 14), 40u);
-  EXPECT_EQ(Le32(*bmp, 18), 16u);
-  EXPECT_EQ(Le32(*bmp, 22), 16u);
-  EXPECT_EQ(Le32(*bmp, 26), 1u | (8u << 16));  // planes 1, 8 bits per pixel
-  EXPECT_EQ(Le32(*bmp, 30), 0u);
-  EXPECT_EQ(Le32(*bmp, 34), 256u);
-  EXPECT_EQ(Le32(*bmp, 38), 3780u);
-  EXPECT_EQ(Le32(*bmp, 42), 1220u);
-  EXPECT_EQ(Le32(*bmp, 46), 256u);
-  EXPECT_EQ(Le32(*bmp, 50), 0u);
+  EXPECT_EQ(ReadLe32(*bmp, 2), 0u);  // file size left unset
+  EXPECT_EQ(ReadLe32(*bmp, 6), 0u);
+  EXPECT_EQ(ReadLe32(*bmp, 10), 1078u);
+  EXPECT_EQ(ReadLe32(*bmp, 14), 40u);
+  EXPECT_EQ(ReadLe32(*bmp, 18), 16u);
+  EXPECT_EQ(ReadLe32(*bmp, 22), 16u);
+  EXPECT_EQ(ReadLe32(*bmp, 26), 1u | (8u << 16));  // planes 1, 8 bits per pixel
+  EXPECT_EQ(ReadLe32(*bmp, 30), 0u);
+  EXPECT_EQ(ReadLe32(*bmp, 34), 256u);
+  EXPECT_EQ(ReadLe32(*bmp, 38), 3780u);
+  EXPECT_EQ(ReadLe32(*bmp, 42), 1220u);
+  EXPECT_EQ(ReadLe32(*bmp, 46), 256u);
+  EXPECT_EQ(ReadLe32(*bmp, 50), 0u);
   // Palette entries: blue, green, red, flags.
   auto entry = [&](size_t i) { return std::vector<uint8_t>(&(*bmp)[54 + 4 * i], &(*bmp)[58 + 4 * i]); };
   EXPECT_THAT(entry(0), ElementsAre(0, 0, 255, 80));    // red, used background
@@ -124,9 +121,9 @@ TEST(StiWriteBmp, OnePixelCellsHaveNoGridAndAFourByteStride) {
   rows[0][29] = 9;
   const auto bmp = StiWriteBmp(Block(CutLayoutFromRows(30, rows)));
   ASSERT_TRUE(bmp);
-  EXPECT_EQ(Le32(*bmp, 18), 30u);
-  EXPECT_EQ(Le32(*bmp, 22), 101u);
-  EXPECT_EQ(Le32(*bmp, 34), 32u * 101);
+  EXPECT_EQ(ReadLe32(*bmp, 18), 30u);
+  EXPECT_EQ(ReadLe32(*bmp, 22), 101u);
+  EXPECT_EQ(ReadLe32(*bmp, 34), 32u * 101);
   EXPECT_EQ(bmp->size(), 1078u + 32 * 101);
   EXPECT_THAT(std::vector<uint8_t>(bmp->begin() + 1078 + 26, bmp->begin() + 1078 + 34),
               ElementsAre(2, 2, 2, 9, 0, 0, 2, 2));
@@ -170,9 +167,9 @@ TEST(StiWriteBmpFramed, SizesAlwaysUseEightPixelCells) {
   EXPECT_EQ(r.stride, 256u);
   const auto wide = StiWriteBmp(Block(CutLayoutFilled(400, 1, 1), kStiKindFramed));
   ASSERT_TRUE(wide);
-  EXPECT_EQ(Le32(*wide, 18), 3216u);
-  EXPECT_EQ(Le32(*wide, 22), 24u);
-  EXPECT_EQ(Le32(*wide, 34), 3216u * 24);
+  EXPECT_EQ(ReadLe32(*wide, 18), 3216u);
+  EXPECT_EQ(ReadLe32(*wide, 22), 24u);
+  EXPECT_EQ(ReadLe32(*wide, 34), 3216u * 24);
   EXPECT_EQ((*wide)[54 + 4 * 253], 128);
 }
 

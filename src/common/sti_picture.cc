@@ -24,10 +24,6 @@ constexpr size_t kPaletteRecordSize = 6;
 constexpr size_t kPaletteBlock = 512;
 constexpr size_t kPaletteMaxBytes = 1584;
 
-uint16_t Le16(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
 }  // namespace
 
 const std::array<StiColor, 16> kStiDefaultColors = {
@@ -50,7 +46,7 @@ bool StiPicture::HasTag(std::span<const uint8_t> block) {
 
 std::optional<StiPicture> StiPicture::FromBlock(std::span<const uint8_t> block) {
   if (!HasTag(block) || block.size() < kCellsOffset) return std::nullopt;
-  const size_t cells = size_t{Le16(block, kRowsOffset)} * Le16(block, kStitchesOffset);
+  const size_t cells = size_t{ReadLe16(block, kRowsOffset)} * ReadLe16(block, kStitchesOffset);
   if (block.size() - kCellsOffset < cells) return std::nullopt;
   return StiPicture(std::vector<uint8_t>(block.begin(), block.begin() + kCellsOffset + cells));
 }
@@ -111,8 +107,8 @@ std::vector<uint8_t> StiReadPaletteFile(const std::filesystem::path& path) {
 std::optional<StiPicture> RunsToSti(std::span<const uint8_t> cut,
                                     std::span<const uint8_t> palette_file) {
   if (cut.size() < 6 || cut[4] != 0 || cut[5] != 0) return std::nullopt;
-  const uint16_t stitches = Le16(cut, 0);
-  const uint16_t rows = Le16(cut, 2);
+  const uint16_t stitches = ReadLe16(cut, 0);
+  const uint16_t rows = ReadLe16(cut, 2);
   // Every row needs its length, a two-byte run per 127 stitches and a terminator; refusing
   // counts the bytes cannot hold keeps a bad header from asking for gigabytes of cells.
   const size_t min_row_bytes = 3 + 2 * ((size_t{stitches} + kMaxRunCount - 1) / kMaxRunCount);

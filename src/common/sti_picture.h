@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "common/little_endian.h"
+
 // A stitch picture: one colour index per stitch plus a 256-entry palette, kept as one block
 // of bytes so that a block handed around (from a file, a store, a fuzzer) can be checked for
 // its "Sti" tag before anyone draws it.
@@ -70,13 +72,8 @@ class StiPicture {
 
  private:
   explicit StiPicture(std::vector<uint8_t> block) : block_(std::move(block)) {}
-  uint16_t Get16(size_t at) const {
-    return static_cast<uint16_t>(block_[at] | (block_[at + 1] << 8));
-  }
-  void Set16(size_t at, uint16_t v) {
-    block_[at] = static_cast<uint8_t>(v);
-    block_[at + 1] = static_cast<uint8_t>(v >> 8);
-  }
+  uint16_t Get16(size_t at) const { return ReadLe16(block_, at); }
+  void Set16(size_t at, uint16_t v) { WriteLe16(block_, at, v); }
   size_t CellOffset(size_t row, size_t stitch) const {
     return kCellsOffset + row * Stitches() + stitch;
   }
