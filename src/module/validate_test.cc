@@ -19,9 +19,10 @@ Bytes Technique(size_t size, uint8_t code) {
   return t;
 }
 
-// A sector record S0012: number 12, technique 7 at both places, an end code at 200.
+// A sector record S0012: number 12, technique 7 at both places, an end code at 200; cut
+// to `size` bytes.
 Bytes Sector12(size_t size = 355) {
-  Bytes s(size, 0);
+  Bytes s(355, 0);
   s[0] = 0x64;
   s[1] = 0x00;
   s[2] = 0x0C;
@@ -30,6 +31,7 @@ Bytes Sector12(size_t size = 355) {
   s[251] = 0x00;
   s[252] = 0x07;
   s[200] = 0xEF;
+  s.resize(size);
   return s;
 }
 
