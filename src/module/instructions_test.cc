@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "module/builtin_images.h"
 #include "module/builtin_records.h"
+#include "module/directory.h"
+#include "module/sector.h"
 
 namespace r7k {
 namespace {
@@ -218,6 +221,33 @@ TEST(Instructions, CodePage1252ToUtf8) {
   EXPECT_EQ(Cp1252ToUtf8("\xF6\xDF\xFC"), "\u00f6\u00df\u00fc");
   EXPECT_EQ(Cp1252ToUtf8("\x80\x9F"), "\u20ac\u0178");
   EXPECT_EQ(Cp1252ToUtf8("\x81"), "\u0081");
+}
+
+// Every technique the program carries, and every technique embedded in a demo sector, lists
+// to its end code and has a header.
+TEST(Instructions, EveryBuiltInTechniqueLists) {
+  size_t techniques = 0;
+  for (const std::string_view name : BuiltinImageNames()) {
+    const std::span<const uint8_t> image = BuiltinImage(name);
+    const DirectoryResult dir = ReadDirectory(image);
+    ASSERT_EQ(dir.error, DirectoryError::kNone) << name;
+    for (const DirectoryEntry& e : dir.directory.entries) {
+      if (e.state != kEntryValid || (e.name[0] != 'T' && e.name[0] != 'S')) continue;
+      const auto bytes = EntityBytes(image, e);
+      ASSERT_TRUE(bytes) << name << " " << e.name;
+      std::span<const uint8_t> record = *bytes;
+      if (e.name[0] == 'S') {
+        ASSERT_GE(record.size(), kSectorEmbeddedTechniqueOffset + kSectorEmbeddedTechniqueSize);
+        record = record.subspan(kSectorEmbeddedTechniqueOffset, kSectorEmbeddedTechniqueSize);
+      }
+      EXPECT_TRUE(DescribeTechniqueHeader(record)) << name << " " << e.name;
+      const InstructionListing listing = DecodeInstructionRows(record);
+      EXPECT_TRUE(listing.ended) << name << " " << e.name;
+      EXPECT_EQ(listing.rows.back(), kEnd) << name << " " << e.name;
+      ++techniques;
+    }
+  }
+  EXPECT_GT(techniques, 474u);
 }
 
 }  // namespace

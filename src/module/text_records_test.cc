@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "module/address.h"
+#include "module/builtin_images.h"
+#include "module/directory.h"
 
 namespace r7k {
 namespace {
@@ -98,6 +100,23 @@ TEST(TextRecords, OnlyFourRecordsHaveAView) {
     EXPECT_FALSE(HasTextRecordView(name)) << name;
     EXPECT_FALSE(TextRecordText(name, r)) << name;
   }
+}
+
+TEST(TextRecords, DemoModuleRecordsAreWhole) {
+  const std::span<const uint8_t> image = BuiltinImage("demo");
+  const DirectoryResult dir = ReadDirectory(image);
+  ASSERT_EQ(dir.error, DirectoryError::kNone);
+  size_t shown = 0;
+  for (const DirectoryEntry& e : dir.directory.entries) {
+    if (e.state != kEntryValid || !HasTextRecordView(e.name)) continue;
+    const auto bytes = EntityBytes(image, e);
+    ASSERT_TRUE(bytes) << e.name;
+    const std::optional<std::string> text = TextRecordText(e.name, *bytes);
+    ASSERT_TRUE(text) << e.name;
+    EXPECT_EQ(text->find("Short record"), std::string::npos) << e.name << "\n" << *text;
+    ++shown;
+  }
+  EXPECT_EQ(shown, 4u);
 }
 
 }  // namespace
