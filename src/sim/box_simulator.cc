@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "module/builtin_images.h"
 #include "platform/posix_termios.h"
 
 namespace r7k {
@@ -113,6 +114,17 @@ bool ParseBoxArguments(const std::vector<std::string>& args, BoxOptions* options
 
 std::unique_ptr<BoxSimulator> BoxSimulator::Start(BoxOptions options, std::string* error) {
   FlashImage flash;
+  if (!options.contents.empty()) {
+    auto given = FlashImage::FromBytes(options.contents);
+    if (!given) {
+      if (error) *error = "A module image has " + std::to_string(FlashImage::kSize) + " bytes";
+      return nullptr;
+    }
+    flash = std::move(*given);
+  } else {
+    std::span<const uint8_t> demo = BuiltinImage("demo");
+    if (auto built_in = FlashImage::FromBytes({demo.begin(), demo.end()})) flash = std::move(*built_in);
+  }
   if (!options.image.empty()) {
     if (std::filesystem::exists(options.image)) {
       auto loaded = FlashImage::Load(options.image, error);
@@ -275,28 +287,27 @@ bool BoxSimulator::Send(const Delivery& d) {
 bool BoxSimulator::SendBytes(std::string_view bytes, uint32_t pace_baud) {
   using Clock = std::chrono::steady_clock;
   const auto start = Clock::now();
-  // At a paced rate, send in slices of about 10 ms of line time.
+  // At a paced rate, send in slices of about 10 ms of line time, each no earlier than its last
+  // byte would have been through the line.
   const size_t slice = pace_baud ? std::max<size_t>(1, pace_baud / 1000) : bytes.size();
   size_t sent = 0;
   while (sent < bytes.size()) {
     size_t want = std::min(slice, bytes.size() - sent);
+    if (pace_baud) {
+      auto due = start + std::chrono::microseconds(uint64_t(sent + want) * 10'000'000 / pace_baud);
+      auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
+      if (!Pause(int(wait.count()))) return false;
+    }
     ssize_t n = ::write(pty_.master_fd(), bytes.data() + sent, want);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) return true;  // the line is gone; nothing more to say
-    if (n > 0) sent += size_t(n);
-    if (n < 0 || pace_baud) {
-      int wait_ms = 10;
-      if (pace_baud) {
-        auto due = start + std::chrono::microseconds(uint64_t(sent) * 10'000'000 / pace_baud);
-        wait_ms = int(std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count());
-        if (n < 0) wait_ms = std::max(wait_ms, 10);
-      }
-      if (wait_ms > 0) {
-        pollfd p[2] = {{wake_fd_, POLLIN, 0}, {pty_.master_fd(), POLLOUT, 0}};
-        // While paced, only the clock matters; when the queue is full, wait for room too.
-        ::poll(p, n < 0 ? 2 : 1, wait_ms);
-        if (p[0].revents & POLLIN) return false;
-      }
+    if (n > 0) {
+      sent += size_t(n);
+    } else if (n < 0 && errno == EAGAIN) {
+      // The host's queue is full: wait for room.
+      pollfd p[2] = {{wake_fd_, POLLIN, 0}, {pty_.master_fd(), POLLOUT, 0}};
+      ::poll(p, 2, 10);
+      if (p[0].revents & POLLIN) return false;
+    } else if (!(n < 0 && errno == EINTR)) {
+      return true;  // the line is gone; nothing more to say
     }
   }
   return true;

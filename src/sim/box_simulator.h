@@ -21,9 +21,12 @@ namespace r7k {
 
 struct BoxOptions {
   BoxConfig box;
-  // The flash image file; empty: the default image, kept in memory only. A file that does not
-  // exist yet is created with the default image.
+  // The flash image file; empty: the start content, kept in memory only. A file that does not
+  // exist yet is created with the start content.
   std::filesystem::path image;
+  // The start content when no existing image file is given: 524288 bytes, or empty for the
+  // built-in demo module.
+  std::vector<uint8_t> contents;
   uint32_t baud = 0;   // answer only a host at this rate; 0: any rate
   bool pace = false;   // send no faster than the line rate (10 bits a byte)
   std::vector<Fault> faults;

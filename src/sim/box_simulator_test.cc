@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "module/builtin_images.h"
 #include "platform/posix_serial_port.h"
 
 namespace r7k {
@@ -211,13 +212,31 @@ TEST(BoxSimulatorStartTest, CreatesAMissingImageAndRefusesAnUnwritableOne) {
   std::string error;
   auto sim = BoxSimulator::Start(o, &error);
   ASSERT_TRUE(sim) << error;
-  EXPECT_EQ(std::filesystem::file_size(path), FlashImage::kSize);
+  // The default content is the built-in demo module.
+  std::span<const uint8_t> demo = BuiltinImage("demo");
+  ASSERT_EQ(demo.size(), FlashImage::kSize);
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> saved((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_TRUE(std::equal(saved.begin(), saved.end(), demo.begin(), demo.end()));
+  EXPECT_EQ(sim->Flash(), saved);
   sim.reset();
   std::filesystem::remove(path);
 
   o.image = path / "below" / "a" / "file.r7v";
   EXPECT_FALSE(BoxSimulator::Start(o, &error));
   EXPECT_TRUE(error.starts_with("Cannot save image ")) << error;
+}
+
+TEST(BoxSimulatorStartTest, StartsFromGivenContent) {
+  BoxOptions o;
+  o.contents.assign(FlashImage::kSize, 0x5A);
+  std::string error;
+  auto sim = BoxSimulator::Start(o, &error);
+  ASSERT_TRUE(sim) << error;
+  EXPECT_EQ(sim->Flash(), o.contents);
+  o.contents.resize(100);
+  EXPECT_FALSE(BoxSimulator::Start(o, &error));
+  EXPECT_EQ(error, "A module image has 524288 bytes");
 }
 
 TEST(BoxSimulatorStartTest, RefusesAnImageOfTheWrongSize) {
