@@ -1,0 +1,36 @@
+#pragma once
+
+// The user's configuration folder and the profile (INI) files kept in it.
+//
+// The folder is $R7K_CONFIG_DIR when set (tests, scripts), else $XDG_CONFIG_HOME/r7kprog, else
+// ~/.config/r7kprog. Profile files follow the Windows profile rules: "[Section]" lines, then
+// "Key=Value" lines; section and key names match without regard to letter case; a missing
+// file, section or key reads as the default.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace r7k {
+
+std::filesystem::path ConfigFolder();
+
+// The value of `key` in `section` of the INI text, without surrounding blanks.
+std::optional<std::string> IniGetValue(std::string_view text, std::string_view section,
+                                       std::string_view key);
+// The INI text with `key` of `section` set to `value`: an existing line is replaced in place,
+// a new key goes at the end of its section, a new section at the end of the text. Every other
+// line is kept as it was.
+std::string IniSetValue(std::string_view text, std::string_view section, std::string_view key,
+                        std::string_view value);
+
+// Reads from the profile file `file` (a name inside ConfigFolder(), e.g. "R7kProg.ini").
+std::string GetProfileString(std::string_view file, std::string_view section,
+                             std::string_view key, std::string_view fallback = {});
+// Writes the value, creating the folder and the file as needed; the file is replaced
+// atomically. False with *error for the user when that failed.
+bool WriteProfileString(std::string_view file, std::string_view section, std::string_view key,
+                        std::string_view value, std::string* error = nullptr);
+
+}  // namespace r7k

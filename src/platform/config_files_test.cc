@@ -1,0 +1,83 @@
+#include "platform/config_files.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace r7k {
+namespace {
+
+TEST(IniText, ReadsValuesWithoutRegardToCase) {
+  const std::string text = "; comment\n[Other]\nBaudRate=1\n[OPTIONS]\r\n  baudrate = 115200 \r\n";
+  EXPECT_EQ(IniGetValue(text, "Options", "BaudRate"), "115200");
+  EXPECT_EQ(IniGetValue(text, "Other", "BAUDRATE"), "1");
+  EXPECT_EQ(IniGetValue(text, "Options", "Missing"), std::nullopt);
+  EXPECT_EQ(IniGetValue(text, "Nowhere", "BaudRate"), std::nullopt);
+  EXPECT_EQ(IniGetValue("[Options]\nBaudRate=\n", "Options", "BaudRate"), "");
+}
+
+TEST(IniText, SetReplacesInPlaceAndKeepsEverythingElse) {
+  EXPECT_EQ(IniSetValue("; keep\n[Options]\nBaudRate=57600\nOther=x\n", "options", "baudrate",
+                        "921600"),
+            "; keep\n[Options]\nbaudrate=921600\nOther=x\n");
+  EXPECT_EQ(IniSetValue("[Options]\nA=1\n\n[Next]\nB=2\n", "Options", "BaudRate", "460800"),
+            "[Options]\nA=1\nBaudRate=460800\n\n[Next]\nB=2\n");
+  EXPECT_EQ(IniSetValue("[Options]\nA=1", "Options", "B", "2"), "[Options]\nA=1\nB=2");
+  EXPECT_EQ(IniSetValue("", "Options", "BaudRate", "57600"), "[Options]\nBaudRate=57600\n");
+  EXPECT_EQ(IniSetValue("[X]\r\nY=1", "Options", "BaudRate", "1"),
+            "[X]\r\nY=1\r\n[Options]\r\nBaudRate=1\r\n");
+}
+
+class ProfileFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("r7k_cfg_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir_);
+    ::setenv("R7K_CONFIG_DIR", (dir_ / "sub").c_str(), 1);
+  }
+  void TearDown() override {
+    ::unsetenv("R7K_CONFIG_DIR");
+    std::filesystem::remove_all(dir_);
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(ProfileFiles, FolderFollowsTheEnvironment) {
+  EXPECT_EQ(ConfigFolder(), dir_ / "sub");
+  ::unsetenv("R7K_CONFIG_DIR");
+  ::setenv("XDG_CONFIG_HOME", "/x/y", 1);
+  EXPECT_EQ(ConfigFolder(), std::filesystem::path("/x/y/r7kprog"));
+  ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("HOME", "/home/knitter", 1);
+  EXPECT_EQ(ConfigFolder(), std::filesystem::path("/home/knitter/.config/r7kprog"));
+}
+
+TEST_F(ProfileFiles, WriteCreatesTheFolderAndReadsBack) {
+  EXPECT_EQ(GetProfileString("R7kProg.ini", "Options", "BaudRate", "none"), "none");
+  std::string error;
+  ASSERT_TRUE(WriteProfileString("R7kProg.ini", "Options", "BaudRate", "921600", &error)) << error;
+  ASSERT_TRUE(WriteProfileString("R7kProg.ini", "Options", "Other", "1", &error)) << error;
+  EXPECT_EQ(GetProfileString("R7kProg.ini", "Options", "BaudRate"), "921600");
+  std::ifstream in(dir_ / "sub" / "R7kProg.ini");
+  std::stringstream s;
+  s << in.rdbuf();
+  EXPECT_EQ(s.str(), "[Options]\nBaudRate=921600\nOther=1\n");
+  // Nothing is left beside the file.
+  int files = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir_ / "sub")) ++files;
+  EXPECT_EQ(files, 1);
+}
+
+TEST_F(ProfileFiles, WriteFailureIsReported) {
+  std::filesystem::create_directories(dir_);
+  std::ofstream(dir_ / "sub") << "a file where the folder should be";
+  std::string error;
+  EXPECT_FALSE(WriteProfileString("R7kProg.ini", "Options", "BaudRate", "1", &error));
+  EXPECT_NE(error.find("Cannot write"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace r7k
