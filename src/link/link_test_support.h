@@ -1,0 +1,121 @@
+#pragma once
+
+// Test helpers of the link layer: a port that forwards to a fake the test keeps (the link
+// thread owns and destroys its port object), recording each write with its time.
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/channel.h"
+#include "link/link_message_box.h"
+#include "platform/fake_serial_port.h"
+
+namespace r7k {
+
+struct TimedWrite {
+  std::string bytes;
+  std::chrono::steady_clock::time_point at;
+};
+
+class ForwardingPort : public SerialPort {
+ public:
+  ForwardingPort(SerialPort* target, std::shared_ptr<std::vector<TimedWrite>> writes,
+                 std::shared_ptr<std::mutex> mutex)
+      : target_(target), writes_(std::move(writes)), mutex_(std::move(mutex)) {}
+  bool Open(std::string_view name, std::string* error) override { return target_->Open(name, error); }
+  bool Configure(uint32_t baud, std::string* error) override { return target_->Configure(baud, error); }
+  bool SetDtr(bool on) override { return target_->SetDtr(on); }
+  bool SetRts(bool on) override { return target_->SetRts(on); }
+  bool Write(std::span<const uint8_t> bytes) override {
+    {
+      std::lock_guard lock(*mutex_);
+      writes_->push_back({std::string(bytes.begin(), bytes.end()), std::chrono::steady_clock::now()});
+    }
+    return target_->Write(bytes);
+  }
+  using SerialPort::Write;
+  size_t ReadAvailable(std::span<uint8_t> buffer) override { return target_->ReadAvailable(buffer); }
+  SerialEvent WaitEvent(int timeout_ms) override { return target_->WaitEvent(timeout_ms); }
+  void AbortWait() override { target_->AbortWait(); }
+  void Purge() override { target_->Purge(); }
+  void Close() override { target_->Close(); }
+  bool IsOpen() const override { return target_->IsOpen(); }
+  uint32_t Baud() const override { return target_->Baud(); }
+
+ private:
+  SerialPort* target_;
+  std::shared_ptr<std::vector<TimedWrite>> writes_;
+  std::shared_ptr<std::mutex> mutex_;
+};
+
+// A serial port the test owns, handed to the link thread through LinkStartParams::make_port.
+class PortHarness {
+ public:
+  // `target`: the real port to forward to; none: the harness's own fake.
+  explicit PortHarness(SerialPort* target = nullptr) : target_(target ? target : &fake) {}
+  std::function<std::unique_ptr<SerialPort>()> Maker() {
+    return [this] { return std::make_unique<ForwardingPort>(target_, writes_, mutex_); };
+  }
+  std::vector<TimedWrite> Writes() const {
+    std::lock_guard lock(*mutex_);
+    return *writes_;
+  }
+
+  FakeSerialPort fake;
+
+ private:
+  SerialPort* target_;
+  std::shared_ptr<std::vector<TimedWrite>> writes_ = std::make_shared<std::vector<TimedWrite>>();
+  std::shared_ptr<std::mutex> mutex_ = std::make_shared<std::mutex>();
+};
+
+// Records the link's message boxes instead of printing them.
+class BoxRecorder {
+ public:
+  struct Box {
+    std::string caption, text;
+    std::uint32_t type;
+  };
+  BoxRecorder() {
+    SetLinkMessageBoxHook([this](WindowHandle, std::string_view text, std::string_view caption,
+                                 std::uint32_t type) {
+      std::lock_guard lock(mutex_);
+      boxes_.push_back({std::string(caption), std::string(text), type});
+      return 1;
+    });
+  }
+  ~BoxRecorder() { SetLinkMessageBoxHook(nullptr); }
+  std::vector<Box> Boxes() const {
+    std::lock_guard lock(mutex_);
+    return boxes_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Box> boxes_;
+};
+
+// Takes the next message of a channel as (text, data); nullopt when none came in time.
+inline std::optional<std::pair<std::string, std::string>> TakeMessage(std::string_view channel,
+                                                                      std::uint32_t ms) {
+  ChannelMessage* m = nullptr;
+  if (ChannelReceive(channel, ms, true, &m) != kChannelOk || !m) return std::nullopt;
+  std::pair<std::string, std::string> out{m->text ? m->text : "", std::string(ChannelMessageData(m))};
+  ChannelFreeMessage(m);
+  return out;
+}
+
+}  // namespace r7k
+
+namespace r7k {
+
+// Empties a channel, so a test does not see what an earlier test of the same process left.
+inline void DrainChannel(std::string_view channel) {
+  while (ChannelReceive(channel, 0, true, nullptr) == kChannelOk) {
+  }
+}
+
+}  // namespace r7k

@@ -1,0 +1,181 @@
+#include "link/serial_channel.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "link/link_test_support.h"
+#include "platform/config_files.h"
+
+namespace r7k {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(SerialChannel, WindowsPortNumbers) {
+  EXPECT_EQ(ComPortNumber("Com3"), 3);
+  EXPECT_EQ(ComPortNumber("Com12"), 12);
+  EXPECT_EQ(ComPortNumber("COM255"), 255);
+  EXPECT_EQ(ComPortNumber("Com"), 0);
+  EXPECT_EQ(ComPortNumber("ComX"), 0);
+  EXPECT_EQ(ComPortNumber("Com0"), 0);
+  EXPECT_EQ(ComPortNumber("Com300"), 0);
+  EXPECT_EQ(ComPortNumber("ttyUSB0"), 0);
+}
+
+TEST(SerialChannel, DefaultRateFollowsTheLinkType) {
+  EXPECT_EQ(DefaultBaudRate("USB"), 460800u);
+  EXPECT_EQ(DefaultBaudRate("RS232"), 57600u);
+  EXPECT_EQ(DefaultBaudRate("other"), 57600u);
+}
+
+class SerialChannelPort : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("r7k_serial_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir_);
+    ::setenv("R7K_CONFIG_DIR", dir_.c_str(), 1);
+    DrainChannel("CommThread");
+    DrainChannel("R7P");
+  }
+  void TearDown() override {
+    if (record_) PortDestroy(std::move(record_));
+    ::unsetenv("R7K_CONFIG_DIR");
+    std::filesystem::remove_all(dir_);
+  }
+  PortRecord* Open(const std::string& link_type = "USB", const std::string& name = "ttyUSB0") {
+    LinkStartParams params;
+    params.port_name = name;
+    params.link_type = link_type;
+    params.make_port = harness_.Maker();
+    record_ = PortCreate(params);
+    return record_.get();
+  }
+
+  std::filesystem::path dir_;
+  PortHarness harness_;
+  std::unique_ptr<PortRecord> record_;
+  BoxRecorder boxes_;
+};
+
+TEST_F(SerialChannelPort, OpensAtTheLinkTypeRateWithTheLinesUp) {
+  PortRecord* port = Open("USB");
+  ASSERT_TRUE(PortOpen(port)) << port->last_error;
+  EXPECT_TRUE(port->connected);
+  EXPECT_EQ(harness_.fake.OpenedName(), "ttyUSB0");
+  EXPECT_EQ(harness_.fake.ConfiguredBauds(), std::vector<uint32_t>{460800});
+  EXPECT_TRUE(harness_.fake.Dtr());
+  EXPECT_TRUE(harness_.fake.Rts());
+  ASSERT_TRUE(PortClose(port));
+  EXPECT_FALSE(port->connected);
+  EXPECT_FALSE(harness_.fake.Dtr());
+  EXPECT_FALSE(harness_.fake.IsOpen());
+  EXPECT_EQ(port->watcher_id, 0u);
+  EXPECT_TRUE(boxes_.Boxes().empty());
+  // Closing ends the watcher's wait without telling the link thread to end.
+  EXPECT_FALSE(TakeMessage("R7P", 100));
+}
+
+TEST_F(SerialChannelPort, ProfileRateOverridesBothLinkTypes) {
+  ASSERT_TRUE(WriteProfileString("R7kProg.ini", "Options", "BaudRate", ""));
+  PortRecord* port = Open("RS232");
+  ASSERT_TRUE(PortOpen(port));
+  EXPECT_EQ(port->baud_rate, 57600u);
+  PortClose(port);
+  ASSERT_TRUE(WriteProfileString("R7kProg.ini", "Options", "BaudRate", "115200"));
+  ASSERT_TRUE(PortOpen(port));
+  EXPECT_EQ(port->baud_rate, 115200u);
+  PortClose(port);
+  PortDestroy(std::move(record_));
+  port = Open("USB");
+  ASSERT_TRUE(PortOpen(port));
+  EXPECT_EQ(harness_.fake.ConfiguredBauds(), (std::vector<uint32_t>{57600, 115200, 115200}));
+}
+
+TEST_F(SerialChannelPort, UnusableProfileRateKeepsTheDefault) {
+  ASSERT_TRUE(WriteProfileString("R7kProg.ini", "Options", "BaudRate", "fast"));
+  EXPECT_EQ(ProfileBaudRate(), std::nullopt);
+  PortRecord* port = Open("USB");
+  ASSERT_TRUE(PortOpen(port));
+  EXPECT_EQ(port->baud_rate, 460800u);
+}
+
+TEST_F(SerialChannelPort, FailedOpensSayWhy) {
+  PortRecord* port = Open("USB", "");
+  EXPECT_FALSE(PortOpen(port));
+  EXPECT_NE(port->last_error.find("No port"), std::string::npos);
+  PortDestroy(std::move(record_));
+  harness_.fake.FailOpen("No such file or directory");
+  port = Open("USB", "ttyUSB9");
+  EXPECT_FALSE(PortOpen(port));
+  EXPECT_EQ(port->last_error, "Cannot open port ttyUSB9: No such file or directory");
+  EXPECT_FALSE(port->connected);
+  EXPECT_TRUE(boxes_.Boxes().empty());  // the link thread reports it
+}
+
+TEST_F(SerialChannelPort, WatcherKeepsOneNoticeOutstanding) {
+  PortRecord* port = Open();
+  ASSERT_TRUE(PortOpen(port));
+  harness_.fake.Arrive("abc");
+  auto first = TakeMessage("CommThread", 2000);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->first, "");
+  EXPECT_EQ(first->second, "");
+  harness_.fake.Arrive("def");
+  EXPECT_FALSE(TakeMessage("CommThread", 200));  // not until the link thread has read
+  uint8_t buffer[16];
+  EXPECT_EQ(PortReadAvailable(port, buffer, sizeof buffer), 6u);
+  port->handshake.Set();
+  harness_.fake.Arrive("g");
+  EXPECT_TRUE(TakeMessage("CommThread", 2000));
+}
+
+TEST_F(SerialChannelPort, LineErrorBecomesOverrunNotice) {
+  PortRecord* port = Open();
+  ASSERT_TRUE(PortOpen(port));
+  harness_.fake.ArriveLineError();
+  auto notice = TakeMessage("CommThread", 2000);
+  ASSERT_TRUE(notice);
+  EXPECT_EQ(notice->first, "Overrun");
+  EXPECT_EQ(notice->second, "");
+}
+
+TEST_F(SerialChannelPort, PortThatGoesAwayTellsTheLinkThreadToExit) {
+  PortRecord* port = Open();
+  ASSERT_TRUE(PortOpen(port));
+  harness_.fake.HangUp();
+  auto order = TakeMessage("R7P", 2000);
+  ASSERT_TRUE(order);
+  EXPECT_EQ(order->second, "exit");
+  // The watcher has gone; closing proceeds without a box.
+  for (int i = 0; i < 100 && port->watcher_id != 0; ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(PortClose(port));
+  EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_F(SerialChannelPort, WritesAndReadsGoThroughThePort) {
+  PortRecord* port = Open();
+  ASSERT_TRUE(PortOpen(port));
+  harness_.fake.AddReply("version\r\nR7kProg 2.10\r\n?");
+  const std::string cmd = "version\r";
+  EXPECT_TRUE(PortWrite(port, reinterpret_cast<const uint8_t*>(cmd.data()), cmd.size()));
+  EXPECT_EQ(harness_.fake.Commands(), std::vector<std::string>{"version"});
+  uint8_t buffer[64];
+  size_t n = PortReadAvailable(port, buffer, sizeof buffer);
+  EXPECT_EQ(std::string(buffer, buffer + n), "version\r\nR7kProg 2.10\r\n?");
+  harness_.fake.FailWrites(true);
+  EXPECT_FALSE(PortWrite(port, reinterpret_cast<const uint8_t*>(cmd.data()), cmd.size()));
+}
+
+TEST(SerialChannelDestroy, WithoutRecordShowsABox) {
+  BoxRecorder boxes;
+  PortDestroy(nullptr);
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, "Explain!");
+  EXPECT_EQ(boxes.Boxes()[0].caption, "pcommInfo = 0 in destroy");
+}
+
+}  // namespace
+}  // namespace r7k
