@@ -2,10 +2,10 @@
 
 #include <charconv>
 #include <chrono>
-#include <mutex>
 
 #include "link/channel.h"
 #include "link/link_message_box.h"
+#include "link/simulated_box.h"
 #include "platform/config_files.h"
 
 namespace r7k {
@@ -16,19 +16,9 @@ using namespace std::chrono_literals;
 // The watcher id before the watcher thread has told its own.
 constexpr std::uint32_t kWatcherStarting = 0xFFFFFFFF;
 
-std::mutex resolver_mutex;
-PortNameResolver& Resolver() {
-  static auto* resolver = new PortNameResolver;
-  return *resolver;
-}
-
-std::string ResolvePortName(std::string_view name, std::string* error) {
-  PortNameResolver resolver;
-  {
-    std::lock_guard lock(resolver_mutex);
-    resolver = Resolver();
-  }
-  if (resolver) return resolver(name, error);
+// The device a port name opens: the name itself, or the simulated box's pseudo-terminal.
+std::string DeviceOf(std::string_view name, std::string* error) {
+  if (IsSimulatedPortName(name)) return SimulatedBoxDevice(error);
   return std::string(name);
 }
 
@@ -86,11 +76,6 @@ std::optional<std::uint32_t> ProfileBaudRate() {
   return value;
 }
 
-void SetPortNameResolver(PortNameResolver resolver) {
-  std::lock_guard lock(resolver_mutex);
-  Resolver() = std::move(resolver);
-}
-
 std::unique_ptr<PortRecord> PortCreate(const LinkStartParams& params) {
   auto record = std::make_unique<PortRecord>();
   record->name = params.port_name;
@@ -106,7 +91,7 @@ bool PortOpen(PortRecord* record) {
     record->last_error = "No port is chosen; pick the box's port in the configuration.";
     return false;
   }
-  std::string device = ResolvePortName(record->name, &record->last_error);
+  std::string device = DeviceOf(record->name, &record->last_error);
   if (device.empty()) return false;
   if (!record->handle) record->handle = record->make_port ? record->make_port() : MakeSystemSerialPort();
   if (!record->handle->Open(device, &record->last_error)) return false;

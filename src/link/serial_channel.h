@@ -73,9 +73,4 @@ std::size_t PortReadAvailable(PortRecord* record, std::uint8_t* buffer, std::siz
 bool PortClose(PortRecord* record);
 void PortDestroy(std::unique_ptr<PortRecord> record);
 
-// Gives the device name a port name opens: the name itself, or for "sim" the pseudo-terminal
-// of the simulated box started inside the program. Empty with *error when there is none.
-using PortNameResolver = std::function<std::string(std::string_view name, std::string* error)>;
-void SetPortNameResolver(PortNameResolver resolver);
-
 }  // namespace r7k
