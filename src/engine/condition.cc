@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "support/ascii.h"
+
 namespace r7k {
 namespace {
 
@@ -17,15 +19,6 @@ std::int64_t NumberOf(const ConditionValue& v) {
 std::string TextOf(const ConditionValue& v) {
   if (auto* s = std::get_if<std::string>(&v)) return *s;
   return std::to_string(std::get<std::int64_t>(v));
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
 }
 
 class Parser {
@@ -208,7 +201,7 @@ class Parser {
       const std::string_view name = text_.substr(start, pos_ - start);
       Skip();
       if (pos_ < text_.size() && text_[pos_] == '(') return Call(name);
-      if (name.size() > 3 && SameIgnoringCase(name.substr(0, 3), "_a_")) return std::string(name);
+      if (name.size() > 3 && EqualsIgnoringCase(name.substr(0, 3), "_a_")) return std::string(name);
       auto value = lookup_ ? lookup_(name) : std::nullopt;
       return value ? *value : ConditionValue{std::string()};
     }
@@ -230,9 +223,9 @@ class Parser {
         return std::nullopt;
       }
     }
-    if (SameIgnoringCase(name, "strlen") && args.size() == 1)
+    if (EqualsIgnoringCase(name, "strlen") && args.size() == 1)
       return static_cast<std::int64_t>(TextOf(args[0]).size());
-    if (SameIgnoringCase(name, "cond") && args.size() == 3)
+    if (EqualsIgnoringCase(name, "cond") && args.size() == 3)
       return ConditionTruth(args[0]) ? args[1] : args[2];
     Fail("unknown function " + std::string(name) + " with " + std::to_string(args.size()) +
          " arguments");

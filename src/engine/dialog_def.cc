@@ -44,14 +44,10 @@
 #include <cctype>
 #include <charconv>
 
+#include "support/ascii.h"
+
 namespace r7k {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
 
 struct Token {
   std::string text;
@@ -164,7 +160,7 @@ class DialogParser {
     std::string error;
     if (!Tokenize(line, t, error)) return error;
     if (t.empty() || (!t[0].quoted && t[0].text.starts_with("#"))) return std::nullopt;
-    const std::string word = t[0].quoted ? std::string() : Lower(t[0].text);
+    const std::string word = t[0].quoted ? std::string() : AsciiLower(t[0].text);
     if (word == "end") {
       if (mode_ == Mode::kTop) return "'end' without a definition";
       if (t.size() != 1) return "'end' takes nothing after it";
@@ -182,7 +178,7 @@ class DialogParser {
   std::optional<std::string> TopLine(const std::string& word, const std::vector<Token>& t) {
     if (t.size() < 2) return "a name must follow '" + t[0].text + "'";
     open_name_ = t[1].text;
-    const std::string key = Lower(open_name_);
+    const std::string key = AsciiLower(open_name_);
     if (word == "dialog" || word == "stack") {
       if (t.size() > 3) return "too many words after the " + word + " name";
       const std::string caption = t.size() > 2 ? t[2].text : std::string();
@@ -250,7 +246,7 @@ class DialogParser {
     c.id = *id;
     std::size_t i = 2;
     if (i < t.size() && t[i].quoted) c.text = t[i++].text;
-    if (i < t.size() && !t[i].quoted && Lower(t[i].text) == "at") {
+    if (i < t.size() && !t[i].quoted && AsciiLower(t[i].text) == "at") {
       int* slots[] = {&c.x, &c.y, &c.w, &c.h};
       for (int k = 0; k < 4; ++k) {
         auto n = i + 1 + k < t.size() ? NumberOf(t[i + 1 + k]) : std::nullopt;
@@ -259,8 +255,8 @@ class DialogParser {
       }
       i += 5;
     }
-    if (i < t.size() && !t[i].quoted && Lower(t[i].text) == "style") {
-      for (++i; i < t.size(); ++i) c.style.push_back(Lower(t[i].text));
+    if (i < t.size() && !t[i].quoted && AsciiLower(t[i].text) == "style") {
+      for (++i; i < t.size(); ++i) c.style.push_back(AsciiLower(t[i].text));
     }
     if (i < t.size()) return "unexpected '" + t[i].text + "' in the control";
     if (c.id > 0) {
@@ -337,17 +333,17 @@ class DialogParser {
     const Mode mode = mode_;
     mode_ = Mode::kTop;
     if (mode == Mode::kStack) {
-      staged_.stacks[Lower(stack_.name)] = std::move(stack_);
+      staged_.stacks[AsciiLower(stack_.name)] = std::move(stack_);
     } else if (mode == Mode::kMenu) {
-      staged_.menus[Lower(menu_.name)] = std::move(menu_);
+      staged_.menus[AsciiLower(menu_.name)] = std::move(menu_);
     } else {
       if (!default_word_.empty()) {
         auto id = NumberOf(Token{default_word_, false});
         if (!id) {
           for (const auto& c : dialog_.controls) {
             const std::string* tag = c.Attr(kAttrTag);
-            if ((tag && Lower(*tag) == Lower(default_word_)) ||
-                Lower(StripAmpersand(c.text)) == Lower(StripAmpersand(default_word_))) {
+            if ((tag && AsciiLower(*tag) == AsciiLower(default_word_)) ||
+                AsciiLower(StripAmpersand(c.text)) == AsciiLower(StripAmpersand(default_word_))) {
               id = c.id;
               break;
             }
@@ -358,7 +354,7 @@ class DialogParser {
                  "'";
         dialog_.default_id = *id;
       }
-      staged_.dialogs[Lower(dialog_.name)] = std::move(dialog_);
+      staged_.dialogs[AsciiLower(dialog_.name)] = std::move(dialog_);
     }
     return std::nullopt;
   }
@@ -376,7 +372,7 @@ class DialogParser {
 
 template <typename Map>
 auto FindIn(const Map& map, std::string_view name) -> const typename Map::mapped_type* {
-  auto it = map.find(Lower(name));
+  auto it = map.find(AsciiLower(name));
   return it == map.end() ? nullptr : &it->second;
 }
 
@@ -401,7 +397,7 @@ const ControlDef* DialogDef::FindControl(int id) const {
 
 std::optional<std::size_t> StackDef::Column(std::string_view name) const {
   for (std::size_t i = 0; i < columns.size(); ++i)
-    if (Lower(columns[i]) == Lower(name)) return i;
+    if (AsciiLower(columns[i]) == AsciiLower(name)) return i;
   return std::nullopt;
 }
 
@@ -422,7 +418,7 @@ const MenuDef* DialogLibrary::FindMenu(std::string_view name) const {
 }
 
 int AttrCodeOf(std::string_view keyword) {
-  const std::string key = Lower(keyword);
+  const std::string key = AsciiLower(keyword);
   for (auto [name, code] : kAttrNames)
     if (name == key) return code;
   return 0;

@@ -8,14 +8,14 @@
 #include <mutex>
 #include <variant>
 
+#include "support/ascii.h"
+
 namespace r7k {
 
 namespace {
 
 std::string Key(std::string_view name) {
-  std::string key(name);
-  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return key;
+  return AsciiLower(name);
 }
 
 using Value = std::variant<std::string, std::int64_t, std::vector<std::uint8_t>, Table>;

@@ -5,15 +5,10 @@
 #include <cstring>
 #include <mutex>
 
+#include "support/ascii.h"
+
 namespace r7k {
 namespace {
-
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 template <typename T>
 auto RowOf(T* table, int row) -> decltype(&table->names) {
@@ -184,7 +179,7 @@ int TableMatchAbbrev(const Table* table, const char* text, std::size_t length, i
   const std::string_view wanted = Prefix(text, length);
   return FindRow(table, column, start_row, [&](const std::string& cell) {
     return cell.size() >= wanted.size() &&
-           SameTextIgnoringCase(std::string_view(cell).substr(0, wanted.size()), wanted);
+           EqualsIgnoringCase(std::string_view(cell).substr(0, wanted.size()), wanted);
   });
 }
 
@@ -192,7 +187,7 @@ int TableFindField(const Table* table, const char* text, std::size_t length, int
                    int start_row) {
   const std::string_view wanted = Prefix(text, length);
   return FindRow(table, column, start_row,
-                 [&](const std::string& cell) { return SameTextIgnoringCase(cell, wanted); });
+                 [&](const std::string& cell) { return EqualsIgnoringCase(cell, wanted); });
 }
 
 std::string TableToText(const Table* table) {

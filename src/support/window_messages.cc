@@ -10,6 +10,8 @@
 #include <thread>
 #include <unordered_map>
 
+#include "support/ascii.h"
+
 namespace r7k {
 namespace {
 
@@ -224,9 +226,7 @@ bool KillWindowTimer(WindowHandle window, WParam id) {
 std::uint32_t RegisterWindowMessageName(std::string_view name) {
   static std::mutex mutex;
   static auto* names = new std::unordered_map<std::string, std::uint32_t>;
-  std::string key(name);
-  std::transform(key.begin(), key.end(), key.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string key = AsciiLower(name);
   std::lock_guard lock(mutex);
   auto [it, inserted] =
       names->try_emplace(key, kFirstRegisteredMessage + static_cast<std::uint32_t>(names->size()));

@@ -1,0 +1,417 @@
+#include "engine/dialog_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "engine/headless_expect.h"
+#include "engine/headless_view.h"
+
+namespace r7k {
+namespace {
+
+using namespace std::chrono_literals;
+
+// What the test callbacks saw, as "tag:message" words.
+std::vector<std::string> g_log;
+
+std::string TagOf(FieldHandle f) {
+  char tag[64] = "";
+  DlgGetProperty(f, kThisField, kAttrTag, tag, sizeof tag);
+  return tag;
+}
+
+int CB_Log(FieldHandle f, int message, WParam wparam, LParam lparam) {
+  if (message != kMsgRepaintShown && message != kMsgRepaintState)
+    g_log.push_back(TagOf(f) + ":" + std::to_string(message));
+  return DlgFieldDefaultProc(f, message, wparam, lparam);
+}
+
+int CB_Suppress(FieldHandle f, int message, WParam wparam, LParam lparam) {
+  if (message == kMsgActivate) return kResultSuppress;
+  return DlgFieldDefaultProc(f, message, wparam, lparam);
+}
+
+int CB_EndIt(FieldHandle f, int message, WParam wparam, LParam lparam) {
+  if (message == kMsgActivate) return kResultEnd;
+  return DlgFieldDefaultProc(f, message, wparam, lparam);
+}
+
+// Counts presses in the item "count", as a handler field woken by a posted command would.
+int CB_hCount(FieldHandle f, int message, WParam wparam, LParam lparam) {
+  if (message == kMsgActivate) {
+    StoreHandle store = DlgItemStore(f);
+    StoreSetNumeric(store, "count", StoreGetNumeric(store, "count") + 1);
+    return kResultSuppress;
+  }
+  return DlgFieldDefaultProc(f, message, wparam, lparam);
+}
+
+// Refuses "COM9" after the default validation, like a port check.
+int CB_Port(FieldHandle f, int message, WParam wparam, LParam lparam) {
+  const int r = DlgFieldDefaultProc(f, message, wparam, lparam);
+  if (message == kMsgValidate && DlgGetFieldText(f, kThisField) == "COM9") return 0x100 | 11;
+  return r;
+}
+
+int DP_Info(WindowHandle, int, int, StoreHandle, StoreHandle app) {
+  StoreSetString(app, "_Status", "info ran");
+  return 1;
+}
+
+int DP_Nested(WindowHandle owner, int, int, StoreHandle main, StoreHandle app) {
+  StoreSetNumeric(app, "nested", DlgRunDialog(owner, "Text \"_0003\"", main, app));
+  return 1;
+}
+
+const CallbackEntry kCallbacks[] = {
+    {"CB_Log", CB_Log},     {"CB_Suppress", CB_Suppress}, {"CB_EndIt", CB_EndIt},
+    {"CB_hCount", CB_hCount}, {"CB_Port", CB_Port},
+};
+const ProcedureEntry kProcedures[] = {{"DP_Info", DP_Info}, {"DP_Nested", DP_Nested}};
+
+const char kDialogs[] = R"dlg(
+dialog Main "Main"
+  size 200 100
+  default Info
+  text 1001 ""
+    tag CurrentVirtualModule
+    callback "=CB_Log"
+  text 1002 ""
+    tag Port1
+    callback CB_Port
+    valid "strlen(_tag) < 8"
+  button 1020 "&Upload"
+    tag ReadModule
+    callback "=CB_Log"
+    action Stay
+    items "CurrentVirtualModule (.)"
+    state "cond((strlen(moduleversion) <= 0),_a_greyed,_a_full)"
+  button 1030 "Info"
+    do "call DP_Info"
+  button 1031 "Suppressed"
+    callback CB_Suppress
+    action Return
+  button 1032 "End"
+    callback CB_EndIt
+    action Return
+  button 1040 ""
+    tag hCount
+    callback CB_hCount
+    hidden
+  button 1050 "Nested"
+    do "Call =DP_Nested"
+  button 1060 "Help"
+    do "Stack Help"
+  button 1070 "Clean"
+    items "Idle -(CmdTable) -(Type) (fKeep)"
+  check 1080 "Show Valid only"
+    tag fShowValidOnly
+    callback CB_Log
+  list 1090 ""
+    tag Ports
+    layout "Simple Port1 Com1 Com2 Com3 Com4"
+  text 1100 ""
+    tag _Status
+    access 1
+  button 2 "Close"
+    action Return
+    do "Message? Thank you and goodbye."
+end
+
+dialog Text "R7000 Programmer - %1"
+  button 2 "Cancel"
+end
+
+stack Help "Help"
+  columns Tag Short Action Callback
+  row Nederlands "" Return CB_Log
+  row Close "" Return
+end
+)dlg";
+
+class Engine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_log.clear();
+    ClearRegistrations();
+    RegisterCallbacks(kCallbacks);
+    RegisterProcedures(kProcedures);
+    DlgClearDefinitions();
+    ASSERT_EQ(DlgLoadDefinitions(kDialogs, "test.dlg"), std::nullopt);
+    view_.SetIdleWait(300ms);
+    DlgSetView(&view_);
+    base_ = DlgCreateBaseWindow(0, 0, main_);
+  }
+  void TearDown() override {
+    DlgSetView(nullptr);
+    DlgDestroyBaseWindow(base_);
+    StoreClose(main_);
+    StoreClose(app_);
+  }
+  int Run(std::string_view name = "Main") { return DlgRunDialog(base_, name, main_, app_); }
+
+  HeadlessView view_;
+  StoreHandle main_ = StoreOpen("PresMain:Pres");
+  StoreHandle app_ = StoreOpen("appmain:Perm");
+  WindowHandle base_ = 0;
+};
+
+TEST_F(Engine, OpeningSendsCreatedOpenedShownThenIdleOnce) {
+  StoreSetString(app_, "CurrentVirtualModule", "/tmp/a.r7v");
+  view_.WhenDialogOpens("main", [](DialogUser& user) {
+    EXPECT_EQ(user.Caption(), "Main");
+    EXPECT_EQ(user.Text("CurrentVirtualModule"), "/tmp/a.r7v");
+    user.Close();
+  });
+  EXPECT_EQ(Run(), 2);
+  // Only the first field's messages, in order; idle (30) once after opening, no more.
+  std::vector<std::string> first;
+  for (const auto& entry : g_log)
+    if (entry.starts_with("CurrentVirtualModule:")) first.push_back(entry);
+  EXPECT_EQ(first, (std::vector<std::string>{"CurrentVirtualModule:1", "CurrentVirtualModule:3",
+                                             "CurrentVirtualModule:22", "CurrentVirtualModule:30",
+                                             "CurrentVirtualModule:2"}));
+}
+
+TEST_F(Engine, ReturnCloseSuppressAndEndResults) {
+  view_.WhenDialogOpens("Main", [](DialogUser& user) { user.Press("Close"); });
+  EXPECT_EQ(Run(), 2);
+  EXPECT_MESSAGE_SHOWN(view_, "Main", "Thank you and goodbye.");
+
+  view_.WhenDialogOpens("Main", [](DialogUser& user) {
+    user.Press("Suppressed");  // -2: its Return does not run
+    EXPECT_TRUE(user.IsOpen());
+    user.Press("End");  // 1 from the callback ends the dialog with 1
+  });
+  EXPECT_EQ(Run(), 1);
+  EXPECT_NO_USER_PROBLEMS(view_);
+}
+
+TEST_F(Engine, EnteredValuesAreValidatedThenWrittenToTheItem) {
+  view_.WhenDialogOpens("Main", [this](DialogUser& user) {
+    EXPECT_TRUE(user.Set("Port1", "ttyUSB0"));
+    EXPECT_EQ(StoreGetString(app_, "port1"), "ttyUSB0");
+    EXPECT_FALSE(user.Set("Port1", "ttyUSB10"));  // the script's condition
+    EXPECT_FALSE(user.Set("Port1", "COM9"));      // the callback's refusal
+    EXPECT_EQ(user.Text("Port1"), "ttyUSB0");
+    EXPECT_EQ(StoreGetString(app_, "Port1"), "ttyUSB0");
+    user.Close();
+  });
+  Run();
+}
+
+TEST_F(Engine, StateConditionAndRequiredItemsGreyAField) {
+  view_.WhenDialogOpens("Main", [this](DialogUser& user) {
+    EXPECT_EQ(user.State("ReadModule"), FieldState::kGreyed);
+    EXPECT_FALSE(user.Press("Upload"));
+    StoreSetString(app_, "ModuleVersion", "R7kProg 2.1");
+    user.Press("Info");  // any action refreshes the states
+    EXPECT_EQ(user.State("ReadModule"), FieldState::kGreyed) << "CurrentVirtualModule missing";
+    EXPECT_TRUE(user.Set("CurrentVirtualModule", "/tmp/m.r7v"));
+    EXPECT_EQ(user.State("ReadModule"), FieldState::kFull);
+    EXPECT_TRUE(user.Press("Upload"));
+    EXPECT_EQ(user.State("hCount"), FieldState::kInvisible);
+    EXPECT_EQ(user.State("_Status"), FieldState::kReadOnly);
+    user.Close();
+  });
+  Run();
+  ASSERT_EQ(view_.problems().size(), 1u);
+  EXPECT_EQ(view_.problems()[0], "dialog 'Main': 'Upload' is not available");
+}
+
+TEST_F(Engine, ItemListsDeleteWhenTheFieldActs) {
+  StoreSetString(app_, "CmdTable", "x");
+  StoreSetString(app_, "Type", "29F040");
+  StoreSetString(app_, "fKeep", "1");
+  view_.WhenDialogOpens("Main", [](DialogUser& user) {
+    user.Press("Clean");
+    user.Close();
+  });
+  Run();
+  EXPECT_EQ(StoreGetType(app_, "CmdTable"), kItemNone);
+  EXPECT_EQ(StoreGetType(app_, "Type"), kItemNone);
+  EXPECT_EQ(StoreGetString(app_, "fKeep"), "1");
+}
+
+TEST_F(Engine, CallsStacksAndNestedDialogs) {
+  view_.WhenDialogOpens("Main", [this](DialogUser& user) {
+    user.Press("Info");
+    EXPECT_EQ(user.Text("_Status"), "info ran");  // shown again once its item changed
+    user.Press("Nested");
+    EXPECT_EQ(StoreGetNumeric(app_, "nested"), 2);
+    user.Press("Help");
+    user.Close();
+  });
+  view_.WhenDialogOpens("Text", [](DialogUser& user) {
+    EXPECT_EQ(user.Caption(), "R7000 Programmer - _0003");
+    user.Press("Cancel");
+  });
+  view_.WhenDialogOpens("Help", [](DialogUser& user) { user.Press("Nederlands"); });
+  Run();
+  EXPECT_EQ(view_.opened(), (std::vector<std::string>{"Main", "R7000 Programmer - _0003", "Help"}));
+  EXPECT_NE(std::find(g_log.begin(), g_log.end(), ":31"), g_log.end()) << "CB_Log of the stack entry";
+  EXPECT_NO_USER_PROBLEMS(view_);
+}
+
+TEST_F(Engine, CommandsPostedFromOtherThreadsActivateHiddenFields) {
+  view_.WhenDialogOpens("Main", [this](DialogUser& user) {
+    Field* handler = user.dialog().FindField("hCount");
+    ASSERT_NE(handler, nullptr);
+    const WindowHandle window = user.dialog().window;
+    std::vector<std::thread> posters;
+    for (int t = 0; t < 4; ++t)
+      posters.emplace_back([=] {
+        for (int i = 0; i < 25; ++i) PostWindowMessage(window, kMsgCommand, 1040, handler->window);
+      });
+    for (auto& p : posters) p.join();
+    EXPECT_TRUE(user.WaitUntil([this] { return StoreGetNumeric(app_, "count") == 100; }));
+    user.Close();
+  });
+  Run();
+  // Message 30 came once at opening and once per handled command, never on its own.
+  const auto idles = std::count(g_log.begin(), g_log.end(), "CurrentVirtualModule:30");
+  EXPECT_EQ(idles, 1 + 100);
+}
+
+TEST_F(Engine, IdleDialogWithoutStepsIsClosedAndSaysSo) {
+  EXPECT_EQ(Run("Text"), 2);
+  ASSERT_EQ(view_.problems().size(), 1u);
+  EXPECT_EQ(view_.problems()[0], "dialog 'Text' waited for the user; closed");
+  EXPECT_EQ(std::count(g_log.begin(), g_log.end(), "CurrentVirtualModule:30"), 0);
+}
+
+TEST_F(Engine, CheckBoxesAndLists) {
+  view_.WhenDialogOpens("Main", [this](DialogUser& user) {
+    user.Press("Show Valid only");
+    EXPECT_EQ(StoreGetString(app_, "fShowValidOnly"), "1");
+    user.Press("Show Valid only");
+    EXPECT_EQ(StoreGetString(app_, "fShowValidOnly"), "0");
+    EXPECT_EQ(user.Rows("Ports").size(), 4u);  // the layout's default entries
+    EXPECT_TRUE(user.Select("Ports", 2));
+    EXPECT_EQ(StoreGetString(app_, "Port1"), "Com3");
+    EXPECT_EQ(user.Text("Port1"), "Com3");  // the bound text field follows its item
+    TableHandle t = TableNew(2, 0);
+    TableWriteRow(t, kRowAppend, std::vector<std::string>{"ttyUSB0", "R7000Link"});
+    TableWriteRow(t, kRowAppend, std::vector<std::string>{"sim", ""});
+    StoreSetTable(app_, "Ports", t);
+    TableFree(t);
+    user.Press("Info");
+    EXPECT_EQ(user.Rows("Ports").size(), 2u);
+    EXPECT_TRUE(user.Select("Ports", 1));
+    EXPECT_EQ(StoreGetString(app_, "Port1"), "sim");
+    EXPECT_FALSE(user.Select("Ports", 5));
+    Field* ports = user.dialog().FindField("Ports");
+    EXPECT_EQ(DlgTableRowCount(ports, kThisField), 2);
+    EXPECT_EQ(DlgTableGetSelection(ports, kThisField), 1);
+    EXPECT_EQ(DlgTableFindField(ports, kThisField, "TTYUSB0", 7), 0);
+    char cell[16];
+    EXPECT_EQ(DlgTableGetField(ports, kThisField, 0, 1, cell, sizeof cell), 10u);
+    EXPECT_STREQ(cell, "R7000Link");
+    user.Close();
+  });
+  Run();
+  EXPECT_EQ(view_.problems().size(), 1u);
+}
+
+TEST_F(Engine, FieldOperationsFromACallback) {
+  static std::vector<std::string> seen;
+  seen.clear();
+  static int (*probe)(FieldHandle, int, WParam, LParam) = [](FieldHandle f, int m, WParam w,
+                                                             LParam l) -> int {
+    if (m == kMsgFieldCreated) {
+      auto* mem = static_cast<std::uint32_t*>(DlgFieldMemAlloc(f, 16));
+      mem[0] = 0xC0FFEE;
+    }
+    if (m == kMsgActivate) {
+      EXPECT_EQ(static_cast<std::uint32_t*>(DlgFieldMemRetrieve(f))[0], 0xC0FFEEu);
+      EXPECT_EQ(DlgItemStore(f), reinterpret_cast<StoreHandle>(DlgGetInfo(f, 1)));
+      EXPECT_NE(DlgMainStore(f), DlgItemStore(f));
+      EXPECT_TRUE(IsMessageWindow(DlgWindow(f)));
+      const int port = DlgIndexFromTag(f, "port1");
+      EXPECT_EQ(DlgIndexFromId(f, 1002), port);
+      EXPECT_EQ(DlgIndexFromTag(f, "nothing"), -1);
+      EXPECT_EQ(DlgGetFieldInfo(f, kThisField, kFieldControlId), 1200);
+      EXPECT_EQ(DlgGetFieldInfo(f, kThisField, kFieldKind), kKindButton);
+      EXPECT_EQ(DlgGetFieldInfo(f, port, kFieldKind), kKindText);
+      EXPECT_EQ(DlgGetFieldInfo(f, 999, kFieldKind), -1);
+      char text[32];
+      EXPECT_EQ(DlgGetProperty(f, kThisField, kAttrCallback, text, sizeof text), 13u);
+      EXPECT_STREQ(text, "=CB_Probe x1");
+      EXPECT_TRUE(DlgSetField(f, port, "ttyS0", 6));
+      EXPECT_EQ(DlgGetField(f, port, text, sizeof text), 5);
+      EXPECT_STREQ(text, "ttyS0");
+      EXPECT_EQ(StoreGetString(DlgItemStore(f), "Port1"), "ttyS0");
+      const int upload = DlgIndexFromId(f, 1020);
+      DlgSetAccess(f, upload, kAccessInvisible);
+      seen.push_back(std::to_string(static_cast<int>(DlgFieldFromIndex(f, upload)->state)));
+      DlgSetAccess(f, upload, kAccessScript);
+      seen.push_back(std::to_string(static_cast<int>(DlgFieldFromIndex(f, upload)->state)));
+      return kResultSuppress;
+    }
+    return DlgFieldDefaultProc(f, m, w, l);
+  };
+  RegisterCallback("CB_Probe", probe);
+  ASSERT_EQ(DlgLoadDefinitions("dialog Probe \"p\"\n"
+                               "  text 1002 \"\"\n    tag Port1\n"
+                               "  button 1020 \"Up\"\n    items \"Type (.)\"\n"
+                               "  button 1200 \"Probe\"\n    callback \"=CB_Probe x1\"\n"
+                               "end\n",
+                               "probe.dlg"),
+            std::nullopt);
+  view_.WhenDialogOpens("Probe", [](DialogUser& user) {
+    user.Press("Probe");
+    user.Close();
+  });
+  Run("Probe");
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      std::to_string(static_cast<int>(FieldState::kInvisible)),
+                      std::to_string(static_cast<int>(FieldState::kGreyed))}));
+  EXPECT_NO_USER_PROBLEMS(view_);
+}
+
+TEST_F(Engine, MessageBoxesAnswerAsScriptedOrByDefault) {
+  EXPECT_EQ(DlgMessage(base_, kMbOk | kMbIconStop, "Startup", "Application failure"), kIdOk);
+  EXPECT_EQ(DlgMessage(base_, kMbOkCancel | kMbDefaultButton2, "Erase Module", "Are you sure?"),
+            kIdCancel);
+  EXPECT_EQ(DlgMessage(base_, kMbYesNo | kMbIconQuestion, "WARNING", "Continue?"), kIdYes);
+  view_.AnswerNextMessage(kIdNo);
+  EXPECT_EQ(DlgMessage(base_, kMbYesNo, "WARNING", "Continue?"), kIdNo);
+  EXPECT_EQ(DlgMessageFmt(base_, kMbIconExclamation, "Show Sector", "Sector %s has %d rows",
+                          "S0001", 12),
+            kIdOk);
+  EXPECT_MESSAGE_SHOWN(view_, "Show Sector", "Sector S0001 has 12 rows");
+  EXPECT_EQ(view_.messages().size(), 5u);
+  EXPECT_EQ(view_.messages()[1].answer, kIdCancel);
+}
+
+TEST_F(Engine, UnknownNamesAreReportedWithAHint) {
+  ASSERT_EQ(DlgLoadDefinitions("dialog Odd \"o\"\n  button 5 \"x\"\n    callback CB_Lgo\n"
+                               "    do \"call DP_Nope\"\nend\n",
+                               "odd.dlg"),
+            std::nullopt);
+  EXPECT_EQ(DlgCheckNames(),
+            (std::vector<std::string>{
+                "dialog 'Odd' field 5: unknown callback 'CB_Lgo'; did you mean 'CB_Log'?",
+                "dialog 'Odd' field 5: unknown procedure 'DP_Nope'"}));
+  EXPECT_EQ(UnknownNameMessage("procedure", "DP_Infoo"),
+            "unknown procedure 'DP_Infoo'; did you mean 'DP_Info'?");
+  EXPECT_EQ(UnknownNameMessage("callback", "Zzzzzzzz"), "unknown callback 'Zzzzzzzz'");
+  EXPECT_EQ(Run("NoSuchDialog"), -1);
+  EXPECT_MESSAGE_SHOWN(view_, "Dialog engine", "unknown dialog 'NoSuchDialog'");
+  const auto ref = ParseCallbackRef(" =BitmapFld question.bmp ");
+  EXPECT_EQ(ref.name, "BitmapFld");
+  EXPECT_EQ(ref.parameter, "question.bmp");
+}
+
+TEST_F(Engine, ClipboardCopiesReachTheView) {
+  TableHandle t = TableNew(1, 0);
+  TableWriteRow(t, kRowSetNames, std::vector<std::string>{"Name"});
+  TableWriteRow(t, kRowAppend, std::vector<std::string>{"T0001"});
+  EXPECT_TRUE(TableCopyToClipboard(t, 4));
+  TableFree(t);
+  EXPECT_EQ(view_.clipboard(), "Name\r\nT0001\r\n");
+}
+
+}  // namespace
+}  // namespace r7k

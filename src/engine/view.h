@@ -1,0 +1,55 @@
+#pragma once
+
+// What the dialog engine needs from whoever shows dialogs to the user. The engine decides what
+// happens; the view shows it and turns the user's doing into the engine's user actions
+// (DlgUserSetField, DlgUserPress, DlgUserSelectRow, DlgUserClose in dialog_engine.h).
+//
+// The modal loop belongs to the view: RunModal returns when the dialog has ended. While it runs
+// it hands every message posted to the dialog's window to DlgDispatchMessage. Posts may come
+// from any thread; the engine installs the window's wake hook through WakeHook so a loop that
+// is not waiting in GetWindowMessage (a Qt event loop) can be woken.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/window_messages.h"
+
+namespace r7k {
+
+struct Dialog;
+
+struct FileRequest {
+  bool save = false;
+  std::string title;
+  std::string filter;  // "Virtual module (*.r7v)|*.r7v|All files|*.*"
+  std::string initial_path;
+};
+
+class View {
+ public:
+  virtual ~View() = default;
+
+  virtual void DialogOpened(Dialog& dialog) = 0;
+  // A field's text, state or list rows changed; `index` -1 means the whole dialog.
+  virtual void FieldChanged(Dialog& dialog, int index) = 0;
+  virtual void DialogClosed(Dialog& dialog) = 0;
+  // Runs until dialog.ended is set.
+  virtual void RunModal(Dialog& dialog) = 0;
+  // Called on the posting thread whenever a message arrives for the dialog's window.
+  virtual std::function<void()> WakeHook(Dialog& dialog) = 0;
+
+  // Message-box types and results as the scripts use them (see dialog_engine.h).
+  virtual int ShowMessage(WindowHandle owner, int type, std::string_view caption,
+                          std::string_view text) = 0;
+  virtual std::optional<std::string> ChooseFile(WindowHandle owner, const FileRequest& request) = 0;
+  virtual void SetClipboardText(const std::string& text) = 0;
+  virtual void Beep() = 0;
+  virtual void SetIcon(WindowHandle window, std::string_view icon) = 0;
+  // Prints what the dialog shows; false when the user cancelled or printing failed.
+  virtual bool PrintDialog(Dialog& dialog) = 0;
+};
+
+}  // namespace r7k
