@@ -195,6 +195,10 @@ SerialEvent PosixSerialPort::WaitEvent(int timeout_ms) {
     if (p[1].revents & (POLLIN | POLLERR | POLLHUP)) {
       std::lock_guard lock(mutex_);
       DrainLocked();
+      // An error or hang-up that yields no bytes would wake every poll again.
+      if (pending_.empty() && line_errors_ == 0 && (p[1].revents & (POLLERR | POLLHUP))) {
+        hung_up_ = true;
+      }
       continue;
     }
     if (r == 0 && timeout_ms >= 0 && Clock::now() >= deadline) return SerialEvent::kTimeout;
