@@ -139,8 +139,9 @@ TEST_F(BoxSimulatorTest, PacedAnswersTakeLineTime) {
   Start(57600);
   auto start = Clock::now();
   ASSERT_EQ(Ask(port_, "binread 00 00 00\r").size(), 275u);
-  // 275 bytes at 5760 bytes a second take about 48 ms.
-  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(40));
+  // 275 bytes at 5760 bytes a second take about 48 ms; only a lower bound is safe to check,
+  // and half of it tells pacing from none.
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(24));
 }
 
 TEST_F(BoxSimulatorTest, HangUpFaultClosesTheLine) {
