@@ -404,6 +404,55 @@ TEST_F(Engine, UnknownNamesAreReportedWithAHint) {
   EXPECT_EQ(ref.parameter, "question.bmp");
 }
 
+TEST_F(Engine, PageStacksMenusAndViewServices) {
+  ASSERT_EQ(DlgLoadDefinitions(R"dlg(
+dialog T_Mother "Mother"
+  menu IDR_MENU
+  button 1006 "Help"
+    do "Message? help"
+  button 2 "Close"
+    action Return
+end
+dialog T_Header "Header"
+  text 3001 ""
+    tag T_Number
+end
+stack ShowTechnique "R7000 Programmer - Technique,"
+  columns Label Resource
+  row Mother T_Mother
+  row Header T_Header
+end
+menu IDR_MENU
+  popup "&Help"
+    item "&Contents" 1006
+end
+)dlg",
+                               "pages.dlg"),
+            std::nullopt);
+  StoreSetString(app_, "T_Number", "12");
+  view_.WhenDialogOpens("ShowTechnique", [](DialogUser& user) {
+    EXPECT_EQ(user.Caption(), "R7000 Programmer - Technique,");
+    ASSERT_EQ(user.dialog().pages.size(), 2u);
+    EXPECT_EQ(user.dialog().pages[1].first, "Header");
+    EXPECT_EQ(user.Text("T_Number"), "12");  // a field of the second page
+    EXPECT_TRUE(user.Menu(1006));
+    EXPECT_TRUE(DlgPrint(user.dialog().fields[0].get()));
+    user.Menu(2);
+  });
+  EXPECT_EQ(Run("ShowTechnique"), 2);
+  EXPECT_MESSAGE_SHOWN(view_, "R7000 Programmer - Technique,", "help");
+  DlgSetIcon(base_, 0, "R7K_ICON");
+  DlgBeep();
+  EXPECT_EQ(view_.icons().at(base_), "R7K_ICON");
+  EXPECT_EQ(view_.beeps(), 1);
+  EXPECT_EQ(view_.prints(), 1);
+  view_.ChooseFileNext("/tmp/x.r7v");
+  EXPECT_EQ(DlgChooseFile(base_, FileRequest{false, "Open", "*.r7v", ""}), "/tmp/x.r7v");
+  EXPECT_EQ(DlgChooseFile(base_, FileRequest{}), std::nullopt);  // nothing scripted: cancelled
+  EXPECT_EQ(view_.file_requests().size(), 2u);
+  EXPECT_NO_USER_PROBLEMS(view_);
+}
+
 TEST_F(Engine, ClipboardCopiesReachTheView) {
   TableHandle t = TableNew(1, 0);
   TableWriteRow(t, kRowSetNames, std::vector<std::string>{"Name"});

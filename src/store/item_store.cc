@@ -9,6 +9,7 @@
 #include <variant>
 
 #include "support/ascii.h"
+#include "support/pool_heap.h"
 
 namespace r7k {
 
@@ -380,11 +381,11 @@ std::string AdviceItemName(const std::vector<std::uint8_t>& block) {
 }
 
 void* StoreAlloc(std::size_t size) {
-  return std::calloc(1, size ? size : 1);
+  return PoolAllocHere(size ? size : 1);
 }
 
 void StoreFree(void* block) {
-  std::free(block);
+  R7K_POOL_FREE(block);
 }
 
 }  // namespace r7k

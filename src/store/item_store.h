@@ -98,7 +98,7 @@ void StoreCancelAdvice(StoreHandle store, WindowHandle window);
 // The item name of an advice parameter block, or empty when the block is malformed.
 std::string AdviceItemName(const std::vector<std::uint8_t>& block);
 
-// Memory that any thread may free.
+// Zero-filled memory from the pool heap that any thread may free.
 void* StoreAlloc(std::size_t size);
 void StoreFree(void* block);
 
