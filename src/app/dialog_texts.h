@@ -1,0 +1,18 @@
+#pragma once
+
+#include <span>
+
+// The dialog definitions of the program (the files of src/app/dialogs), compiled in as text.
+namespace r7k {
+
+struct DialogText {
+  const char* file;
+  const char* text;
+};
+
+std::span<const DialogText> AppDialogTexts();
+
+// Loads every definition into the dialog engine; an error text when one does not parse.
+const char* LoadAppDialogs();
+
+}  // namespace r7k
