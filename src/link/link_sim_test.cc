@@ -24,26 +24,16 @@ using Clock = std::chrono::steady_clock;
 class LinkThreadSim : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("r7k_linksim_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    ::setenv("R7K_CONFIG_DIR", (dir_ / "config").c_str(), 1);
-    for (auto ch : {"R7P", "R7kProg", "CommThread"}) DrainChannel(ch);
     image_.resize(FlashImage::kSize);
     for (size_t i = 0; i < image_.size(); ++i) image_[i] = uint8_t(i * 7 + (i >> 8));
     image_[0x10000 + 17] = '?';
-    std::ofstream(dir_ / "box.r7v", std::ios::binary)
+    std::ofstream(env_.dir() / "box.r7v", std::ios::binary)
         .write(reinterpret_cast<const char*>(image_.data()), std::streamsize(image_.size()));
-    options_.image = dir_ / "box.r7v";
+    options_.image = env_.dir() / "box.r7v";
   }
   void TearDown() override {
-    if (thread_.joinable()) {
-      ChannelSend("R7P", nullptr, "quit", 4);
-      thread_.join();
-    }
+    link_.Stop();
     if (box_) box_->Stop();
-    ::unsetenv("R7K_CONFIG_DIR");
-    std::filesystem::remove_all(dir_);
   }
   void AddFault(const std::string& spec) {
     std::string error;
@@ -56,32 +46,17 @@ class LinkThreadSim : public ::testing::Test {
     box_ = BoxSimulator::Start(options_, &error);
     ASSERT_TRUE(box_) << error;
   }
-  void StartLink(std::string port_name) {
-    LinkStartParams params;
-    params.port_name = std::move(port_name);
-    params.make_port = harness_.Maker();
-    params.start_event = &started_;
-    thread_ = std::thread([params] { LinkThread(params); });
-    ASSERT_TRUE(started_.Wait(2s));
-  }
-  std::string Ask(std::string_view command) {
-    EXPECT_EQ(ChannelSend("R7P", "R7kProg", command.data(), uint32_t(command.size())), kChannelOk);
-    auto answer = TakeMessage("R7kProg", 10000);
-    if (!answer) return "<none>";
-    EXPECT_EQ(answer->first, "R7P");
-    answer->second.pop_back();  // the terminating zero
-    return answer->second;
-  }
+  void StartLink(std::string port_name) { ASSERT_TRUE(link_.Start(std::move(port_name), harness_.Maker())); }
+  std::string Ask(std::string_view command) { return link_.Ask(command).value_or("<none>"); }
 
-  std::filesystem::path dir_;
+  LinkTestEnvironment env_{"linksim"};
   std::vector<uint8_t> image_;
   BoxOptions options_;
   std::unique_ptr<BoxSimulator> box_;
   PosixSerialPort port_;
   PortHarness harness_{&port_};
   BoxRecorder boxes_;
-  Event started_;
-  std::thread thread_;
+  LinkThreadRunner link_;
 };
 
 TEST_F(LinkThreadSim, VersionAndBinaryReadThroughTheChannels) {
@@ -136,7 +111,7 @@ TEST_F(LinkThreadSim, SpeedReachesABoxAtThePartnerRateAndIsSaved) {
   EXPECT_EQ(port_.Baud(), 921600u);
   ASSERT_EQ(ChannelSend("R7P", "R7kProg", "SPEED", 5), kChannelOk);
   ASSERT_EQ(ChannelSend("R7P", nullptr, "quit", 4), kChannelOk);
-  thread_.join();
+  link_.Join();
   EXPECT_EQ(GetProfileString("R7kProg.ini", "Options", "BaudRate"), "460800");
 }
 

@@ -3,14 +3,23 @@
 // Test helpers of the link layer: a port that forwards to a fake the test keeps (the link
 // thread owns and destroys its port object), recording each write with its time.
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <thread>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "link/channel.h"
 #include "link/link_message_box.h"
+#include "link/link_thread.h"
 #include "platform/fake_serial_port.h"
 
 namespace r7k {
@@ -108,14 +117,78 @@ inline std::optional<std::pair<std::string, std::string>> TakeMessage(std::strin
   return out;
 }
 
-}  // namespace r7k
-
-namespace r7k {
-
 // Empties a channel, so a test does not see what an earlier test of the same process left.
 inline void DrainChannel(std::string_view channel) {
   while (ChannelReceive(channel, 0, true, nullptr) == kChannelOk) {
   }
 }
+
+// A fresh configuration folder (R7K_CONFIG_DIR) for one test, and the link's channels empty.
+class LinkTestEnvironment {
+ public:
+  explicit LinkTestEnvironment(const std::string& tag)
+      : dir_(std::filesystem::temp_directory_path() /
+             ("r7k_" + tag + "_" + std::to_string(::getpid()))) {
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    ::setenv("R7K_CONFIG_DIR", (dir_ / "config").c_str(), 1);
+    for (auto channel : {"R7P", "R7kProg", "CommThread"}) DrainChannel(channel);
+  }
+  ~LinkTestEnvironment() {
+    ::unsetenv("R7K_CONFIG_DIR");
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  const std::filesystem::path& dir() const { return dir_; }
+
+ private:
+  std::filesystem::path dir_;
+};
+
+// Runs the link thread and asks it things the way the dialog handlers do.
+class LinkThreadRunner {
+ public:
+  ~LinkThreadRunner() { Stop(); }
+
+  // Starts the thread on the port and waits until it runs.
+  bool Start(std::string port_name, std::function<std::unique_ptr<SerialPort>()> make_port) {
+    LinkStartParams params;
+    params.port_name = std::move(port_name);
+    params.make_port = std::move(make_port);
+    params.start_event = &started_;
+    thread_ = std::thread([this, params] { exit_code_ = LinkThread(params); });
+    return started_.Wait(std::chrono::seconds(2));
+  }
+  // Sends "quit" unless the thread has ended already, and waits for its end.
+  void Stop() {
+    if (!thread_.joinable()) return;
+    ChannelSend("R7P", "R7kProg", "quit", 4);
+    thread_.join();
+  }
+  // Waits for the end after an order that ends the thread.
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  int exit_code() const { return exit_code_; }
+
+  // Sends a command on "R7P" and gives its answer from "R7kProg" without the terminating
+  // zero; nullopt when none came in time.
+  std::optional<std::string> Ask(std::string_view command, std::uint32_t ms = 10000) {
+    EXPECT_EQ(ChannelSend("R7P", "R7kProg", command.data(), std::uint32_t(command.size())),
+              kChannelOk);
+    auto answer = TakeMessage("R7kProg", ms);
+    if (!answer) return std::nullopt;
+    EXPECT_EQ(answer->first, "R7P");
+    // Every answer ends with its zero byte.
+    EXPECT_TRUE(!answer->second.empty() && answer->second.back() == '\0');
+    if (!answer->second.empty()) answer->second.pop_back();
+    return answer->second;
+  }
+
+ private:
+  Event started_;
+  std::thread thread_;
+  int exit_code_ = 0;
+};
 
 }  // namespace r7k

@@ -51,8 +51,7 @@ bool SendPieces(PortRecord* port, std::string_view command, std::size_t piece) {
 // when there is one.
 std::optional<std::string> Collect(PortRecord* port, std::string_view command,
                                    std::uint8_t* buffer, std::size_t* room) {
-  const bool erase = StartsWithNoCase(command, "erase") || StartsWithNoCase(command, "xrase");
-  const std::uint32_t timeout = erase ? kEraseNoticeTimeoutMs : kNoticeTimeoutMs;
+  const std::uint32_t timeout = NoticeTimeoutMs(command);
   for (;;) {
     ChannelMessage* notice = nullptr;
     const int rc = ChannelReceive("CommThread", timeout, true, &notice);
@@ -155,6 +154,11 @@ void ServeRequests(PortRecord* port, const LinkStartParams& params, std::size_t 
 
 bool IsOrder(std::string_view data, std::string_view order, std::size_t length) {
   return StartsWithNoCase(data, order.substr(0, length));
+}
+
+std::uint32_t NoticeTimeoutMs(std::string_view command) {
+  const bool erase = StartsWithNoCase(command, "erase") || StartsWithNoCase(command, "xrase");
+  return erase ? kEraseNoticeTimeoutMs : kNoticeTimeoutMs;
 }
 
 std::optional<std::uint32_t> PartnerBaudRate(std::uint32_t rate) {

@@ -30,6 +30,10 @@ int LinkThread(LinkStartParams params);
 // Releases the port watcher for its next notice.
 bool PortCollect(PortRecord* record, std::uint8_t* destination, std::size_t* room);
 
+// How long the runner waits for the next characters of an answer: 60000 ms for the erase
+// commands ("erase", "xrase", any letter case), else 2000 ms.
+std::uint32_t NoticeTimeoutMs(std::string_view command);
+
 // The other rate of a pair (57600/115200, 460800/921600); nullopt for any other rate.
 std::optional<std::uint32_t> PartnerBaudRate(std::uint32_t rate);
 

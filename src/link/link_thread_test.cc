@@ -4,7 +4,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <thread>
 
 #include "link/link_test_support.h"
@@ -28,6 +27,10 @@ TEST(LinkThreadRules, OrdersAndPartnerRates) {
   EXPECT_EQ(PartnerBaudRate(460800), 921600u);
   EXPECT_EQ(PartnerBaudRate(921600), 460800u);
   EXPECT_EQ(PartnerBaudRate(9600), std::nullopt);
+  EXPECT_EQ(NoticeTimeoutMs("erase40\r"), 60000u);
+  EXPECT_EQ(NoticeTimeoutMs("XRASE"), 60000u);
+  EXPECT_EQ(NoticeTimeoutMs("eras"), 2000u);
+  EXPECT_EQ(NoticeTimeoutMs("version\r"), 2000u);
 }
 
 class PortCollectTest : public ::testing::Test {
@@ -82,47 +85,13 @@ TEST_F(PortCollectTest, OverlongAnswerKeepsItsTailWithThePrompt) {
 
 class LinkThreadTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("r7k_link_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir_);
-    ::setenv("R7K_CONFIG_DIR", dir_.c_str(), 1);
-    for (auto ch : {"R7P", "R7kProg", "CommThread"}) DrainChannel(ch);
-  }
-  void TearDown() override {
-    Stop();
-    ::unsetenv("R7K_CONFIG_DIR");
-    std::filesystem::remove_all(dir_);
-  }
-  void Start(std::string port = "ttyUSB0") {
-    LinkStartParams params;
-    params.port_name = std::move(port);
-    params.make_port = harness_.Maker();
-    params.start_event = &started_;
-    thread_ = std::thread([this, params] { exit_code_ = LinkThread(params); });
-    ASSERT_TRUE(started_.Wait(2s));
-  }
-  void Stop() {
-    if (!thread_.joinable()) return;
-    ChannelSend("R7P", "R7kProg", "quit", 4);
-    thread_.join();
-  }
-  std::optional<std::string> Ask(std::string_view command, uint32_t ms = 5000) {
-    EXPECT_EQ(ChannelSend("R7P", "R7kProg", command.data(), uint32_t(command.size())), kChannelOk);
-    auto answer = TakeMessage("R7kProg", ms);
-    if (!answer) return std::nullopt;
-    EXPECT_EQ(answer->first, "R7P");
-    // Every answer ends with its zero byte.
-    EXPECT_TRUE(!answer->second.empty() && answer->second.back() == '\0');
-    answer->second.pop_back();
-    return answer->second;
-  }
+  void Start(std::string port = "ttyUSB0") { ASSERT_TRUE(link_.Start(std::move(port), harness_.Maker())); }
+  std::optional<std::string> Ask(std::string_view command) { return link_.Ask(command); }
 
-  std::filesystem::path dir_;
+  LinkTestEnvironment env_{"link"};
   PortHarness harness_;
   BoxRecorder boxes_;
-  Event started_;
-  std::thread thread_;
-  int exit_code_ = 0;
+  LinkThreadRunner link_;
 };
 
 TEST_F(LinkThreadTest, CommandIsAnsweredOnTheNamedChannel) {
@@ -132,8 +101,8 @@ TEST_F(LinkThreadTest, CommandIsAnsweredOnTheNamedChannel) {
   // The data is sent up to its first zero byte.
   EXPECT_EQ(Ask(std::string_view("cd\r\0junk", 8)), "cd\r\nok\r\n?");
   EXPECT_EQ(harness_.fake.Commands(), (std::vector<std::string>{"version", "cd"}));
-  Stop();
-  EXPECT_EQ(exit_code_, kLinkThreadExitCode);
+  link_.Stop();
+  EXPECT_EQ(link_.exit_code(), kLinkThreadExitCode);
   EXPECT_FALSE(harness_.fake.IsOpen());
   EXPECT_TRUE(boxes_.Boxes().empty());
 }
@@ -217,8 +186,8 @@ TEST_F(LinkThreadTest, OrdersAreObeyedWithoutAnswer) {
   EXPECT_EQ(Ask("cd\r"), "cd?");
   EXPECT_EQ(GetProfileString("R7kProg.ini", "Options", "BaudRate"), "460800");
   ASSERT_EQ(ChannelSend("R7P", nullptr, "Exit", 4), kChannelOk);
-  thread_.join();
-  EXPECT_EQ(exit_code_, kLinkThreadExitCode);
+  link_.Join();
+  EXPECT_EQ(link_.exit_code(), kLinkThreadExitCode);
   EXPECT_FALSE(TakeMessage("R7kProg", 100));
   EXPECT_TRUE(boxes_.Boxes().empty());
 }
@@ -226,8 +195,8 @@ TEST_F(LinkThreadTest, OrdersAreObeyedWithoutAnswer) {
 TEST_F(LinkThreadTest, PortThatDoesNotOpenEndsTheThreadWithABox) {
   harness_.fake.FailOpen("No such file or directory");
   Start("ttyUSB9");
-  thread_.join();
-  EXPECT_EQ(exit_code_, kLinkThreadExitCode);
+  link_.Join();
+  EXPECT_EQ(link_.exit_code(), kLinkThreadExitCode);
   auto boxes = boxes_.Boxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Vardex R7000 Programmer");

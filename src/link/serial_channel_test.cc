@@ -33,17 +33,8 @@ TEST(SerialChannel, DefaultRateFollowsTheLinkType) {
 
 class SerialChannelPort : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("r7k_serial_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir_);
-    ::setenv("R7K_CONFIG_DIR", dir_.c_str(), 1);
-    DrainChannel("CommThread");
-    DrainChannel("R7P");
-  }
   void TearDown() override {
     if (record_) PortDestroy(std::move(record_));
-    ::unsetenv("R7K_CONFIG_DIR");
-    std::filesystem::remove_all(dir_);
   }
   PortRecord* Open(const std::string& link_type = "USB", const std::string& name = "ttyUSB0") {
     LinkStartParams params;
@@ -54,7 +45,7 @@ class SerialChannelPort : public ::testing::Test {
     return record_.get();
   }
 
-  std::filesystem::path dir_;
+  LinkTestEnvironment env_{"serial"};
   PortHarness harness_;
   std::unique_ptr<PortRecord> record_;
   BoxRecorder boxes_;
