@@ -12,6 +12,7 @@ namespace {
 constexpr std::array kCommands = {
     Command{"builtin", "write a built-in image (R7kRom, R7kRomx, demo) to a file", BuiltinCommand},
     Command{"ls", "list the directory of a virtual module", LsCommand},
+    Command{"ports", "list the ports the programmer box may be on", PortsCommand},
 };
 
 size_t EditDistance(std::string_view a, std::string_view b) {

@@ -10,5 +10,6 @@ namespace r7k::cli {
 
 int BuiltinCommand(std::span<const std::string> args, CommandIo& io);
 int LsCommand(std::span<const std::string> args, CommandIo& io);
+int PortsCommand(std::span<const std::string> args, CommandIo& io);
 
 }  // namespace r7k::cli
