@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "engine/condition.h"
 #include "engine/headless_view.h"
@@ -108,9 +109,35 @@ void InstallClipboard() {
   SetClipboardSink([](const std::string& text) { DlgView().SetClipboardText(text); });
 }
 
+// Deeper nesting of dialogs means a script or callback that keeps opening dialogs.
+constexpr std::size_t kMaxNesting = 32;
+
+// Callbacks must not throw; if one does anyway, the user is told and the engine carries on as
+// if the callback had suppressed the field's action.
+template <typename Call>
+int Guarded(std::string_view name, WindowHandle window, Call call) {
+  try {
+    return call();
+  } catch (const std::exception& e) {
+    DlgMessage(window, kMbIconStop, kEngineCaption,
+               "'" + std::string(name) + "' failed: " + e.what());
+  } catch (...) {
+    DlgMessage(window, kMbIconStop, kEngineCaption, "'" + std::string(name) + "' failed");
+  }
+  return kResultSuppress;
+}
+
 int Send(Field& f, int message, WParam wparam = 0, LParam lparam = 0) {
-  return f.proc ? f.proc(&f, message, wparam, lparam)
-                : DlgFieldDefaultProc(&f, message, wparam, lparam);
+  if (!f.proc) return DlgFieldDefaultProc(&f, message, wparam, lparam);
+  return Guarded(f.callback.name, f.dialog->window,
+                 [&] { return f.proc(&f, message, wparam, lparam); });
+}
+
+int TextOfCustomField(Field& f) {
+  char buffer[1024] = "";
+  const int n = Send(f, kMsgGetText, sizeof buffer, reinterpret_cast<LParam>(buffer));
+  if (n >= 0 && static_cast<std::size_t>(n) < sizeof buffer) f.text.assign(buffer, n);
+  return n;
 }
 
 Field* At(FieldHandle field, int index) {
@@ -364,6 +391,11 @@ int RunDialogDef(WindowHandle owner, std::shared_ptr<const DialogDef> def,
                  const std::vector<std::string>& args, StoreHandle main_store,
                  StoreHandle app_store) {
   auto& engine = Engine();
+  if (engine.running.size() >= kMaxNesting) {
+    DlgMessage(owner, kMbIconStop, kEngineCaption,
+               "dialog '" + def->name + "' not opened: too many dialogs open");
+    return -1;
+  }
   Dialog d;
   d.name = def->name;
   d.caption = FillCaption(def->caption, args);
@@ -541,7 +573,7 @@ int DlgRunProcedure(WindowHandle owner, std::string_view name, StoreHandle main_
     DlgMessage(owner, kMbIconStop, kEngineCaption, UnknownNameMessage("procedure", ref.name));
     return 2;
   }
-  return proc(owner, 0, 0, main_store, app_store);
+  return Guarded(ref.name, owner, [&] { return proc(owner, 0, 0, main_store, app_store); });
 }
 
 int DlgMessage(WindowHandle window, int type, std::string_view caption, std::string_view text) {
@@ -689,6 +721,7 @@ std::intptr_t DlgGetFieldInfo(FieldHandle field, int index, int code) {
 int DlgGetField(FieldHandle field, int index, char* buffer, std::size_t size) {
   Field* f = At(field, index);
   if (!f) return -1;
+  if (f->def->kind == kKindCustom && f != field) TextOfCustomField(*f);
   const std::size_t delivered = CopyWithZero(f->text, buffer, size);
   return delivered ? static_cast<int>(delivered - 1) : 0;
 }
@@ -696,6 +729,7 @@ int DlgGetField(FieldHandle field, int index, char* buffer, std::size_t size) {
 std::optional<std::string> DlgGetFieldText(FieldHandle field, int index) {
   Field* f = At(field, index);
   if (!f) return std::nullopt;
+  if (f->def->kind == kKindCustom && f != field) TextOfCustomField(*f);
   return f->text;
 }
 
@@ -861,6 +895,10 @@ void DlgDispatchMessage(Dialog& d, const WindowMessage& m) {
   } else if (m.message == kMsgClose) {
     DlgUserClose(d);
   }
+}
+
+bool DlgIsChecked(const Field& f) {
+  return f.text == f.def->AttrOr(kAttrOn, "1");
 }
 
 std::vector<std::vector<std::string>> DlgListRows(const Field& f) {

@@ -177,6 +177,7 @@ FieldHandle DlgFieldFromIndex(FieldHandle field, int index);
 // Code 1 the kind, 2 the control id, 4096 the control window; -1 for a bad index or code.
 std::intptr_t DlgGetFieldInfo(FieldHandle field, int index, int code);
 // Copies the field's text with its zero (cut to fit) and returns its length; -1 when no field.
+// Reading another field's text asks a custom field for it (message 23).
 int DlgGetField(FieldHandle field, int index, char* buffer, std::size_t size);
 std::optional<std::string> DlgGetFieldText(FieldHandle field, int index);
 // Sets the field's text (length -1: zero-terminated), writes its item and shows it (22).
@@ -217,6 +218,8 @@ void DlgEndDialog(Dialog& dialog, int result);
 // A message taken from the dialog window's queue.
 void DlgDispatchMessage(Dialog& dialog, const WindowMessage& message);
 
+// A check box shows checked when its text is its "on" value (attribute 20, else "1").
+bool DlgIsChecked(const Field& field);
 // Rows a list field shows: the table item's rows, or the default entries of its layout.
 std::vector<std::vector<std::string>> DlgListRows(const Field& field);
 int DlgListSelection(const Field& field);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <stdexcept>
 #include <thread>
 
 #include "engine/headless_expect.h"
@@ -451,6 +453,73 @@ end
   EXPECT_EQ(DlgChooseFile(base_, FileRequest{}), std::nullopt);  // nothing scripted: cancelled
   EXPECT_EQ(view_.file_requests().size(), 2u);
   EXPECT_NO_USER_PROBLEMS(view_);
+}
+
+int CB_Throws(FieldHandle f, int message, WParam wparam, LParam lparam) {
+  if (message == kMsgActivate) throw std::runtime_error("disk full");
+  return DlgFieldDefaultProc(f, message, wparam, lparam);
+}
+
+int PictureFld(FieldHandle f, int message, WParam wparam, LParam lparam) {
+  if (message == kMsgGetText) {
+    auto* out = reinterpret_cast<char*>(lparam);
+    std::snprintf(out, wparam, "pic.bmp");
+    return 7;
+  }
+  return DlgFieldDefaultProc(f, message, wparam, lparam);
+}
+
+int CB_Again(FieldHandle f, int message, WParam wparam, LParam lparam) {
+  if (message == kMsgDialogOpened) {
+    StoreSetNumeric(DlgItemStore(f), "depth", StoreGetNumeric(DlgItemStore(f), "depth") + 1);
+    DlgRunDialog(DlgWindow(f), "Again", DlgMainStore(f), DlgItemStore(f));
+  }
+  return DlgFieldDefaultProc(f, message, wparam, lparam);
+}
+
+TEST_F(Engine, ThrowingCallbacksCustomFieldsAndRunawayNesting) {
+  RegisterCallback("CB_Throws", CB_Throws);
+  RegisterCallback("PictureFld", PictureFld);
+  RegisterCallback("CB_Again", CB_Again);
+  ASSERT_EQ(DlgLoadDefinitions(R"dlg(
+dialog Odd "Odd"
+  button 1 "OK"
+    callback CB_Throws
+    action Return
+  custom 7 ""
+    tag PatBmp
+    callback PictureFld
+  check 8 "Keep"
+    tag fKeep
+    on "yes"
+    off "no"
+end
+dialog Again "Again"
+  button 2 "Close"
+    callback CB_Again
+end
+)dlg",
+                               "odd.dlg"),
+            std::nullopt);
+  view_.SetIdleWait(0ms);
+  view_.WhenDialogOpens("Odd", [](DialogUser& user) {
+    user.Press("OK");  // throws: reported, and its Return does not run
+    EXPECT_TRUE(user.IsOpen());
+    Field* keep = user.dialog().FindField("fKeep");
+    EXPECT_EQ(DlgGetFieldText(keep, user.dialog().FindField("PatBmp")->index), "pic.bmp");
+    EXPECT_FALSE(DlgIsChecked(*keep));
+    user.Press("Keep");
+    EXPECT_TRUE(DlgIsChecked(*keep));
+    EXPECT_EQ(keep->text, "yes");
+    user.Close();
+  });
+  EXPECT_EQ(Run("Odd"), 2);
+  EXPECT_MESSAGE_SHOWN(view_, "Dialog engine", "'CB_Throws' failed: disk full");
+  EXPECT_EQ(StoreGetString(app_, "fKeep"), "yes");
+
+  Run("Again");
+  EXPECT_EQ(StoreGetNumeric(app_, "depth"), 32);
+  EXPECT_MESSAGE_SHOWN(view_, "Dialog engine", "dialog 'Again' not opened: too many dialogs open");
 }
 
 TEST_F(Engine, ClipboardCopiesReachTheView) {
