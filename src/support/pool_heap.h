@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <source_location>
 #include <span>
 #include <utility>
 
@@ -52,9 +51,11 @@ PoolStats PoolCheck(unsigned pool);
   ::r7k::PoolRealloc(::r7k::kMainPool, (data), (size), __FILE__, __LINE__)
 #define R7K_POOL_FREE(data) ::r7k::PoolFree(::r7k::kMainPool, (data))
 
-inline void* PoolAllocHere(size_t size,
-                           std::source_location at = std::source_location::current()) {
-  return PoolAlloc(kMainPool, size, at.file_name(), static_cast<int>(at.line()));
+// The call site's file and line come from the default arguments (clang 14 has no
+// std::source_location, and the fuzz build uses it).
+inline void* PoolAllocHere(size_t size, const char* file = __builtin_FILE(),
+                           int line = __builtin_LINE()) {
+  return PoolAlloc(kMainPool, size, file, line);
 }
 
 // Frees a main-pool block, for std::unique_ptr.
@@ -68,9 +69,8 @@ using PoolPtr = std::unique_ptr<T, PoolDeleter>;
 class PoolBuffer {
  public:
   PoolBuffer() = default;
-  explicit PoolBuffer(size_t size, std::source_location at = std::source_location::current())
-      : data_(static_cast<uint8_t*>(
-            PoolAlloc(kMainPool, size, at.file_name(), static_cast<int>(at.line())))),
+  explicit PoolBuffer(size_t size, const char* file = __builtin_FILE(), int line = __builtin_LINE())
+      : data_(static_cast<uint8_t*>(PoolAlloc(kMainPool, size, file, line))),
         size_(data_ ? size : 0) {}
   PoolBuffer(PoolBuffer&& other) noexcept
       : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
@@ -94,10 +94,9 @@ class PoolBuffer {
 
   // Grows (new bytes zero) or shrinks the block; false keeps it as it was. An empty buffer
   // allocates.
-  bool Resize(size_t size, std::source_location at = std::source_location::current()) {
-    void* grown = data_ ? PoolRealloc(kMainPool, data_, size, at.file_name(),
-                                      static_cast<int>(at.line()))
-                        : PoolAlloc(kMainPool, size, at.file_name(), static_cast<int>(at.line()));
+  bool Resize(size_t size, const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
+    void* grown = data_ ? PoolRealloc(kMainPool, data_, size, file, line)
+                        : PoolAlloc(kMainPool, size, file, line);
     if (!grown) return false;
     data_ = static_cast<uint8_t*>(grown);
     size_ = size;
