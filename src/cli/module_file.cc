@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "module/address.h"
+#include "support/file_io.h"
 
 namespace r7k::cli {
 namespace {
@@ -83,39 +84,7 @@ std::string LoadErrorMessage(LoadError error, const std::string& path) {
 
 bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
                          std::string& error) {
-  const std::filesystem::path target(path);
-  if (target.filename().empty()) {
-    error = "not a file name";
-    return false;
-  }
-  std::string temp = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  bool ok = done == bytes.size() && fsync(fd) == 0;
-  if (!ok) error = std::strerror(errno);
-  // A replaced file keeps its permissions; a new one gets the usual 0644, not mkstemp's 0600.
-  struct stat old {};
-  fchmod(fd, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    error = std::strerror(errno);
-  }
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    error = std::strerror(errno);
-  }
-  if (!ok) std::remove(temp.c_str());
-  return ok;
+  return r7k::WriteFileAtomically(std::filesystem::path(path), bytes, &error);
 }
 
 }  // namespace r7k::cli

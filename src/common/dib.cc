@@ -4,7 +4,7 @@
 #include <cctype>
 #include <string>
 
-#include "common/atomic_file.h"
+#include "support/file_io.h"
 #include "common/little_endian.h"
 
 namespace r7k {

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "common/atomic_file.h"
+#include "support/file_io.h"
 #include "common/cut_fixture.h"
 #include "common/sti_bmp.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "common/atomic_file.h"
+#include "support/file_io.h"
 #include "common/little_endian.h"
 
 namespace r7k {

@@ -2,7 +2,7 @@
 
 #include <png.h>
 
-#include "common/atomic_file.h"
+#include "support/file_io.h"
 
 namespace r7k {
 

@@ -10,6 +10,8 @@
 #include <sstream>
 #include <vector>
 
+#include "support/file_io.h"
+
 namespace r7k {
 namespace {
 
@@ -25,7 +27,8 @@ bool SameName(std::string_view a, std::string_view b) {
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -42,7 +45,8 @@ std::vector<Line> Lines(std::string_view text) {
   while (pos < text.size()) {
     size_t nl = text.find('\n', pos);
     size_t stop = nl == std::string_view::npos ? text.size() : nl;
-    lines.push_back({text.substr(pos, stop - pos), pos, nl == std::string_view::npos ? stop : nl + 1});
+    lines.push_back(
+        {text.substr(pos, stop - pos), pos, nl == std::string_view::npos ? stop : nl + 1});
     pos = lines.back().end;
   }
   return lines;
@@ -66,7 +70,9 @@ std::optional<std::pair<std::string_view, std::string_view>> EntryOf(std::string
   return std::pair{Trim(t.substr(0, eq)), Trim(t.substr(eq + 1))};
 }
 
-std::filesystem::path ProfilePath(std::string_view file) { return ConfigFolder() / std::string(file); }
+std::filesystem::path ProfilePath(std::string_view file) {
+  return ConfigFolder() / std::string(file);
+}
 
 }  // namespace
 
@@ -128,8 +134,8 @@ std::string IniSetValue(std::string_view text, std::string_view section, std::st
   return out;
 }
 
-std::string GetProfileString(std::string_view file, std::string_view section,
-                             std::string_view key, std::string_view fallback) {
+std::string GetProfileString(std::string_view file, std::string_view section, std::string_view key,
+                             std::string_view fallback) {
   std::ifstream in(ProfilePath(file), std::ios::binary);
   if (!in) return std::string(fallback);
   std::stringstream text;
@@ -154,19 +160,8 @@ bool WriteProfileString(std::string_view file, std::string_view section, std::st
     text = s.str();
   }
   const std::string updated = IniSetValue(text, section, key, value);
-  std::filesystem::path temp = path;
-  temp += ".tmp" + std::to_string(::getpid());
-  FILE* out = std::fopen(temp.c_str(), "wb");
-  if (!out) return fail(std::strerror(errno));
-  bool ok = std::fwrite(updated.data(), 1, updated.size(), out) == updated.size();
-  ok = std::fflush(out) == 0 && ok;
-  ok = ::fsync(::fileno(out)) == 0 && ok;
-  ok = std::fclose(out) == 0 && ok;
-  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::string why = std::strerror(errno);
-    std::filesystem::remove(temp, ec);
-    return fail(why);
-  }
+  std::string why;
+  if (!WriteFileAtomically(path, updated, &why)) return fail(why);
   return true;
 }
 

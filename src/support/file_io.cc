@@ -1,4 +1,4 @@
-#include "common/atomic_file.h"
+#include "support/file_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,31 +6,47 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 
 namespace r7k {
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
-  std::string temp = path.string() + ".XXXXXX";
+bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                         std::string* error) {
+  auto fail = [&](int code) {
+    if (error) *error = std::strerror(code);
+    return false;
+  };
+  if (path.filename().empty()) {
+    if (error) *error = "not a file name";
+    return false;
+  }
+  // A hidden name beside the target, so the rename stays on one file system.
+  std::string temp = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
   const int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
+  if (fd < 0) return fail(errno);
   // mkstemp makes the file private; keep the mode of the file being replaced instead.
   struct stat old {};
   const mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  bool ok = fchmod(fd, mode) == 0;
+  int code = fchmod(fd, mode) == 0 ? 0 : errno;
   size_t done = 0;
-  while (ok && done < bytes.size()) {
+  while (code == 0 && done < bytes.size()) {
     const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<size_t>(n);
+    if (n <= 0)
+      code = n < 0 ? errno : EIO;
+    else
+      done += static_cast<size_t>(n);
   }
-  ok = ok && fsync(fd) == 0;
-  ok = (close(fd) == 0) && ok;
-  ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  if (code == 0 && fsync(fd) != 0) code = errno;
+  if (close(fd) != 0 && code == 0) code = errno;
+  if (code == 0 && std::rename(temp.c_str(), path.c_str()) != 0) code = errno;
+  if (code != 0) {
+    unlink(temp.c_str());
+    return fail(code);
+  }
+  return true;
 }
 
 std::optional<std::vector<uint8_t>> ReadFileBytes(const std::filesystem::path& path,

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace r7k {
@@ -11,7 +13,14 @@ namespace r7k {
 // Replaces `path` with `bytes` so that a failure never leaves it truncated: the bytes go to
 // a new file beside it, are flushed, and the new file is renamed over the old one. False
 // (and `path` untouched) when any step fails.
-bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+// On failure *error (when given) says why, in words for the user.
+bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
+                         std::string* error = nullptr);
+inline bool WriteFileAtomically(const std::filesystem::path& path, std::string_view text,
+                                std::string* error = nullptr) {
+  return WriteFileAtomically(
+      path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), error);
+}
 
 // The whole file, or nothing when it cannot be read or is larger than `max_bytes`.
 std::optional<std::vector<uint8_t>> ReadFileBytes(const std::filesystem::path& path,

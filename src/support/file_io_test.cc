@@ -1,9 +1,8 @@
-#include "common/atomic_file.h"
-
-#include <sys/stat.h>
+#include "support/file_io.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace r7k {
 namespace {
