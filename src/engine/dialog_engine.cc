@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <set>
 
 #include "engine/condition.h"
 #include "engine/headless_view.h"
@@ -89,6 +90,7 @@ struct EngineState {
   View* view = nullptr;
   std::vector<Dialog*> running;
   int refresh_depth = 0;
+  std::set<std::string> reported_unknown;
 };
 
 EngineState& Engine() {
@@ -419,7 +421,9 @@ int RunDialogDef(WindowHandle owner, std::shared_ptr<const DialogDef> def,
     if (const std::string* cb = c.Attr(kAttrCallback)) {
       f->callback = ParseCallbackRef(*cb);
       f->proc = FindCallback(f->callback.name);
-      if (!f->proc && !f->callback.name.empty())
+      // A missing callback is a program fault: told once per name, the field works without it.
+      if (!f->proc && !f->callback.name.empty() &&
+          engine.reported_unknown.insert(f->callback.name).second)
         unknown.push_back(UnknownNameMessage("callback", f->callback.name));
     }
     d.fields.push_back(std::move(f));
@@ -428,7 +432,7 @@ int RunDialogDef(WindowHandle owner, std::shared_ptr<const DialogDef> def,
   View& view = DlgView();
   SetWindowWakeHook(d.window, view.WakeHook(d));
   for (const auto& message : unknown)
-    DlgMessage(d.window, kMbIconStop, kEngineCaption, message + " in dialog '" + d.name + "'");
+    DlgMessage(d.window, kMbIconStop, kEngineCaption, "dialog '" + d.name + "': " + message);
 
   for (auto& f : d.fields) Send(*f, kMsgFieldCreated);
   for (auto& f : d.fields) Send(*f, kMsgDialogOpened);
@@ -482,6 +486,7 @@ const DialogLibrary& DlgLibrary() {
 
 void DlgClearDefinitions() {
   Engine().library = DialogLibrary{};
+  Engine().reported_unknown.clear();
 }
 
 void DlgSetView(View* view) {

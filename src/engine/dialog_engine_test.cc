@@ -399,6 +399,14 @@ TEST_F(Engine, UnknownNamesAreReportedWithAHint) {
   EXPECT_EQ(UnknownNameMessage("procedure", "DP_Infoo"),
             "unknown procedure 'DP_Infoo'; did you mean 'DP_Info'?");
   EXPECT_EQ(UnknownNameMessage("callback", "Zzzzzzzz"), "unknown callback 'Zzzzzzzz'");
+  view_.SetIdleWait(0ms);
+  Run("Odd");
+  Run("Odd");
+  EXPECT_EQ(std::count_if(view_.messages().begin(), view_.messages().end(),
+                          [](const ShownMessage& m) { return m.text.find("CB_Lgo") != std::string::npos; }),
+            1);
+  EXPECT_MESSAGE_SHOWN(view_, "Dialog engine",
+                       "dialog 'Odd': unknown callback 'CB_Lgo'; did you mean 'CB_Log'?");
   EXPECT_EQ(Run("NoSuchDialog"), -1);
   EXPECT_MESSAGE_SHOWN(view_, "Dialog engine", "unknown dialog 'NoSuchDialog'");
   const auto ref = ParseCallbackRef(" =BitmapFld question.bmp ");
