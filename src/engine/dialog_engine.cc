@@ -875,6 +875,10 @@ void DlgUserClose(Dialog& d) {
   DlgEndDialog(d, 2);
 }
 
+bool DlgUserEnter(Dialog& d) {
+  return d.def->default_id != 0 && DlgUserMenu(d, d.def->default_id);
+}
+
 bool DlgUserMenu(Dialog& d, int control_id) {
   for (auto& f : d.fields)
     if (f->def->id == control_id) return DlgUserPress(d, f->index);

@@ -211,6 +211,8 @@ bool DlgUserPress(Dialog& dialog, int index);
 bool DlgUserSelectRow(Dialog& dialog, int index, int row);
 // The window's close box: the field with id 2 is pressed, or the dialog ends with 2.
 void DlgUserClose(Dialog& dialog);
+// The Enter key: presses the dialog's default field.
+bool DlgUserEnter(Dialog& dialog);
 // A menu item: presses the field with that control id.
 bool DlgUserMenu(Dialog& dialog, int control_id);
 // Ends the dialog with the result, whatever its fields say (a view giving up on it).

@@ -242,6 +242,9 @@ TEST_F(Engine, CallsStacksAndNestedDialogs) {
     EXPECT_EQ(user.Text("_Status"), "info ran");  // shown again once its item changed
     user.Press("Nested");
     EXPECT_EQ(StoreGetNumeric(app_, "nested"), 2);
+    StoreSetString(app_, "_Status", "");
+    user.Enter();  // the default field is Info
+    EXPECT_EQ(user.Text("_Status"), "info ran");
     user.Press("Help");
     user.Close();
   });

@@ -97,6 +97,15 @@ bool DialogUser::Menu(int control_id) {
   return true;
 }
 
+bool DialogUser::Enter() {
+  Pump();
+  if (dialog_.ended || !DlgUserEnter(dialog_)) {
+    view_.NoteProblem("dialog '" + dialog_.name + "': Enter did nothing");
+    return false;
+  }
+  return true;
+}
+
 void DialogUser::Close() {
   Pump();
   DlgUserClose(dialog_);

@@ -48,6 +48,7 @@ class DialogUser {
   bool Press(std::string_view field);
   bool Select(std::string_view field, int row);
   bool Menu(int control_id);
+  bool Enter();  // presses the default field
   void Close();
 
   std::string Text(std::string_view field);
