@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -70,6 +71,21 @@ std::optional<std::pair<std::string_view, std::string_view>> EntryOf(std::string
   return std::pair{Trim(t.substr(0, eq)), Trim(t.substr(eq + 1))};
 }
 
+// The line of `key` in `section`; a key repeated in a section counts from its first line.
+std::optional<Line> FindEntryLine(std::string_view text, std::string_view section,
+                                  std::string_view key) {
+  bool in_section = false;
+  for (const Line& line : Lines(text)) {
+    if (auto s = SectionOf(line.text)) {
+      in_section = SameName(*s, section);
+      continue;
+    }
+    if (!in_section) continue;
+    if (auto e = EntryOf(line.text); e && SameName(e->first, key)) return line;
+  }
+  return std::nullopt;
+}
+
 std::filesystem::path ProfilePath(std::string_view file) {
   return ConfigFolder() / std::string(file);
 }
@@ -86,16 +102,9 @@ std::filesystem::path ConfigFolder() {
 
 std::optional<std::string> IniGetValue(std::string_view text, std::string_view section,
                                        std::string_view key) {
-  bool in_section = false;
-  for (const Line& line : Lines(text)) {
-    if (auto s = SectionOf(line.text)) {
-      in_section = SameName(*s, section);
-      continue;
-    }
-    if (!in_section) continue;
-    if (auto e = EntryOf(line.text); e && SameName(e->first, key)) return std::string(e->second);
-  }
-  return std::nullopt;
+  const auto line = FindEntryLine(text, section, key);
+  if (!line) return std::nullopt;
+  return std::string(EntryOf(line->text)->second);
 }
 
 std::string IniSetValue(std::string_view text, std::string_view section, std::string_view key,
@@ -134,17 +143,27 @@ std::string IniSetValue(std::string_view text, std::string_view section, std::st
   return out;
 }
 
-std::string GetProfileString(std::string_view file, std::string_view section, std::string_view key,
-                             std::string_view fallback) {
-  std::ifstream in(ProfilePath(file), std::ios::binary);
-  if (!in) return std::string(fallback);
-  std::stringstream text;
-  text << in.rdbuf();
-  return IniGetValue(text.str(), section, key).value_or(std::string(fallback));
+std::string IniDeleteValue(std::string_view text, std::string_view section,
+                           std::string_view key) {
+  const auto line = FindEntryLine(text, section, key);
+  if (!line) return std::string(text);
+  return std::string(text.substr(0, line->begin)) + std::string(text.substr(line->end));
 }
 
-bool WriteProfileString(std::string_view file, std::string_view section, std::string_view key,
-                        std::string_view value, std::string* error) {
+namespace {
+
+std::optional<std::string> ReadProfileText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Rewrites the profile file with `change` applied to its text, atomically.
+bool UpdateProfile(std::string_view file,
+                   const std::function<std::string(std::string_view)>& change,
+                   std::string* error) {
   const std::filesystem::path path = ProfilePath(file);
   auto fail = [&](const std::string& why) {
     if (error) *error = "Cannot write " + path.string() + ": " + why;
@@ -153,16 +172,40 @@ bool WriteProfileString(std::string_view file, std::string_view section, std::st
   std::error_code ec;
   std::filesystem::create_directories(path.parent_path(), ec);
   if (ec) return fail(ec.message());
-  std::string text;
-  if (std::ifstream in(path, std::ios::binary); in) {
-    std::stringstream s;
-    s << in.rdbuf();
-    text = s.str();
-  }
-  const std::string updated = IniSetValue(text, section, key, value);
+  const std::string text = ReadProfileText(path).value_or(std::string());
+  const std::string updated = change(text);
+  if (updated == text && std::filesystem::exists(path, ec)) return true;
   std::string why;
   if (!WriteFileAtomically(path, updated, &why)) return fail(why);
   return true;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadProfileValue(std::string_view file, std::string_view section,
+                                            std::string_view key) {
+  auto text = ReadProfileText(ProfilePath(file));
+  if (!text) return std::nullopt;
+  return IniGetValue(*text, section, key);
+}
+
+std::string GetProfileString(std::string_view file, std::string_view section,
+                             std::string_view key, std::string_view fallback) {
+  return ReadProfileValue(file, section, key).value_or(std::string(fallback));
+}
+
+bool WriteProfileString(std::string_view file, std::string_view section, std::string_view key,
+                        std::string_view value, std::string* error) {
+  return UpdateProfile(
+      file, [&](std::string_view text) { return IniSetValue(text, section, key, value); }, error);
+}
+
+bool DeleteProfileValue(std::string_view file, std::string_view section, std::string_view key,
+                        std::string* error) {
+  std::error_code ec;
+  if (!std::filesystem::exists(ProfilePath(file), ec)) return true;  // nothing to delete
+  return UpdateProfile(
+      file, [&](std::string_view text) { return IniDeleteValue(text, section, key); }, error);
 }
 
 }  // namespace r7k

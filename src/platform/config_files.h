@@ -25,6 +25,12 @@ std::optional<std::string> IniGetValue(std::string_view text, std::string_view s
 std::string IniSetValue(std::string_view text, std::string_view section, std::string_view key,
                         std::string_view value);
 
+// The INI text without the line of `key` in `section`; unchanged when there is none.
+std::string IniDeleteValue(std::string_view text, std::string_view section, std::string_view key);
+
+// The value of `key`, or nullopt when the file, section or key is missing.
+std::optional<std::string> ReadProfileValue(std::string_view file, std::string_view section,
+                                            std::string_view key);
 // Reads from the profile file `file` (a name inside ConfigFolder(), e.g. "R7kProg.ini").
 std::string GetProfileString(std::string_view file, std::string_view section,
                              std::string_view key, std::string_view fallback = {});
@@ -32,5 +38,9 @@ std::string GetProfileString(std::string_view file, std::string_view section,
 // atomically. False with *error for the user when that failed.
 bool WriteProfileString(std::string_view file, std::string_view section, std::string_view key,
                         std::string_view value, std::string* error = nullptr);
+
+// Removes `key` from `section`; true when it is gone (also when it never was there).
+bool DeleteProfileValue(std::string_view file, std::string_view section, std::string_view key,
+                        std::string* error = nullptr);
 
 }  // namespace r7k

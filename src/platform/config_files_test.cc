@@ -31,6 +31,14 @@ TEST(IniText, SetReplacesInPlaceAndKeepsEverythingElse) {
             "[X]\r\nY=1\r\n[Options]\r\nBaudRate=1\r\n");
 }
 
+TEST(IniText, DeleteRemovesOnlyThatKeyOfThatSection) {
+  EXPECT_EQ(IniDeleteValue("[A]\nFlags=1\n[Software\\Pagecast]\nflags=256\nX=1\n",
+                           "software\\pagecast", "Flags"),
+            "[A]\nFlags=1\n[Software\\Pagecast]\nX=1\n");
+  EXPECT_EQ(IniDeleteValue("[A]\nB=1", "A", "C"), "[A]\nB=1");
+  EXPECT_EQ(IniDeleteValue("[A]\nB=1", "A", "B"), "[A]\n");
+}
+
 class ProfileFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -69,6 +77,16 @@ TEST_F(ProfileFiles, WriteCreatesTheFolderAndReadsBack) {
   int files = 0;
   for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir_ / "sub")) ++files;
   EXPECT_EQ(files, 1);
+}
+
+TEST_F(ProfileFiles, MissingAndEmptyValuesDifferAndDeletionSticks) {
+  EXPECT_EQ(ReadProfileValue("registry.ini", "K", "V"), std::nullopt);
+  EXPECT_TRUE(DeleteProfileValue("registry.ini", "K", "V"));  // no file: nothing to do
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "sub" / "registry.ini"));
+  ASSERT_TRUE(WriteProfileString("registry.ini", "K", "V", ""));
+  EXPECT_EQ(ReadProfileValue("registry.ini", "K", "V"), "");
+  ASSERT_TRUE(DeleteProfileValue("registry.ini", "K", "V"));
+  EXPECT_EQ(ReadProfileValue("registry.ini", "K", "V"), std::nullopt);
 }
 
 TEST_F(ProfileFiles, WriteFailureIsReported) {
