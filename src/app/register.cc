@@ -1,0 +1,26 @@
+#include "app/register.h"
+
+#include "app/about.h"
+#include "app/configuration.h"
+
+namespace r7k {
+namespace {
+
+const CallbackEntry kFrameCallbacks[] = {
+    {"CB_Port", CB_Port},
+    {"CB_Config", CB_Config},
+    {"CB_BrowsePalette", CB_BrowsePalette},
+    {"CB_RightAlign", CB_RightAlign},
+    {"CB_HelpEn", CB_HelpEn},
+    {"CB_HelpNl", CB_HelpNl},
+    {"CB_Print", CB_Print},
+    {"CB_R7kProgVersion", CB_R7kProgVersion},
+};
+
+}  // namespace
+
+std::span<const CallbackEntry> FrameCallbacks() { return kFrameCallbacks; }
+
+void RegisterAppCallbacks() { RegisterCallbacks(kFrameCallbacks); }
+
+}  // namespace r7k

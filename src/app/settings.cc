@@ -1,0 +1,47 @@
+#include "app/settings.h"
+
+#include "platform/config_files.h"
+
+namespace r7k {
+
+const SettingValue kSettingValues[4] = {
+    {"Port1", "Port1"},
+    {"ModuleFile", "CurrentVirtualModule"},
+    {"Palette", "Palette"},
+    {"ShowPrintDialog", "ShowPrintDialog"},
+};
+
+std::optional<std::string> RegistryGetString(std::string_view key, std::string_view value) {
+  return ReadProfileValue(kRegistryFile, key, value);
+}
+
+bool RegistrySetString(std::string_view key, std::string_view value, std::string_view text,
+                       std::string* error) {
+  return WriteProfileString(kRegistryFile, key, value, text, error);
+}
+
+bool RegistryDeleteValue(std::string_view key, std::string_view value, std::string* error) {
+  return DeleteProfileValue(kRegistryFile, key, value, error);
+}
+
+void ReadSettings(StoreHandle app_store) {
+  for (const SettingValue& s : kSettingValues)
+    if (auto text = RegistryGetString(kSettingsKey, s.value)) StoreSetString(app_store, s.item, *text);
+}
+
+bool WriteSettings(StoreHandle app_store, std::string* error) {
+  bool ok = true;
+  for (const SettingValue& s : kSettingValues) {
+    if (std::string_view(s.value) == "ShowPrintDialog") continue;
+    ok = RegistrySetString(kSettingsKey, s.value, StoreGetString(app_store, s.item).value_or(""),
+                           error) && ok;
+  }
+  // A string item "1" reads as 1, so both forms the dialog leaves count.
+  const bool print_dialog = StoreGetNumeric(app_store, "ShowPrintDialog") != 0;
+  ok = RegistrySetString(kSettingsKey, "ShowPrintDialog", print_dialog ? "1" : "0", error) && ok;
+  ok = (print_dialog ? RegistrySetString(kPagecastKey, kFlagsValue, kFlagsPrintDialog, error)
+                     : RegistryDeleteValue(kPagecastKey, kFlagsValue, error)) && ok;
+  return ok;
+}
+
+}  // namespace r7k

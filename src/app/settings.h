@@ -1,0 +1,43 @@
+#pragma once
+
+// The saved settings. The registry of the current user is the file "registry.ini" in the
+// configuration folder, one section per key ("[Software\Veldmark\R7kProg\Settings]") with the
+// value names as keys; the baud rate stays in the profile "R7kProg.ini".
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/serial_channel.h"  // kProfileFile, "R7kProg.ini"
+#include "store/item_store.h"
+
+namespace r7k {
+
+inline constexpr char kRegistryFile[] = "registry.ini";
+inline constexpr char kSettingsKey[] = "Software\\Veldmark\\R7kProg\\Settings";
+inline constexpr char kPagecastKey[] = "Software\\Pagecast";
+inline constexpr char kFlagsValue[] = "Flags";
+inline constexpr char kFlagsPrintDialog[] = "256";
+
+std::optional<std::string> RegistryGetString(std::string_view key, std::string_view value);
+bool RegistrySetString(std::string_view key, std::string_view value, std::string_view text,
+                       std::string* error = nullptr);
+bool RegistryDeleteValue(std::string_view key, std::string_view value,
+                         std::string* error = nullptr);
+
+// One saved value of the settings key and the item of the application store it fills.
+struct SettingValue {
+  const char* value;
+  const char* item;
+};
+// "Port1", "ModuleFile" → "CurrentVirtualModule", "Palette", "ShowPrintDialog".
+extern const SettingValue kSettingValues[4];
+
+// Copies each saved value that exists into its item.
+void ReadSettings(StoreHandle app_store);
+// Writes the items back: the three paths and names as they are (missing items as empty
+// values), "ShowPrintDialog" as "1" or "0", and the window printer's "Flags" set or deleted.
+// False with *error when the file could not be written.
+bool WriteSettings(StoreHandle app_store, std::string* error = nullptr);
+
+}  // namespace r7k
