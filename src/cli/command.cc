@@ -72,7 +72,8 @@ bool ParseCommandArgs(std::span<const std::string> args, const CommandUsage& usa
     }
     parsed.options[std::string(spec->name)] = value;
   }
-  if (parsed.positional.size() != usage.positional) {
+  if (parsed.positional.size() < usage.positional ||
+      (parsed.positional.size() > usage.positional && !usage.more_positional)) {
     return fail(parsed.positional.size() < usage.positional ? "missing argument"
                                                              : "too many arguments");
   }

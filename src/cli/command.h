@@ -52,6 +52,7 @@ struct CommandUsage {
   std::string_view description; // what the command does, a few lines
   std::span<const OptionSpec> options;
   size_t positional = 0;        // how many positional arguments it needs
+  bool more_positional = false; // true: any number beyond those
 };
 
 struct ParsedArgs {

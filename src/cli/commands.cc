@@ -10,9 +10,12 @@ namespace {
 
 // One row per subcommand, sorted by name.
 constexpr std::array kCommands = {
+    Command{"about", "print the program's version and the operating system", AboutCommand},
     Command{"builtin", "write a built-in image (R7kRom, R7kRomx, demo) to a file", BuiltinCommand},
     Command{"ls", "list the directory of a virtual module", LsCommand},
     Command{"ports", "list the ports the programmer box may be on", PortsCommand},
+    Command{"settings", "show or change the saved settings (port, module file, palette...)",
+            SettingsCommand},
 };
 
 size_t EditDistance(std::string_view a, std::string_view b) {

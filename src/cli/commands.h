@@ -8,8 +8,10 @@
 // The subcommand functions; each lives in its own file (ls_command.cc, ...).
 namespace r7k::cli {
 
+int AboutCommand(std::span<const std::string> args, CommandIo& io);
 int BuiltinCommand(std::span<const std::string> args, CommandIo& io);
 int LsCommand(std::span<const std::string> args, CommandIo& io);
 int PortsCommand(std::span<const std::string> args, CommandIo& io);
+int SettingsCommand(std::span<const std::string> args, CommandIo& io);
 
 }  // namespace r7k::cli

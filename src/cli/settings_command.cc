@@ -1,0 +1,125 @@
+#include <array>
+#include <optional>
+#include <string>
+
+#include "app/settings.h"
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+#include "platform/config_files.h"
+#include "support/ascii.h"
+
+namespace r7k::cli {
+namespace {
+
+constexpr std::array kOptions = {
+    OptionSpec{"--json", "", "", "print the settings as one object (missing values are null)"},
+};
+
+constexpr CommandUsage kUsage = {
+    "settings", "[NAME=VALUE ...]",
+    "Shows the saved settings of the desktop program, or changes them first:\n"
+    "Port1 (the box's port, e.g. ttyUSB0 or sim), ModuleFile, Palette, ShowPrintDialog (0 or 1)\n"
+    "and BaudRate (of R7kProg.ini). An empty VALUE clears a value. Nothing is written when one\n"
+    "of the assignments is wrong.",
+    kOptions, 0, true};
+
+struct Setting {
+  const char* name;
+  std::string_view file;
+  std::string_view section;
+};
+
+constexpr std::array kSettings = {
+    Setting{"Port1", kRegistryFile, kSettingsKey},
+    Setting{"ModuleFile", kRegistryFile, kSettingsKey},
+    Setting{"Palette", kRegistryFile, kSettingsKey},
+    Setting{"ShowPrintDialog", kRegistryFile, kSettingsKey},
+    Setting{"BaudRate", kProfileFile, "Options"},
+};
+
+const Setting* FindSetting(std::string_view name) {
+  for (const Setting& s : kSettings)
+    if (EqualsIgnoringCase(s.name, name)) return &s;
+  return nullptr;
+}
+
+bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// Why the value cannot be saved, or empty when it can.
+std::string Refusal(const Setting& s, std::string_view value) {
+  const std::string_view name = s.name;
+  if (name == "Port1" && value.size() >= 8) return "a port name has fewer than 8 characters";
+  if (name == "ShowPrintDialog" && value != "0" && value != "1") return "use 0 or 1";
+  if (name == "BaudRate" && !value.empty() && !AllDigits(value)) return "use a decimal number";
+  return {};
+}
+
+bool Save(const Setting& s, const std::string& value, std::string* error) {
+  if (!WriteProfileString(s.file, s.section, s.name, value, error)) return false;
+  // The window printer follows the print-dialog option, as the program does at its end.
+  if (std::string_view(s.name) == "ShowPrintDialog")
+    return value == "1" ? RegistrySetString(kPagecastKey, kFlagsValue, kFlagsPrintDialog, error)
+                        : RegistryDeleteValue(kPagecastKey, kFlagsValue, error);
+  return true;
+}
+
+}  // namespace
+
+int SettingsCommand(std::span<const std::string> args, CommandIo& io) {
+  ParsedArgs parsed;
+  int status = kExitOk;
+  if (!ParseCommandArgs(args, kUsage, io, parsed, status)) return status;
+
+  std::vector<std::pair<const Setting*, std::string>> changes;
+  for (const std::string& assignment : parsed.positional) {
+    const auto eq = assignment.find('=');
+    const Setting* s = eq == std::string::npos ? nullptr : FindSetting(assignment.substr(0, eq));
+    if (!s) {
+      io.err << "r7k settings: '" << assignment
+             << "' is not NAME=VALUE with NAME one of Port1, ModuleFile, Palette, "
+                "ShowPrintDialog, BaudRate\n";
+      return kExitUsage;
+    }
+    const std::string value = assignment.substr(eq + 1);
+    if (const std::string why = Refusal(*s, value); !why.empty()) {
+      io.err << "r7k settings: " << s->name << "=" << value << ": " << why << '\n';
+      return kExitUsage;
+    }
+    changes.emplace_back(s, value);
+  }
+  for (const auto& [s, value] : changes) {
+    std::string error;
+    if (!Save(*s, value, &error)) {
+      io.err << "r7k settings: " << error << '\n';
+      return kExitFailure;
+    }
+  }
+
+  if (parsed.Has("--json")) {
+    JsonWriter json(io.out);
+    json.BeginObject();
+    for (const Setting& s : kSettings) {
+      json.Key(s.name);
+      if (auto value = ReadProfileValue(s.file, s.section, s.name))
+        json.String(*value);
+      else
+        json.Null();
+    }
+    json.EndObject();
+    io.out << '\n';
+    return kExitOk;
+  }
+  io.out << "Settings in " << ConfigFolder().string() << ":\n";
+  for (const Setting& s : kSettings) {
+    const auto value = ReadProfileValue(s.file, s.section, s.name);
+    io.out << "  " << s.name << "=" << value.value_or("") << (value ? "" : "  (not set)") << '\n';
+  }
+  return kExitOk;
+}
+
+}  // namespace r7k::cli

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include "app/about.h"
+#include "app/settings.h"
+#include "cli/cli_test_util.h"
+#include "platform/config_files.h"
+
+namespace r7k::cli {
+namespace {
+
+using testing::RunR7k;
+using testing::TempDir;
+
+class SettingsCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("R7K_CONFIG_DIR", dir_.path().c_str(), 1); }
+  void TearDown() override { ::unsetenv("R7K_CONFIG_DIR"); }
+  TempDir dir_;
+};
+
+TEST_F(SettingsCommandTest, ChangesAndShowsTheSavedValues) {
+  auto run = RunR7k({"settings", "port1=ttyUSB0", "ShowPrintDialog=1", "BaudRate=921600"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("  Port1=ttyUSB0\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("  ModuleFile=  (not set)\n"), std::string::npos) << run.out;
+  EXPECT_EQ(RegistryGetString(kSettingsKey, "Port1"), "ttyUSB0");
+  EXPECT_EQ(RegistryGetString(kPagecastKey, "Flags"), "256");
+  EXPECT_EQ(GetProfileString(kProfileFile, "Options", "BaudRate"), "921600");
+
+  run = RunR7k({"settings", "ShowPrintDialog=0", "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(RegistryGetString(kPagecastKey, "Flags"), std::nullopt);
+  EXPECT_NE(run.out.find("\"Port1\": \"ttyUSB0\""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"Palette\": null"), std::string::npos) << run.out;
+}
+
+TEST_F(SettingsCommandTest, AWrongAssignmentWritesNothing) {
+  for (const char* bad : {"Port1=ttyUSB10", "ShowPrintDialog=yes", "BaudRate=fast", "Colour=red",
+                          "Port1"}) {
+    const auto run = RunR7k({"settings", "Palette=/p/a.pal", bad});
+    EXPECT_EQ(run.status, 2) << bad;
+    EXPECT_EQ(run.err.find("too many arguments"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("r7k settings: "), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / kRegistryFile));
+}
+
+TEST(AboutCommandTest, PrintsTheAboutItems) {
+  auto run = RunR7k({"about"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (const auto& [item, value] : AboutItems())
+    EXPECT_NE(run.out.find(item + ": " + value + "\n"), std::string::npos) << run.out;
+  run = RunR7k({"about", "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\"R7kProgVersion\": \""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"WinVer\": \""), std::string::npos) << run.out;
+}
+
+}  // namespace
+}  // namespace r7k::cli
