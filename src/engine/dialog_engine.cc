@@ -658,16 +658,17 @@ int DlgFieldDefaultProc(FieldHandle field, int message, WParam wparam, LParam lp
 
 void* DlgFieldMemAlloc(FieldHandle field, std::size_t size) {
   if (!field) return nullptr;
-  if (!field->memory || size > field->memory_size) {
-    const std::size_t words = (size + 7) / 8 + 1;
-    field->memory = std::make_unique<std::uint64_t[]>(words);  // zeroed
-    field->memory_size = words * 8;
+  if (!field->memory || size > field->memory.size()) {
+    // Field memory comes from the pool heap like the program's other raw blocks (zeroed).
+    PoolBuffer block(size ? size : 1);
+    if (!block) return nullptr;
+    field->memory = std::move(block);
   }
-  return field->memory.get();
+  return field->memory.data();
 }
 
 void* DlgFieldMemRetrieve(FieldHandle field) {
-  return field ? field->memory.get() : nullptr;
+  return field ? field->memory.data() : nullptr;
 }
 
 std::intptr_t DlgGetInfo(FieldHandle field, int code) {

@@ -39,6 +39,7 @@
 #include "engine/dialog_def.h"
 #include "engine/view.h"
 #include "store/item_store.h"
+#include "support/pool_heap.h"
 #include "support/window_messages.h"
 
 namespace r7k {
@@ -104,8 +105,7 @@ struct Field {
   CallbackRef callback;
   FieldState state = FieldState::kFull;
   std::optional<int> access;  // DlgSetAccess override
-  std::unique_ptr<std::uint64_t[]> memory;
-  std::size_t memory_size = 0;
+  PoolBuffer memory;  // DlgFieldMemAlloc
   std::string shown_signature;  // what the item looked like when last shown
 };
 

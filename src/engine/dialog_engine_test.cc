@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/pool_heap.h"
+
 #include <cstdio>
 #include <stdexcept>
 #include <thread>
@@ -326,6 +328,9 @@ TEST_F(Engine, FieldOperationsFromACallback) {
                                                              LParam l) -> int {
     if (m == kMsgFieldCreated) {
       auto* mem = static_cast<std::uint32_t*>(DlgFieldMemAlloc(f, 16));
+      // A zeroed block of the pool heap, so an overrun is caught when the field goes.
+      EXPECT_EQ(PoolSize(kMainPool, mem), 16u);
+      EXPECT_EQ(mem[3], 0u);
       mem[0] = 0xC0FFEE;
     }
     if (m == kMsgActivate) {
