@@ -215,5 +215,19 @@ TEST_F(Startup, LinkThreadThatCannotStartEndsTheProgram) {
   EXPECT_FALSE(Opened("R7kProg"));
 }
 
+TEST_F(Startup, RealLinkThreadOnTheSimulatedBoxStartsAndEndsWithTheProgram) {
+  AppEnvironment env;
+  env.roots = sysfs_.roots();
+  SetAppEnvironment(env);
+  view_.WhenDialogOpens("Configuration", [](DialogUser& user) {
+    EXPECT_EQ(user.Text("Port1"), "sim");
+    user.Press("OK");
+  });
+  view_.WhenDialogOpens("R7kProg", [](DialogUser& user) { user.Press("Close"); });
+  EXPECT_EQ(AppMain({}), 0);
+  EXPECT_MESSAGE_SHOWN(view_, "Vardex R7000 Programmer", kGoodbye);
+  EXPECT_EQ(Saved("Port1"), "sim");
+}
+
 }  // namespace
 }  // namespace r7k
