@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <new>
 
 #include "module/pattern_runs.h"
 
@@ -27,14 +28,29 @@ constexpr size_t kPaletteMaxBytes = 1584;
 }  // namespace
 
 const std::array<StiColor, 16> kStiDefaultColors = {
-    Rgb(255, 0, 0),   Rgb(0, 255, 0),     Rgb(0, 0, 255),   Rgb(255, 255, 0),
-    Rgb(255, 0, 255), Rgb(0, 255, 255),   Rgb(255, 255, 255), Rgb(0, 0, 0),
-    Rgb(128, 0, 0),   Rgb(0, 128, 0),     Rgb(0, 0, 128),   Rgb(128, 128, 0),
-    Rgb(128, 0, 128), Rgb(0, 128, 128),   Rgb(128, 128, 128), Rgb(0, 128, 255),
+    Rgb(255, 0, 0),   Rgb(0, 255, 0),   Rgb(0, 0, 255),     Rgb(255, 255, 0),
+    Rgb(255, 0, 255), Rgb(0, 255, 255), Rgb(255, 255, 255), Rgb(0, 0, 0),
+    Rgb(128, 0, 0),   Rgb(0, 128, 0),   Rgb(0, 0, 128),     Rgb(128, 128, 0),
+    Rgb(128, 0, 128), Rgb(0, 128, 128), Rgb(128, 128, 128), Rgb(0, 128, 255),
 };
 
+PoolBuffer StiPicture::Allocate(std::span<const uint8_t> bytes, size_t size) {
+  PoolBuffer block(size);
+  if (!block) throw std::bad_alloc();
+  std::copy_n(bytes.begin(), std::min(bytes.size(), size), block.data());
+  return block;
+}
+
+StiPicture::StiPicture(const StiPicture& other)
+    : block_(Allocate(other.Block(), other.Block().size())) {}
+
+StiPicture& StiPicture::operator=(const StiPicture& other) {
+  if (this != &other) block_ = Allocate(other.Block(), other.Block().size());
+  return *this;
+}
+
 StiPicture::StiPicture(uint16_t rows, uint16_t stitches)
-    : block_(kCellsOffset + size_t{rows} * stitches, 0) {
+    : block_(Allocate({}, kCellsOffset + size_t{rows} * stitches)) {
   std::memcpy(block_.data(), kTag, sizeof kTag);
   Set16(kRowsOffset, rows);
   Set16(kStitchesOffset, stitches);
@@ -48,16 +64,16 @@ std::optional<StiPicture> StiPicture::FromBlock(std::span<const uint8_t> block) 
   if (!HasTag(block) || block.size() < kCellsOffset) return std::nullopt;
   const size_t cells = size_t{ReadLe16(block, kRowsOffset)} * ReadLe16(block, kStitchesOffset);
   if (block.size() - kCellsOffset < cells) return std::nullopt;
-  return StiPicture(std::vector<uint8_t>(block.begin(), block.begin() + kCellsOffset + cells));
+  return StiPicture(Allocate(block, kCellsOffset + cells));
 }
 
 StiColor StiPicture::Color(uint8_t index) const {
-  const uint8_t* p = &block_[kPaletteOffset + 4 * size_t{index}];
+  const uint8_t* p = block_.data() + kPaletteOffset + 4 * size_t{index};
   return StiColor{p[0], p[1], p[2], p[3]};
 }
 
 void StiPicture::SetColor(uint8_t index, StiColor color) {
-  uint8_t* p = &block_[kPaletteOffset + 4 * size_t{index}];
+  uint8_t* p = block_.data() + kPaletteOffset + 4 * size_t{index};
   p[0] = color.blue;
   p[1] = color.green;
   p[2] = color.red;
@@ -65,11 +81,11 @@ void StiPicture::SetColor(uint8_t index, StiColor color) {
 }
 
 std::span<uint8_t> StiPicture::CellRow(size_t row) {
-  return std::span<uint8_t>(block_).subspan(CellOffset(row, 0), Stitches());
+  return block_.span().subspan(CellOffset(row, 0), Stitches());
 }
 
 std::span<const uint8_t> StiPicture::CellRow(size_t row) const {
-  return std::span<const uint8_t>(block_).subspan(CellOffset(row, 0), Stitches());
+  return Block().subspan(CellOffset(row, 0), Stitches());
 }
 
 bool StiLoadPalette(StiPicture& picture, std::span<const uint8_t> file) {

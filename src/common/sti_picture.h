@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/little_endian.h"
+#include "support/pool_heap.h"
 
 // A stitch picture: one colour index per stitch plus a 256-entry palette, kept as one block
 // of bytes so that a block handed around (from a file, a store, a fuzzer) can be checked for
@@ -55,30 +56,38 @@ class StiPicture {
   uint16_t Stitches() const { return Get16(kStitchesOffset); }
   uint16_t Background() const { return Get16(kBackgroundOffset); }
   void SetBackground(uint8_t index) { Set16(kBackgroundOffset, index); }
-  uint8_t Kind() const { return block_[kKindOffset]; }
-  void SetKind(uint8_t kind) { block_[kKindOffset] = kind; }
+  uint8_t Kind() const { return block_.data()[kKindOffset]; }
+  void SetKind(uint8_t kind) { block_.data()[kKindOffset] = kind; }
 
   StiColor Color(uint8_t index) const;
   void SetColor(uint8_t index, StiColor color);
 
-  uint8_t Cell(size_t row, size_t stitch) const { return block_[CellOffset(row, stitch)]; }
+  uint8_t Cell(size_t row, size_t stitch) const { return block_.data()[CellOffset(row, stitch)]; }
   void SetCell(size_t row, size_t stitch, uint8_t index) {
-    block_[CellOffset(row, stitch)] = index;
+    block_.data()[CellOffset(row, stitch)] = index;
   }
   std::span<uint8_t> CellRow(size_t row);
   std::span<const uint8_t> CellRow(size_t row) const;
 
-  std::span<const uint8_t> Block() const { return block_; }
+  std::span<const uint8_t> Block() const { return block_.span(); }
+
+  // The block lives in the pool heap; copies get their own block (std::bad_alloc when the
+  // pool is exhausted, as a std::vector would).
+  StiPicture(const StiPicture& other);
+  StiPicture& operator=(const StiPicture& other);
+  StiPicture(StiPicture&&) noexcept = default;
+  StiPicture& operator=(StiPicture&&) noexcept = default;
 
  private:
-  explicit StiPicture(std::vector<uint8_t> block) : block_(std::move(block)) {}
-  uint16_t Get16(size_t at) const { return ReadLe16(block_, at); }
-  void Set16(size_t at, uint16_t v) { WriteLe16(block_, at, v); }
+  explicit StiPicture(PoolBuffer block) : block_(std::move(block)) {}
+  static PoolBuffer Allocate(std::span<const uint8_t> bytes, size_t size);
+  uint16_t Get16(size_t at) const { return ReadLe16(block_.span(), at); }
+  void Set16(size_t at, uint16_t v) { WriteLe16(block_.span(), at, v); }
   size_t CellOffset(size_t row, size_t stitch) const {
     return kCellsOffset + row * Stitches() + stitch;
   }
 
-  std::vector<uint8_t> block_;
+  PoolBuffer block_;
 };
 
 // The colours given in turn to the occurring indices when there is no palette file.

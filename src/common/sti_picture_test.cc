@@ -219,3 +219,22 @@ TEST(StiPicture, FromBlockChecksTagAndSize) {
 
 }  // namespace
 }  // namespace r7k
+
+namespace r7k {
+namespace {
+
+TEST(StiPictureBlock, LivesInThePoolAndCopiesAreIndependent) {
+  StiPicture a(3, 5);
+  EXPECT_EQ(PoolSize(kMainPool, a.Block().data()), a.Block().size());
+  a.SetCell(2, 4, 9);
+  StiPicture b = a;
+  b.SetCell(2, 4, 1);
+  EXPECT_EQ(a.Cell(2, 4), 9);
+  EXPECT_EQ(b.Cell(2, 4), 1);
+  EXPECT_NE(a.Block().data(), b.Block().data());
+  a = b;
+  EXPECT_EQ(a.Cell(2, 4), 1);
+}
+
+}  // namespace
+}  // namespace r7k
