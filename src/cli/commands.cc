@@ -12,10 +12,18 @@ namespace {
 constexpr std::array kCommands = {
     Command{"about", "print the program's version and the operating system", AboutCommand},
     Command{"builtin", "write a built-in image (R7kRom, R7kRomx, demo) to a file", BuiltinCommand},
+    Command{"clip", "print the directory as Clip Dir copies it", ClipCommand},
+    Command{"export", "save an entry as an entity file (.r7k, .cut)", ExportCommand},
+    Command{"hex", "print an entry as hexadecimal text", HexCommand},
+    Command{"import", "write an entity file into its entry of a module", ImportCommand},
     Command{"ls", "list the directory of a virtual module", LsCommand},
+    Command{"new-pattern", "add a pattern entry to a module", NewPatternCommand},
+    Command{"new-technique", "add a technique entry to a module", NewTechniqueCommand},
     Command{"ports", "list the ports the programmer box may be on", PortsCommand},
     Command{"settings", "show or change the saved settings (port, module file, palette...)",
             SettingsCommand},
+    Command{"show", "show a technique, sector or text record in words", ShowCommand},
+    Command{"split", "write every entry into a new folder of entity files", SplitCommand},
 };
 
 size_t EditDistance(std::string_view a, std::string_view b) {

@@ -1,0 +1,159 @@
+#include "app/directory_view.h"
+
+#include <sys/stat.h>
+
+#include "app/directory_view_test_fixture.h"
+
+namespace r7k::testing {
+namespace {
+
+const char kMainDialog[] = R"dlg(
+dialog TestMain "Test"
+  text 1001 ""
+    tag CurrentVirtualModule
+    callback CB_CurrentVirtualModule
+  button 1010 "..."
+    tag btnBrowse
+    callback CB_Browse
+    action Stay
+  list 1005 ""
+    tag Directory
+  check 1008 "Show Valid only"
+    tag fShowValidOnly
+    callback CB_ShowValidOnly
+    on 1
+    off 0
+  button 1054 "Dummy"
+    tag Dummy
+    hidden
+    action Stay
+  button 2 "Close"
+    action Return
+end
+)dlg";
+
+using DirectoryView = EditingTest;
+
+std::vector<std::string> Row(StoreHandle app, int row) {
+  return StoreTableGetRow(app, "Directory", row).value_or(std::vector<std::string>{});
+}
+
+TEST_F(DirectoryView, ListsTheDemoModuleAndPublishesRowZero) {
+  ASSERT_TRUE(LoadDirectory(base_, app_));
+  TableHandle t = StoreGetTable(app_, "Directory");
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->names, (std::vector<std::string>{"Valid", "Name", "Start", "End", "Size"}));
+  EXPECT_EQ(t->format, "%5s %-5s %-6s %-6s %-5s");
+  EXPECT_EQ(TableReadSelection(t), 0);
+  const auto first = Row(app_, 0);
+  EXPECT_EQ(first[1], "_0000");
+  EXPECT_EQ(Item("Name"), "_0000");
+  EXPECT_EQ(Item("Valid"), "FC");
+  EXPECT_EQ(Item("Start"), first[2]);
+  EXPECT_EQ(std::stoll(Item("End")) - std::stoll(Item("Start")), std::stoll(Item("Size")));
+  EXPECT_EQ(StoreGetNumeric(app_, "fReadOnly"), 0);
+  // The deleted pattern is listed with its state until "Show Valid only" is set.
+  const int deleted = StoreTableFindField(app_, "Directory", "P3002", 5, 1);
+  ASSERT_GE(deleted, 0);
+  EXPECT_EQ(Row(app_, deleted)[0], "F0");
+  const int rows = TableRows(t);
+  TableFree(t);
+  StoreSetNumeric(app_, "fShowValidOnly", 1);
+  ASSERT_TRUE(LoadDirectory(base_, app_));
+  EXPECT_EQ(StoreTableRowCount(app_, "Directory"), rows - 1);
+  EXPECT_LT(StoreTableFindField(app_, "Directory", "P3002", 5, 1), 0);
+}
+
+TEST_F(DirectoryView, RomLayoutListsT0001First) {
+  StoreSetString(app_, "CurrentVirtualModule", WriteImage("rom.r7v", BuiltinImage("R7kRom")));
+  ASSERT_TRUE(LoadDirectory(base_, app_));
+  EXPECT_EQ(Row(app_, 0), (std::vector<std::string>{"FC", "T0001", "32768", "32809", "41"}));
+  chmod(StoreGetString(app_, "CurrentVirtualModule")->c_str(), 0444);
+  if (geteuid() != 0) {  // root may write anything
+    ASSERT_TRUE(LoadDirectory(base_, app_));
+    EXPECT_EQ(StoreGetNumeric(app_, "fReadOnly"), 1);
+  }
+}
+
+TEST_F(DirectoryView, LoadFailuresAreShownOnceUnlessAModuleOperationRuns) {
+  std::vector<uint8_t> odd(196609, 0xFF);
+  const std::string path = WriteImage("odd.r7v", odd);
+  StoreSetString(app_, "CurrentVirtualModule", path);
+  StoreSetString(app_, "Directory", "stale");
+  EXPECT_FALSE(LoadDirectory(base_, app_));
+  EXPECT_MESSAGE_SHOWN(view_, "Pattern Load", "Cannot load file " + path + ", incorrect filesize");
+  EXPECT_EQ(StoreGetType(app_, "Directory"), kItemNone);
+
+  const std::string missing = (dir_ / "none.r7v").string();
+  StoreSetString(app_, "CurrentVirtualModule", missing);
+  EXPECT_FALSE(LoadDirectory(base_, app_));
+  EXPECT_MESSAGE_SHOWN(view_, "Pattern Load", "Cannot load file " + missing + ", not found");
+
+  std::vector<uint8_t> corrupt(BuiltinImage("demo").begin(), BuiltinImage("demo").end());
+  corrupt[0x10000 + 0x13] = 0;
+  const std::string corrupt_path = WriteImage("corrupt.r7v", corrupt);
+  StoreSetString(app_, "CurrentVirtualModule", corrupt_path);
+  EXPECT_FALSE(LoadDirectory(base_, app_));
+  EXPECT_MESSAGE_SHOWN(view_, "Pattern Load",
+                       "Cannot Load file " + corrupt_path +
+                           ", directory corrupted, please defragment the Memory Module with the "
+                           "R7000 console.");
+
+  const size_t shown = view_.messages().size();
+  StoreSetString(app_, "CmdTable", "read\r");
+  EXPECT_FALSE(LoadDirectory(base_, app_));
+  EXPECT_EQ(view_.messages().size(), shown);
+}
+
+TEST_F(DirectoryView, ModuleExtensionRule) {
+  EXPECT_EQ(WithModuleExtension("/k/module"), "/k/module.r7v");
+  EXPECT_EQ(WithModuleExtension("/k/MODULE.R7V"), "/k/MODULE.R7V");
+  EXPECT_EQ(WithModuleExtension("/k/module.bin"), "/k/module.bin.r7v");
+  EXPECT_EQ(WithModuleExtension("/k.d/module"), "/k.d/module.r7v");
+  std::string path;
+  view_.ChooseFileNext("/k/new");
+  EXPECT_EQ(SelectVirtualModuleFile("/k/", path), 1);
+  EXPECT_EQ(path, "/k/new.r7v");
+  EXPECT_EQ(view_.file_requests().back().title, "Select Virtual Memory Module folder & file");
+  EXPECT_EQ(view_.file_requests().back().initial_path, "/k/");
+  EXPECT_EQ(SelectVirtualModuleFile("/k/", path), 0);
+}
+
+TEST_F(DirectoryView, PathFieldLoadsBrowseChangesAndCheckboxFilters) {
+  ASSERT_EQ(DlgLoadDefinitions(kMainDialog, "test.dlg"), std::nullopt);
+  const std::string rom = WriteImage("rom.r7v", BuiltinImage("R7kRomx"));
+  view_.ChooseFileNext(std::nullopt);
+  view_.ChooseFileNext(rom);
+  view_.WhenDialogOpens("TestMain", [&](DialogUser& user) {
+    EXPECT_EQ(Item("Name"), "_0000") << "loaded when the path was shown";
+    const size_t all = user.Rows("Directory").size();
+    user.Press("...");  // cancelled
+    EXPECT_MESSAGE_SHOWN(view_, "Browse", "No Virtual Module selected");
+    EXPECT_EQ(Item("CurrentVirtualModule"), module_);
+    user.Press("Show Valid only");
+    user.Pump();
+    EXPECT_EQ(StoreGetNumeric(app_, "fShowValidOnly"), 1);
+    EXPECT_EQ(user.Rows("Directory").size(), all - 1);
+    user.Press("...");
+    EXPECT_EQ(Item("CurrentVirtualModule"), rom);
+    EXPECT_EQ(Item("Name"), "T0001");
+    user.Close();
+  });
+  DlgRunDialog(base_, "TestMain", main_, app_);
+  EXPECT_NO_USER_PROBLEMS(view_);
+}
+
+TEST_F(DirectoryView, PatternNavigationStopsAtTheEnds) {
+  Select("P6000");
+  EXPECT_FALSE(StepDirectorySelection(app_, 'P', true)) << "P6000 is the last pattern";
+  EXPECT_EQ(Item("Name"), "P6000");
+  EXPECT_TRUE(StepDirectorySelection(app_, 'P', false));
+  EXPECT_EQ(Item("Name"), "P5123");
+  Select("T0020");
+  EXPECT_TRUE(StepDirectorySelection(app_, 'P', true));
+  EXPECT_EQ(Item("Name"), "P3000");
+  EXPECT_EQ(StoreTableRowCount(app_, "Directory") > 0, true);
+}
+
+}  // namespace
+}  // namespace r7k::testing

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/dialog_engine.h"
+
+// Adding a technique or a pattern to a virtual module, splitting a module into entity files,
+// and the clipboard copies of the directory and of a technique's instructions.
+namespace r7k {
+
+enum class NewEntryKind { kTechnique, kPattern };
+
+// Why an entry cannot be added: the message type and text for the user.
+struct NewEntryRefusal {
+  int type = kMbIconStop;
+  std::string text;
+};
+
+// "T0..." for a technique; "P3", "P4", "P5" or "P6" for a pattern.
+bool IsNewEntryName(NewEntryKind kind, const std::string& name);
+
+// The record of a new entry: the template, zeros up to `size`, and for a technique its size
+// code and number. Nothing when no record of that size can be made.
+std::optional<std::vector<uint8_t>> NewEntryRecord(NewEntryKind kind, const std::string& name,
+                                                   int64_t size);
+
+// Appends the entry and its record to the image. The image is changed only when everything
+// fits: a module layout (directory at 0x10000) with an end to its directory, no valid entry of
+// that name, room for the entry and an end marker before the first entity, and the record
+// within the image.
+std::optional<NewEntryRefusal> AddNewEntry(std::vector<uint8_t>& image, NewEntryKind kind,
+                                           const std::string& name, int64_t size);
+
+// Writes one entity file per row of "Directory" into `folder`; the number of files written.
+int SplitModule(const std::vector<uint8_t>& image, const Table* directory,
+                const std::string& folder);
+
+// Splits the current module by its "Directory" into a new folder beside it named by the
+// time ("%08X" seconds); the folder, or nothing when there is no directory or file.
+std::optional<std::string> SplitIntoTimeFolder(StoreHandle app);
+
+int DP_NewTechnique(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app);
+int DP_NewPattern(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app);
+int DP_ClipDirectory(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app);
+int DP_ClipInstructions(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app);
+int CB_Split(FieldHandle field, int message, WParam wparam, LParam lparam);
+
+}  // namespace r7k

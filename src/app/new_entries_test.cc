@@ -1,0 +1,120 @@
+#include "app/new_entries.h"
+
+#include "app/directory_view_test_fixture.h"
+#include "module/address.h"
+#include "module/directory.h"
+
+namespace r7k::testing {
+namespace {
+
+class NewEntries : public EditingTest {
+ protected:
+  // A module whose one entry, T0009, ends at 0x1C500.
+  std::vector<uint8_t> SmallModule() {
+    std::vector<uint8_t> image(kModuleImageSize, 0xFF);
+    uint8_t* e = image.data() + kModuleDirectoryBase + kFirstEntryOffset;
+    e[0] = kEntryValid;
+    std::copy_n("T0009", 5, e + 1);
+    EncodeModuleAddress(0x1C500 - 41, std::span<uint8_t, 3>(e + 6, 3));
+    EncodeModuleAddress(0x1C500, std::span<uint8_t, 3>(e + 9, 3));
+    return image;
+  }
+  int AddTechnique(const std::string& name, const std::string& size) {
+    view_.WhenDialogOpens("NewTech", [=](DialogUser& user) {
+      EXPECT_TRUE(user.Set("t_Name", name));
+      EXPECT_TRUE(user.Set("t_Size", size));
+      user.Press("OK");
+    });
+    return DP_NewTechnique(base_, 0, 0, main_, app_);
+  }
+};
+
+TEST_F(NewEntries, NewTechniqueBytesAt0x1C500) {
+  module_ = WriteImage("small.r7v", SmallModule());
+  StoreSetString(app_, "CurrentVirtualModule", module_);
+  StoreSetString(app_, "Directory", "x");
+  EXPECT_EQ(AddTechnique("T0123", "31"), 1);
+  EXPECT_EQ(StoreGetType(app_, "Directory"), kItemNone);
+  const auto image = ReadAll(module_);
+  const size_t at = kModuleDirectoryBase + kFirstEntryOffset + kDirectoryEntrySize;
+  const std::vector<uint8_t> entry(image.begin() + at, image.begin() + at + 12);
+  EXPECT_EQ(entry, (std::vector<uint8_t>{0xFC, 'T', '0', '1', '2', '3', 0x83, 0xC5, 0x00, 0x83,
+                                         0xC5, 0x1F}));
+  std::vector<uint8_t> record = {0x12, 0x00, 0x7B, 0x00, 0x17, 0x00, 0x22, 0x00, 0x02,
+                                 0x01, 0x01, 0x01, 0x07, 0x02, 0xE9, 0xEF, 0x01, 0x00};
+  record.resize(31, 0x00);
+  EXPECT_EQ(std::vector<uint8_t>(image.begin() + 0x1C500, image.begin() + 0x1C500 + 31), record);
+  EXPECT_EQ(image.size(), kModuleImageSize);
+  EXPECT_EQ(image[0x1C500 + 31], 0xFF);
+}
+
+TEST_F(NewEntries, RefusalsLeaveTheModuleUnchanged) {
+  const auto before = ReadAll(module_);
+  EXPECT_EQ(AddTechnique("T1000", "31"), 2);
+  EXPECT_MESSAGE_SHOWN(view_, "New Technique", "Incorrect technique name: T1000");
+  EXPECT_EQ(AddTechnique("T0020", "31"), 2);
+  EXPECT_MESSAGE_SHOWN(view_, "New Technique", "Technique T0020 already exists");
+  view_.WhenDialogOpens("NewTech", [](DialogUser& user) { user.Press("Cancel"); });
+  EXPECT_EQ(DP_NewTechnique(base_, 0, 0, main_, app_), 2);
+  EXPECT_MESSAGE_SHOWN(view_, "New Technique", "No technique added");
+  view_.WhenDialogOpens("NewPat", [](DialogUser& user) {
+    user.Set("p_Name", "P2500");
+    user.Set("p_Size", "40");
+    user.Press("OK");
+  });
+  EXPECT_EQ(DP_NewPattern(base_, 0, 0, main_, app_), 2);
+  EXPECT_MESSAGE_SHOWN(view_, "New Pattern", "Incorrect pattern name: P2500");
+  EXPECT_EQ(ReadAll(module_), before);
+
+  // The ROM layout, and a record that would run past the image.
+  auto rom = std::vector<uint8_t>(BuiltinImage("R7kRom").begin(), BuiltinImage("R7kRom").end());
+  EXPECT_TRUE(AddNewEntry(rom, NewEntryKind::kTechnique, "T0500", 31).has_value());
+  EXPECT_EQ(rom, std::vector<uint8_t>(BuiltinImage("R7kRom").begin(), BuiltinImage("R7kRom").end()));
+  auto small = SmallModule();
+  const auto small_before = small;
+  EXPECT_TRUE(AddNewEntry(small, NewEntryKind::kPattern, "P3000", kModuleImageSize).has_value());
+  EXPECT_TRUE(AddNewEntry(small, NewEntryKind::kTechnique, "T0001", 40).has_value());
+  EXPECT_EQ(small, small_before);
+  // A directory without an end marker.
+  auto endless = SmallModule();
+  for (size_t at = kModuleDirectoryBase + kFirstEntryOffset + 12; at + 12 <= endless.size(); at += 12)
+    endless[at] = kEntryDeleted;
+  const auto endless_before = endless;
+  EXPECT_TRUE(AddNewEntry(endless, NewEntryKind::kPattern, "P3000", 40).has_value());
+  EXPECT_EQ(endless, endless_before);
+}
+
+TEST_F(NewEntries, NamesNumbersAndDeletedDuplicates) {
+  auto image = SmallModule();
+  image[kModuleDirectoryBase + kFirstEntryOffset] = kEntryDeleted;  // T0009 deleted
+  EXPECT_EQ(AddNewEntry(image, NewEntryKind::kTechnique, "T0009", 21), std::nullopt);
+  EXPECT_EQ(AddNewEntry(image, NewEntryKind::kTechnique, "T0X12", 21), std::nullopt);
+  EXPECT_EQ(AddNewEntry(image, NewEntryKind::kPattern, "P6999", 19), std::nullopt);
+  const DirectoryResult dir = ReadDirectory(image);
+  ASSERT_EQ(dir.directory.entries.size(), 4u);
+  EXPECT_EQ(dir.directory.entries[2].name, "T0X12");
+  EXPECT_EQ(image[dir.directory.entries[2].start + 1], 0);
+  EXPECT_EQ(image[dir.directory.entries[2].start + 2], 0);
+  EXPECT_EQ(dir.directory.entries[3].Size(), 19);
+}
+
+TEST_F(NewEntries, SplitAndClipDirectory) {
+  ASSERT_TRUE(LoadDirectory(base_, app_));
+  const auto image = ReadAll(module_);
+  const std::string folder = (dir_ / "split").string();
+  std::filesystem::create_directories(folder);
+  TableHandle t = StoreGetTable(app_, "Directory");
+  EXPECT_EQ(SplitModule(image, t, folder), TableRows(t));
+  const int row = TableFindField(t, "P3002", 5, 1);
+  const auto start = std::stoul(*TableCell(t, row, 2));
+  const auto size = std::stoul(*TableCell(t, row, 4));
+  TableFree(t);
+  EXPECT_EQ(ReadAll(folder + "/P3002.r7k"),
+            std::vector<uint8_t>(image.begin() + start, image.begin() + start + size))
+      << "deleted entries are written too";
+  EXPECT_EQ(DP_ClipDirectory(base_, 0, 0, main_, app_), 1);
+  EXPECT_TRUE(view_.clipboard().starts_with("Valid\tName\tStart\tEnd\tSize\r\n"));
+}
+
+}  // namespace
+}  // namespace r7k::testing
