@@ -9,7 +9,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "common/atomic_file.h"
+#include "support/file_io.h"
 #include "engine/callbacks.h"
 #include "module/address.h"
 #include "support/ascii.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "app/directory_view.h"
-#include "common/atomic_file.h"
+#include "support/file_io.h"
 #include "module/address.h"
 #include "module/cut.h"
 #include "module/hex_text.h"

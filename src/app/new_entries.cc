@@ -10,7 +10,7 @@
 
 #include "app/directory_view.h"
 #include "app/entity_files.h"
-#include "common/atomic_file.h"
+#include "support/file_io.h"
 #include "module/address.h"
 #include "module/directory.h"
 #include "module/technique.h"
