@@ -2,6 +2,7 @@
 
 #include "app/about.h"
 #include "app/configuration.h"
+#include "app/directory_view.h"
 
 namespace r7k {
 namespace {
@@ -21,6 +22,9 @@ const CallbackEntry kFrameCallbacks[] = {
 
 std::span<const CallbackEntry> FrameCallbacks() { return kFrameCallbacks; }
 
-void RegisterAppCallbacks() { RegisterCallbacks(kFrameCallbacks); }
+void RegisterAppCallbacks() {
+  RegisterCallbacks(kFrameCallbacks);
+  RegisterEditingCallbacks();
+}
 
 }  // namespace r7k

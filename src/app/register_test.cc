@@ -19,11 +19,8 @@ const std::set<std::string> kNotYetImplemented = {
     "CB_ModuleInfo", "CB_Cancel", "CB_hModuleInfo", "CB_Cross",
     "CB_ReadModule", "CB_hReadModule", "CB_WriteModule", "CB_hWriteModule",
     "CB_VersionDialog", "CB_hGetModVer", "CB_GetBoxVersion",
-    // Editing side: directory view, entity files, new entries, split.
-    "CB_CurrentVirtualModule", "CB_Browse", "CB_ShowValidOnly", "CB_Split",
-    "DP_Info", "DP_NewTechnique", "DP_NewPattern", "DP_ClipDirectory",
     // Pattern view and its pictures.
-    "DP_Picture", "DP_ShowFull", "DP_UpdateBitmap", "CB_PreviousPattern", "CB_NextPattern",
+    "DP_Picture", "DP_ShowFull", "DP_UpdateBitmap",
     "BitmapFld", "PictureFld", "CB_Color",
 };
 
