@@ -100,6 +100,17 @@ TEST_F(LinkThreadSim, SilentBoxGivesTimeoutAfterTwoSeconds) {
   EXPECT_LT(took, 4000ms);
 }
 
+TEST_F(LinkThreadSim, SlowAnswerWithGapsUnderTwoSecondsIsWaitedFor) {
+  AddFault("gap-every=1:1200");
+  StartBox();
+  StartLink(box_->PortName());
+  const auto start = Clock::now();
+  const std::string answer = Ask("binread 01 00 00\r");
+  EXPECT_GE(Clock::now() - start, 1200ms);
+  ASSERT_EQ(answer.size(), kBinaryAnswerSize);
+  EXPECT_EQ(answer.substr(272), "\r\n?");
+}
+
 TEST_F(LinkThreadSim, SpeedReachesABoxAtThePartnerRateAndIsSaved) {
   options_.baud = 921600;
   StartBox();
