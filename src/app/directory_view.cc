@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <system_error>
 
@@ -209,12 +210,20 @@ bool LoadDirectory(WindowHandle window, StoreHandle app) {
 
 int CB_CurrentVirtualModule(FieldHandle field, int message, WParam wparam, LParam lparam) {
   const int result = DlgFieldDefaultProc(field, message, wparam, lparam);
-  if (message != kMsgValueShown) return result;
+  // Shown: the path changed. Idle: something else may have dropped the directory (a new
+  // entry, a module read into the same file) without changing the path.
+  if (message != kMsgValueShown && message != kMsgIdle) return result;
   StoreHandle app = DlgItemStore(field);
   if (StoreGetType(app, "CurrentVirtualModule") == kItemNone ||
       StoreGetType(app, "Directory") != kItemNone)
     return result;
-  LoadDirectory(DlgWindow(field), app);
+  // A path that failed to load is not tried again at every idle round: its error is shown once.
+  const size_t key = std::hash<std::string>{}(*StoreGetString(app, "CurrentVirtualModule")) | 1;
+  const auto* failed = static_cast<const size_t*>(DlgFieldMemRetrieve(field));
+  if (message == kMsgIdle && failed && *failed == key) return result;
+  const bool loaded = LoadDirectory(DlgWindow(field), app);
+  if (auto* memory = static_cast<size_t*>(DlgFieldMemAlloc(field, sizeof(size_t))))
+    *memory = loaded ? 0 : key;
   // A list that showed no table yet learns of the new one through a refresh.
   const int list = DlgIndexFromTag(field, "Directory");
   if (list >= 0 && DlgTableRowCount(field, list) < 0) PostDummyPress(field);

@@ -122,7 +122,7 @@ TEST_F(DirectoryView, ModuleExtensionRule) {
 TEST_F(DirectoryView, PathFieldLoadsBrowseChangesAndCheckboxFilters) {
   ASSERT_EQ(DlgLoadDefinitions(kMainDialog, "test.dlg"), std::nullopt);
   const std::string rom = WriteImage("rom.r7v", BuiltinImage("R7kRomx"));
-  view_.ChooseFileNext(std::nullopt);
+  for (int i = 0; i < 4; ++i) view_.ChooseFileNext(std::nullopt);
   view_.ChooseFileNext(rom);
   view_.WhenDialogOpens("TestMain", [&](DialogUser& user) {
     EXPECT_EQ(Item("Name"), "_0000") << "loaded when the path was shown";
@@ -134,6 +134,18 @@ TEST_F(DirectoryView, PathFieldLoadsBrowseChangesAndCheckboxFilters) {
     user.Pump();
     EXPECT_EQ(StoreGetNumeric(app_, "fShowValidOnly"), 1);
     EXPECT_EQ(user.Rows("Directory").size(), all - 1);
+    // The directory dropped while the path stays (a new entry): the next idle round reloads.
+    StoreDeleteItem(app_, "Directory");
+    user.Press("...");  // cancelled again
+    EXPECT_EQ(StoreTableRowCount(app_, "Directory"), static_cast<int>(all) - 1);
+    // A path that fails is reported once, not at every round.
+    StoreSetString(app_, "CurrentVirtualModule", (dir_ / "none.r7v").string());
+    StoreDeleteItem(app_, "Directory");
+    user.Press("...");
+    user.Press("...");
+    int failures = 0;
+    for (const auto& m : view_.messages()) failures += m.caption == "Pattern Load";
+    EXPECT_EQ(failures, 1);
     user.Press("...");
     EXPECT_EQ(Item("CurrentVirtualModule"), rom);
     EXPECT_EQ(Item("Name"), "T0001");
