@@ -1,7 +1,11 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "cli/command.h"
 
@@ -10,6 +14,7 @@ namespace r7k::cli {
 
 int AboutCommand(std::span<const std::string> args, CommandIo& io);
 int BuiltinCommand(std::span<const std::string> args, CommandIo& io);
+int FullCommand(std::span<const std::string> args, CommandIo& io);
 int LsCommand(std::span<const std::string> args, CommandIo& io);
 int ClipCommand(std::span<const std::string> args, CommandIo& io);
 int ExportCommand(std::span<const std::string> args, CommandIo& io);
@@ -17,9 +22,16 @@ int HexCommand(std::span<const std::string> args, CommandIo& io);
 int ImportCommand(std::span<const std::string> args, CommandIo& io);
 int NewPatternCommand(std::span<const std::string> args, CommandIo& io);
 int NewTechniqueCommand(std::span<const std::string> args, CommandIo& io);
+int PictureCommand(std::span<const std::string> args, CommandIo& io);
 int PortsCommand(std::span<const std::string> args, CommandIo& io);
 int SettingsCommand(std::span<const std::string> args, CommandIo& io);
 int ShowCommand(std::span<const std::string> args, CommandIo& io);
 int SplitCommand(std::span<const std::string> args, CommandIo& io);
+
+// The bytes of the entry NAME of the virtual module at `path` (picture_command.cc); nothing,
+// with the reason on io.err, when the module or the entry cannot be read.
+std::optional<std::vector<uint8_t>> LoadNamedEntry(const std::string& path,
+                                                   const std::string& name, CommandIo& io,
+                                                   std::string_view command);
 
 }  // namespace r7k::cli

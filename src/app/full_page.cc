@@ -1,0 +1,58 @@
+#include "app/full_page.h"
+
+#include <cstdlib>
+
+#include "app/pattern_view.h"
+#include "common/pattern_page.h"
+#include "common/sti_bmp.h"
+#include "engine/dialog_engine.h"
+#include "support/file_io.h"
+
+namespace r7k {
+namespace {
+
+constexpr char kShowFullTitle[] = "Show full pattern";
+
+}  // namespace
+
+std::optional<StiPicture> FullPatternPicture(std::span<const uint8_t> record) {
+  auto picture = PatternRecordPicture(record);
+  if (picture) picture->SetKind(kStiKindFramed);
+  return picture;
+}
+
+FullPageFiles WriteFullPage(const StiPicture& framed, std::string_view name,
+                            const std::filesystem::path& folder) {
+  FullPageFiles files;
+  files.picture = folder / kPatternFullBmpFile;
+  files.page = folder / kPatternPageFile;
+  files.picture_written = StiWriteBmp(files.picture, framed.Block()) == StiWriteResult::kOk;
+  const std::string html = PatternPageHtml(name, framed.Rows(), framed.Stitches());
+  files.page_written = WriteFileAtomically(files.page, std::string_view(html));
+  return files;
+}
+
+bool OpenPageInBrowser(const std::filesystem::path& page) {
+  return LaunchDetached(BrowserArgvFromEnvironment(std::getenv("BROWSER"), page.string()));
+}
+
+int DP_ShowFull(WindowHandle owner, int, int, StoreHandle, StoreHandle app_store) {
+  const CurrentEntry entry = ReadCurrentEntry(app_store);
+  const auto bytes = ReadEntryBytes(entry);
+  if (!bytes) {
+    DlgMessageFmt(owner, kMbIconStop, kShowFullTitle, "Cannot load module %s",
+                  entry.module.c_str());
+    return 2;
+  }
+  const auto framed = FullPatternPicture(*bytes);
+  if (!framed) {
+    DlgMessageFmt(owner, kMbIconStop, kShowFullTitle, "Cannot load %s", entry.module.c_str());
+    return 2;
+  }
+  // Files that cannot be written are not reported: the browser is started all the same.
+  const FullPageFiles files = WriteFullPage(*framed, entry.name, PictureFolder());
+  OpenPageInBrowser(files.page);
+  return 1;
+}
+
+}  // namespace r7k

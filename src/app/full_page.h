@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "common/sti_picture.h"
+#include "store/item_store.h"
+#include "support/window_messages.h"
+
+// The full pattern page: the pattern whole, 8 x 8 pixels per stitch inside a ruled frame
+// ("PatternFull.Bmp"), presented by a small page ("Pattern.htm") opened in the web browser.
+namespace r7k {
+
+// The framed picture of a pattern record; nothing when the record does not decode.
+std::optional<StiPicture> FullPatternPicture(std::span<const uint8_t> record);
+
+struct FullPageFiles {
+  std::filesystem::path picture;  // "PatternFull.Bmp"
+  std::filesystem::path page;     // "Pattern.htm"
+  bool picture_written = false;
+  bool page_written = false;
+};
+
+// Writes the framed picture and the page naming `name` into `folder`.
+FullPageFiles WriteFullPage(const StiPicture& framed, std::string_view name,
+                            const std::filesystem::path& folder);
+
+// Opens the page with $BROWSER's first command, or xdg-open, started without a shell. False
+// when it could not be started.
+bool OpenPageInBrowser(const std::filesystem::path& page);
+
+int DP_ShowFull(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app_store);
+
+}  // namespace r7k

@@ -1,0 +1,60 @@
+#include "app/full_page.h"
+
+#include <gtest/gtest.h>
+
+#include "app/pattern_view_fixture.h"
+#include "common/little_endian.h"
+#include "common/pattern_page.h"
+#include "module/builtin_records.h"
+
+namespace r7k {
+namespace {
+
+using testing::ReadAll;
+
+class FullPage : public testing::PictureProcedures {
+ protected:
+  void SetUp() override {
+    PictureProcedures::SetUp();
+    if (const char* old = getenv("BROWSER")) old_browser_ = old;
+    setenv("BROWSER", "true", 1);  // a browser that does nothing
+  }
+  void TearDown() override {
+    if (old_browser_) {
+      setenv("BROWSER", old_browser_->c_str(), 1);
+    } else {
+      unsetenv("BROWSER");
+    }
+    PictureProcedures::TearDown();
+  }
+  std::optional<std::string> old_browser_;
+};
+
+TEST_F(FullPage, WritesTheFramedPictureAndThePage) {
+  SelectRecord(kPatternP2000, "P2000");
+  EXPECT_EQ(Run("DP_ShowFull"), 1);
+  EXPECT_TRUE(view_.messages().empty());
+  const auto bmp = ReadAll(folder_ / "PatternFull.Bmp");
+  ASSERT_EQ(bmp.size(), 1078u + 32 * 32);
+  EXPECT_EQ(ReadLe32(bmp, 18), 32u);
+  EXPECT_EQ(ReadLe32(bmp, 22), 32u);
+  const auto page = ReadAll(folder_ / "Pattern.htm");
+  EXPECT_EQ(std::string(page.begin(), page.end()), PatternPageHtml("P2000", 2, 2));
+}
+
+TEST_F(FullPage, FailuresNameTheModule) {
+  Select(folder_ / "missing.r7v", 0, 19, "P2000");
+  EXPECT_EQ(Run("DP_ShowFull"), 2);
+  const auto techniques = Entries(demo_, 'T');
+  ASSERT_FALSE(techniques.empty());
+  Select(techniques[0]);
+  EXPECT_EQ(Run("DP_ShowFull"), 2);
+  ASSERT_EQ(view_.messages().size(), 2u);
+  EXPECT_EQ(view_.messages()[0].text, "Cannot load module " + (folder_ / "missing.r7v").string());
+  EXPECT_EQ(view_.messages()[1].text, "Cannot load " + module_.string());
+  EXPECT_EQ(view_.messages()[1].caption, "Show full pattern");
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "Pattern.htm"));
+}
+
+}  // namespace
+}  // namespace r7k

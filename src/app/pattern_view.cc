@@ -1,0 +1,166 @@
+#include "app/pattern_view.h"
+
+#include <array>
+#include <cstdlib>
+#include <fstream>
+
+#include "app/full_page.h"
+#include "app/sector_pictures.h"
+#include "common/sti_bmp.h"
+#include "engine/callbacks.h"
+#include "engine/dialog_engine.h"
+#include "module/cut.h"
+
+namespace r7k {
+namespace {
+
+constexpr char kShowPatternTitle[] = "Show Pattern";
+
+// "Start" and "Size" are texts holding numbers; a numeric item is taken as it is.
+int64_t ReadNumberItem(StoreHandle store, std::string_view item) {
+  if (auto text = StoreGetString(store, item)) {
+    char* end = nullptr;
+    const long long value = std::strtoll(text->c_str(), &end, 0);
+    if (end != text->c_str()) return value;
+  }
+  return StoreGetNumeric(store, item);
+}
+
+// Steps shared by the pattern view and the update after "&<"/"&>": the entry's bytes, or the
+// message about the module and nothing.
+std::optional<std::vector<uint8_t>> LoadCurrentEntry(WindowHandle owner, StoreHandle app_store,
+                                                     CurrentEntry& entry) {
+  entry = ReadCurrentEntry(app_store);
+  auto bytes = ReadEntryBytes(entry);
+  if (!bytes) {
+    DlgMessageFmt(owner, kMbIconStop, kShowPatternTitle, "Cannot load module %s",
+                  entry.module.c_str());
+  }
+  return bytes;
+}
+
+}  // namespace
+
+std::string ReadText(StoreHandle store, std::string_view item, size_t limit) {
+  std::string text = StoreGetString(store, item).value_or("");
+  if (text.size() > limit) text.resize(limit);
+  return text;
+}
+
+std::filesystem::path PictureFolder() {
+  std::error_code error;
+  auto folder = std::filesystem::temp_directory_path(error);
+  return error ? std::filesystem::path("/tmp") : folder;
+}
+
+std::optional<StiPicture> PatternRecordPicture(std::span<const uint8_t> record) {
+  const CutFile cut = ConvertPatternToCut(record);
+  if (cut.code != 0) return std::nullopt;
+  return RunsToSti(cut.bytes, PictureFolder() / kWorkingPaletteFile);
+}
+
+void SetColorItems(StoreHandle app_store, const StiPicture& picture) {
+  const auto swatches = StiSwatches(picture);
+  for (size_t k = 1; k <= kStiMaxSwatches; ++k) {
+    const std::string col = "Col" + std::to_string(k);
+    const std::string clr = "Clr" + std::to_string(k);
+    if (k <= swatches.size()) {
+      StoreSetNumeric(app_store, col, swatches[k - 1].color);
+      StoreSetNumeric(app_store, clr, swatches[k - 1].index);
+    } else {
+      StoreDeleteItem(app_store, col);
+      StoreDeleteItem(app_store, clr);
+    }
+  }
+}
+
+CurrentEntry ReadCurrentEntry(StoreHandle app_store) {
+  CurrentEntry entry;
+  entry.module = ReadText(app_store, "CurrentVirtualModule", 1023);
+  entry.name = ReadText(app_store, "Name", 7);
+  entry.start = ReadNumberItem(app_store, "Start");
+  entry.size = ReadNumberItem(app_store, "Size");
+  return entry;
+}
+
+std::optional<std::vector<uint8_t>> ReadEntryBytes(const CurrentEntry& entry) {
+  std::ifstream file(entry.module, std::ios::binary);
+  if (entry.module.empty() || !file) return std::nullopt;
+  std::vector<uint8_t> bytes;
+  // The module files are at most 512 KiB: a size beyond that is a bad item, not a reason to
+  // allocate.
+  constexpr int64_t kMaxEntry = 524288;
+  if (entry.start < 0 || entry.size <= 0) return bytes;
+  bytes.resize(static_cast<size_t>(std::min(entry.size, kMaxEntry)));
+  file.seekg(entry.start);
+  file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(file ? bytes.size() : static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+  return bytes;
+}
+
+bool BuildPatternPicture(StoreHandle app_store, std::span<const uint8_t> record) {
+  const auto picture = PatternRecordPicture(record);
+  if (!picture) return false;
+  SetColorItems(app_store, *picture);
+  StoreSetNumeric(app_store, "nRows", picture->Rows());
+  StoreSetNumeric(app_store, "nSts", picture->Stitches());
+  const auto path = PictureFolder() / kPatBmpFile;
+  // An unwritable file is not reported: the picture field then shows what it finds.
+  StiWriteBmp(path, picture->Block());
+  StoreSetString(app_store, "PatBmp", path.string());
+  StoreSetNumeric(app_store, "pnColors", record[0]);
+  return true;
+}
+
+int DP_Picture(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app_store) {
+  CurrentEntry entry;
+  const auto bytes = LoadCurrentEntry(owner, app_store, entry);
+  if (!bytes) return 2;
+  const char kind = entry.name.empty() ? '\0' : entry.name[0];
+  if (kind == 'T') {
+    DlgRunProcedure(owner, "DP_LoadTechniqueDataFromModule", main_store, app_store);
+    StoreSetNumeric(app_store, "fFromModule", 1);
+    DlgRunDialog(owner, "ShowTechnique", main_store, app_store);
+  } else if (kind == 'S') {
+    if (DlgRunProcedure(owner, "DP_LoadSectorData", main_store, app_store) == 1) {
+      DlgRunProcedure(owner, "DP_UpdatefBitmap", main_store, app_store);
+      DlgRunProcedure(owner, "DP_UpdatebBitmap", main_store, app_store);
+      DlgRunDialog(owner, "ShowSector", main_store, app_store);
+    }
+  } else if (kind == 'P') {
+    if (!BuildPatternPicture(app_store, *bytes)) {
+      DlgMessageFmt(owner, kMbIconStop, kShowPatternTitle, "Cannot load %s", entry.name.c_str());
+      return 2;
+    }
+    DlgRunDialog(owner, "ShowPattern", main_store, app_store);
+    StoreDeleteItem(app_store, "Col1");
+  }
+  return 1;
+}
+
+int DP_UpdateBitmap(WindowHandle owner, int, int, StoreHandle, StoreHandle app_store) {
+  CurrentEntry entry;
+  const auto bytes = LoadCurrentEntry(owner, app_store, entry);
+  if (!bytes) return 2;
+  if (!BuildPatternPicture(app_store, *bytes)) {
+    DlgMessageFmt(owner, kMbIconStop, kShowPatternTitle, "Cannot load %s", entry.name.c_str());
+    return 2;
+  }
+  return 1;
+}
+
+void RegisterPictureProcedures() {
+  static const std::array kProcedures = {
+      ProcedureEntry{"DP_Picture", DP_Picture},
+      ProcedureEntry{"DP_UpdateBitmap", DP_UpdateBitmap},
+      ProcedureEntry{"DP_ShowFull", DP_ShowFull},
+      ProcedureEntry{"DP_UpdatefBitmap", DP_UpdatefBitmap},
+      ProcedureEntry{"DP_UpdatebBitmap", DP_UpdatebBitmap},
+      ProcedureEntry{"DP_UpdateTechfBitmap", DP_UpdateTechfBitmap},
+      ProcedureEntry{"DP_UpdateTechbBitmap", DP_UpdateTechbBitmap},
+      ProcedureEntry{"DP_TechniquePicture", DP_TechniquePicture},
+  };
+  RegisterProcedures(kProcedures);
+}
+
+}  // namespace r7k

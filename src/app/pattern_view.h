@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/sti_picture.h"
+#include "store/item_store.h"
+#include "support/window_messages.h"
+
+// The pattern view: a pattern entry decoded into a stitch picture ("Pat.Bmp"), its colour
+// swatches, and the "Picture" button that opens the view fitting the selected entry.
+namespace r7k {
+
+inline constexpr char kPatBmpFile[] = "Pat.Bmp";
+inline constexpr char kWorkingPaletteFile[] = "@@temp.pal";
+
+// The folder the picture files and the working palette live in.
+std::filesystem::path PictureFolder();
+
+// A text item cut to `limit` characters; empty when it is not there.
+std::string ReadText(StoreHandle store, std::string_view item, size_t limit);
+
+// A pattern record decoded into a picture with the working palette (or the default colours
+// when there is none); nothing when the record does not decode.
+std::optional<StiPicture> PatternRecordPicture(std::span<const uint8_t> record);
+
+// "Col1".."Col8" and "Clr1".."Clr8" from the picture's first eight colours; the swatches
+// beyond them are removed.
+void SetColorItems(StoreHandle app_store, const StiPicture& picture);
+
+// The current entry as the directory view leaves it in the application store.
+struct CurrentEntry {
+  std::string module;  // "CurrentVirtualModule"
+  std::string name;    // "Name", up to 7 characters
+  int64_t start = 0;   // "Start"
+  int64_t size = 0;    // "Size"
+};
+CurrentEntry ReadCurrentEntry(StoreHandle app_store);
+
+// The entry's bytes; a range passing the end of the file gives the bytes that are there.
+// Nothing when the module cannot be opened.
+std::optional<std::vector<uint8_t>> ReadEntryBytes(const CurrentEntry& entry);
+
+// Decodes the pattern, then sets the swatches, "nRows", "nSts", "PatBmp" (after writing
+// "Pat.Bmp") and "pnColors". False, and nothing changed, when it does not decode.
+bool BuildPatternPicture(StoreHandle app_store, std::span<const uint8_t> record);
+
+int DP_Picture(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app_store);
+int DP_UpdateBitmap(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app_store);
+
+// Registers every picture procedure: the pattern view, the full pattern page and the sector
+// and technique pictures.
+void RegisterPictureProcedures();
+
+}  // namespace r7k

@@ -1,0 +1,157 @@
+#include "app/pattern_view.h"
+
+#include <gtest/gtest.h>
+
+#include "app/pattern_view_fixture.h"
+#include "common/sti_bmp.h"
+#include "module/builtin_records.h"
+
+namespace r7k {
+namespace {
+
+using testing::ReadAll;
+
+class PatternView : public testing::PictureProcedures {};
+
+TEST_F(PatternView, P2000ShowsTheSmallPictureAndItsSwatches) {
+  SelectRecord(kPatternP2000, "P2000");
+  std::optional<int64_t> col1_while_open;
+  view_.WhenDialogOpens("ShowPattern", [&](DialogUser& user) {
+    if (Has(app_, "Col1")) col1_while_open = StoreGetNumeric(app_, "Col1");
+    user.Close();
+  });
+  EXPECT_EQ(Run("DP_Picture"), 1);
+  EXPECT_TRUE(view_.messages().empty());
+  EXPECT_EQ(view_.opened_names(), std::vector<std::string>{"ShowPattern"});
+  // Index 7 comes first in the lowest row and gets the second default colour, green.
+  EXPECT_EQ(col1_while_open, 255 * 256);
+  EXPECT_FALSE(Has(app_, "Col1"));
+  EXPECT_EQ(StoreGetNumeric(app_, "Clr1"), 7);
+  EXPECT_EQ(StoreGetNumeric(app_, "Clr2"), 0);
+  EXPECT_EQ(StoreGetNumeric(app_, "Col2"), 255);
+  EXPECT_FALSE(Has(app_, "Col3"));
+  EXPECT_EQ(StoreGetNumeric(app_, "nRows"), 2);
+  EXPECT_EQ(StoreGetNumeric(app_, "nSts"), 2);
+  EXPECT_EQ(StoreGetNumeric(app_, "pnColors"), 1);
+  const auto path = folder_ / kPatBmpFile;
+  EXPECT_EQ(StoreGetString(app_, "PatBmp"), path.string());
+  EXPECT_EQ(ReadAll(path).size(), 1334u);
+}
+
+TEST_F(PatternView, FailuresAreReportedAndChangeNothing) {
+  StoreSetString(app_, "PatBmp", "before");
+  Select(folder_ / "missing.r7v", 0, 19, "P2000");
+  EXPECT_EQ(Run("DP_Picture"), 2);
+  EXPECT_EQ(Run("DP_UpdateBitmap"), 2);
+  auto broken = std::vector<uint8_t>(kPatternP2000.begin(), kPatternP2000.end());
+  broken[5] = 1;  // bytes 5 and 6 must be zero
+  SelectRecord(broken, "P2001");
+  EXPECT_EQ(Run("DP_Picture"), 2);
+  broken = {kPatternP2000.begin(), kPatternP2000.end()};
+  broken[9] = 0x80;  // a repeat run of count 0
+  SelectRecord(broken, "P2002");
+  EXPECT_EQ(Run("DP_UpdateBitmap"), 2);
+
+  ASSERT_EQ(view_.messages().size(), 4u);
+  const std::string missing = "Cannot load module " + (folder_ / "missing.r7v").string();
+  EXPECT_EQ(view_.messages()[0].text, missing);
+  EXPECT_EQ(view_.messages()[1].text, missing);
+  EXPECT_EQ(view_.messages()[2].text, "Cannot load P2001");
+  EXPECT_EQ(view_.messages()[3].text, "Cannot load P2002");
+  for (const auto& message : view_.messages()) {
+    EXPECT_EQ(message.caption, "Show Pattern");
+    EXPECT_EQ(message.type, kMbIconStop);
+  }
+  EXPECT_TRUE(view_.opened_names().empty());
+  EXPECT_EQ(StoreGetString(app_, "PatBmp"), "before");
+  EXPECT_FALSE(Has(app_, "nRows"));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / kPatBmpFile));
+}
+
+TEST_F(PatternView, SwatchesStopAtEightAndOldOnesGo) {
+  // One row of nine colours 1..9.
+  std::vector<uint8_t> nine = {9, 0, 9, 0, 1, 0, 0, 0, 11, 9, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
+  auto picture = PatternRecordPicture(nine);
+  ASSERT_TRUE(picture);
+  SetColorItems(app_, *picture);
+  EXPECT_EQ(StoreGetNumeric(app_, "Clr8"), 8);
+  EXPECT_FALSE(Has(app_, "Clr9"));
+  picture = PatternRecordPicture(kPatternP2000);
+  ASSERT_TRUE(picture);
+  SetColorItems(app_, *picture);
+  for (const char* gone : {"Col3", "Clr3", "Col8", "Clr8"}) EXPECT_FALSE(Has(app_, gone)) << gone;
+  EXPECT_EQ(StoreGetNumeric(app_, "Clr1"), 7);
+}
+
+TEST_F(PatternView, UpdateBitmapDecodesWhateverTheNameAndOpensNoDialog) {
+  SelectRecord(kPatternP2000, "S1234");
+  EXPECT_EQ(Run("DP_UpdateBitmap"), 1);
+  EXPECT_TRUE(view_.opened_names().empty());
+  EXPECT_EQ(StoreGetNumeric(app_, "nSts"), 2);
+  EXPECT_TRUE(Has(app_, "Col1"));
+}
+
+int g_sector_load_result = 1;
+std::vector<std::string> g_calls;
+
+int FakeLoadTechnique(WindowHandle, int, int, StoreHandle, StoreHandle) {
+  g_calls.push_back("technique");
+  return 1;
+}
+int FakeLoadSector(WindowHandle, int, int, StoreHandle, StoreHandle) {
+  g_calls.push_back("sector");
+  return g_sector_load_result;
+}
+
+TEST_F(PatternView, TechniquesAndSectorsOpenTheirViewsThroughTheNamedProcedures) {
+  RegisterProcedure("DP_LoadTechniqueDataFromModule", FakeLoadTechnique);
+  RegisterProcedure("DP_LoadSectorData", FakeLoadSector);
+  g_calls.clear();
+  const auto techniques = Entries(demo_, 'T');
+  const auto sectors = Entries(demo_, 'S');
+  ASSERT_FALSE(techniques.empty());
+  ASSERT_FALSE(sectors.empty());
+
+  Select(techniques[0]);
+  EXPECT_EQ(Run("DP_Picture"), 1);
+  EXPECT_EQ(StoreGetNumeric(app_, "fFromModule"), 1);
+
+  // The sector's side items are not there: both pictures are removed, the view opens.
+  Select(sectors[0]);
+  StoreSetString(app_, "fPatBmp", "old");
+  g_sector_load_result = 1;
+  EXPECT_EQ(Run("DP_Picture"), 1);
+  EXPECT_FALSE(Has(app_, "fPatBmp"));
+  g_sector_load_result = 2;
+  EXPECT_EQ(Run("DP_Picture"), 1);
+
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"technique", "sector", "sector"}));
+  EXPECT_EQ(view_.opened_names(), (std::vector<std::string>{"ShowTechnique", "ShowSector"}));
+  EXPECT_TRUE(view_.messages().empty());
+}
+
+TEST_F(PatternView, EveryPatternOfTheBuiltInImagesRenders) {
+  size_t rendered = 0;
+  for (const char* name : {"R7kRom", "R7kRomx"}) {
+    const auto image = BuiltinImage(name);
+    for (const auto& entry : Entries(image, 'P')) {
+      const auto bytes = EntityBytes(image, entry);
+      ASSERT_TRUE(bytes) << name << ' ' << entry.name;
+      const auto picture = PatternRecordPicture(*bytes);
+      ASSERT_TRUE(picture) << name << ' ' << entry.name;
+      EXPECT_TRUE(StiWriteBmp(picture->Block())) << name << ' ' << entry.name;
+      ++rendered;
+    }
+  }
+  for (const auto& entry : Entries(demo_, 'P')) {
+    Select(entry);
+    ASSERT_EQ(Run("DP_UpdateBitmap"), 1) << entry.name;
+    EXPECT_GT(ReadAll(folder_ / kPatBmpFile).size(), 1078u) << entry.name;
+    ++rendered;
+  }
+  EXPECT_GT(rendered, 3u);
+  EXPECT_TRUE(view_.messages().empty());
+}
+
+}  // namespace
+}  // namespace r7k

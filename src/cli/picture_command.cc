@@ -1,0 +1,166 @@
+#include <algorithm>
+#include <array>
+
+#include "app/pattern_view.h"
+#include "app/sector_pictures.h"
+#include "cli/commands.h"
+#include "cli/module_file.h"
+#include "common/sti_bmp.h"
+#include "common/sti_png.h"
+#include "module/sector.h"
+
+namespace r7k::cli {
+namespace {
+
+constexpr std::array kOptions = {
+    OptionSpec{"--output", "-o", "FILE", "the picture file to write (BMP, replaced atomically)"},
+    OptionSpec{"--side", "", "front|back", "NAME is a sector: picture its front or back pattern"},
+    OptionSpec{"--grid", "", "front|back", "NAME is a technique: picture its front or back grid"},
+    OptionSpec{"--png", "", "", "also write a PNG beside the BMP (FILE with .png)"},
+};
+
+constexpr CommandUsage kUsage = {
+    "picture", "MODULE NAME",
+    "Writes the stitch picture of the entry NAME of the virtual module MODULE as an 8-bit BMP:\n"
+    "a pattern as the pattern view shows it, the pattern a sector refers to (--side), or a\n"
+    "technique's cell grid (--grid). The colours come from the working palette when there is\n"
+    "one, else from the default colour table.",
+    kOptions, 2};
+
+bool SideOption(const ParsedArgs& parsed, std::string_view option, PictureSide& side,
+                CommandIo& io) {
+  const std::string value = parsed.Value(option);
+  if (value == "front" || value == "back") {
+    side = value == "front" ? PictureSide::kFront : PictureSide::kBack;
+    return true;
+  }
+  io.err << "r7k picture: " << option << " takes front or back, not '" << value
+         << "'\nRun 'r7k picture --help' for usage.\n";
+  return false;
+}
+
+// The pattern a sector side refers to, or the reason it has none.
+std::optional<std::vector<uint8_t>> SectorSideRecord(std::span<const uint8_t> sector_bytes,
+                                                     PictureSide side, const std::string& path,
+                                                     CommandIo& io) {
+  const auto sector = ReadSectorRecord(sector_bytes);
+  if (!sector) {
+    io.err << "r7k picture: the entry is too short for a sector record\n";
+    return std::nullopt;
+  }
+  const PatternReference& ref = side == PictureSide::kFront ? sector->front : sector->back;
+  const char* side_name = side == PictureSide::kFront ? "front" : "back";
+  if (ref.empty) {
+    io.err << "r7k picture: the sector has no " << side_name << " pattern\n";
+    return std::nullopt;
+  }
+  SidePattern found = FindSidePattern(SourceText(ref.source), ref.index, ref.name, path);
+  switch (found.status) {
+    case SidePattern::Status::kFound:
+      return std::move(found.record);
+    case SidePattern::Status::kRomFree:
+      io.err << "r7k picture: no built-in image has " << ref.name << " at index " << ref.index
+             << '\n';
+      break;
+    case SidePattern::Status::kModuleUnreadable:
+      io.err << "Cannot load module " << path << '\n';
+      break;
+    case SidePattern::Status::kModuleFree:
+      io.err << "r7k picture: " << ref.name << " at index " << ref.index
+             << ": Index points into free space or other entry, may be deleted\n";
+      break;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> LoadNamedEntry(const std::string& path,
+                                                   const std::string& name, CommandIo& io,
+                                                   std::string_view command) {
+  const LoadedModule module = LoadVirtualModule(path);
+  if (module.error != LoadError::kNone) {
+    io.err << LoadErrorMessage(module.error, path) << '\n';
+    return std::nullopt;
+  }
+  // A valid entry wins over a deleted one of the same name.
+  const auto& entries = module.directory.entries;
+  auto entry = std::find_if(entries.begin(), entries.end(), [&](const DirectoryEntry& e) {
+    return e.name == name && e.state != kEntryDeleted;
+  });
+  if (entry == entries.end()) {
+    entry = std::find_if(entries.begin(), entries.end(),
+                         [&](const DirectoryEntry& e) { return e.name == name; });
+  }
+  if (entry == entries.end()) {
+    io.err << "r7k " << command << ": no entry " << name << " in " << path << '\n';
+    return std::nullopt;
+  }
+  const auto bytes = EntityBytes(module.image, *entry);
+  if (!bytes) {
+    io.err << "r7k " << command << ": the addresses of " << name << " leave the module\n";
+    return std::nullopt;
+  }
+  return std::vector<uint8_t>(bytes->begin(), bytes->end());
+}
+
+bool WritePictureFiles(const std::filesystem::path& bmp, const StiPicture& picture, bool png,
+                       CommandIo& io) {
+  if (StiWriteBmp(bmp, picture.Block()) != StiWriteResult::kOk) {
+    io.err << "Cannot write file " << bmp.string() << '\n';
+    return false;
+  }
+  io.out << bmp.string() << '\n';
+  if (!png) return true;
+  auto png_path = bmp;
+  png_path.replace_extension(".png");
+  if (StiWritePng(png_path, picture.Block()) != StiWriteResult::kOk) {
+    io.err << "Cannot write file " << png_path.string() << '\n';
+    return false;
+  }
+  io.out << png_path.string() << '\n';
+  return true;
+}
+
+int PictureCommand(std::span<const std::string> args, CommandIo& io) {
+  ParsedArgs parsed;
+  int status = kExitOk;
+  if (!ParseCommandArgs(args, kUsage, io, parsed, status)) return status;
+  const std::string& path = parsed.positional[0];
+  const std::string& name = parsed.positional[1];
+  const std::string output = parsed.Value("--output");
+  if (output.empty()) {
+    io.err << "r7k picture: missing -o FILE\nRun 'r7k picture --help' for usage.\n";
+    return kExitUsage;
+  }
+  if (parsed.Has("--side") && parsed.Has("--grid")) {
+    io.err << "r7k picture: --side is for a sector, --grid for a technique; give one\n";
+    return kExitUsage;
+  }
+  PictureSide side = PictureSide::kFront;
+  if (parsed.Has("--side") && !SideOption(parsed, "--side", side, io)) return kExitUsage;
+  if (parsed.Has("--grid") && !SideOption(parsed, "--grid", side, io)) return kExitUsage;
+
+  auto record = LoadNamedEntry(path, name, io, "picture");
+  if (!record) return kExitFailure;
+  if (parsed.Has("--side")) {
+    record = SectorSideRecord(*record, side, path, io);
+    if (!record) return kExitFailure;
+  } else if (parsed.Has("--grid")) {
+    // The technique views read at most the 201 bytes a technique record can have.
+    const std::span<const uint8_t> technique(record->data(), std::min<size_t>(record->size(), 201));
+    record = TechniqueGridRecord(technique, side);
+    if (!record) {
+      io.err << "r7k picture: the cell grids of " << name << " cannot be found\n";
+      return kExitFailure;
+    }
+  }
+  const auto picture = PatternRecordPicture(*record);
+  if (!picture) {
+    io.err << "Cannot load " << name << '\n';
+    return kExitFailure;
+  }
+  return WritePictureFiles(output, *picture, parsed.Has("--png"), io) ? kExitOk : kExitFailure;
+}
+
+}  // namespace r7k::cli
