@@ -14,21 +14,22 @@ using testing::WriteAll;
 
 class SectorPictures : public testing::PictureProcedures {
  protected:
+  // The items the sector loader sets for one side ('f' or 'b').
+  void SetSide(char side, const char* source, size_t index, const std::string& name, int rows,
+               int sts) {
+    const std::string p(1, side);
+    StoreSetNumeric(main_, p + "Index", static_cast<int64_t>(index));
+    StoreSetString(main_, p + "Src", source);
+    StoreSetString(main_, side == 'f' ? "FrontName" : "BackName", name);
+    StoreSetNumeric(main_, p + "nRows", rows);
+    StoreSetNumeric(main_, p + "nSts", sts);
+    StoreSetNumeric(main_, p + "nColors", 1);
+  }
   void SetFront(const char* source, size_t index, const std::string& name, int rows, int sts) {
-    StoreSetNumeric(main_, "fIndex", static_cast<int64_t>(index));
-    StoreSetString(main_, "fSrc", source);
-    StoreSetString(main_, "FrontName", name);
-    StoreSetNumeric(main_, "fnRows", rows);
-    StoreSetNumeric(main_, "fnSts", sts);
-    StoreSetNumeric(main_, "fnColors", 1);
+    SetSide('f', source, index, name, rows, sts);
   }
   void SetBack(const char* source, size_t index, const std::string& name, int rows, int sts) {
-    StoreSetNumeric(main_, "bIndex", static_cast<int64_t>(index));
-    StoreSetString(main_, "bSrc", source);
-    StoreSetString(main_, "BackName", name);
-    StoreSetNumeric(main_, "bnRows", rows);
-    StoreSetNumeric(main_, "bnSts", sts);
-    StoreSetNumeric(main_, "bnColors", 1);
+    SetSide('b', source, index, name, rows, sts);
   }
   // The directory index of P2000 in the first ROM image.
   size_t RomP2000() {
