@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app/directory_view.h"
 #include "app/pattern_view.h"
 #include "common/pattern_page.h"
 #include "common/sti_bmp.h"
@@ -38,7 +39,7 @@ bool OpenPageInBrowser(const std::filesystem::path& page) {
 
 int DP_ShowFull(WindowHandle owner, int, int, StoreHandle, StoreHandle app_store) {
   const CurrentEntry entry = ReadCurrentEntry(app_store);
-  const auto bytes = ReadEntryBytes(entry);
+  const auto bytes = ReadFileRange(entry.module, entry.start, entry.size);
   if (!bytes) {
     DlgMessageFmt(owner, kMbIconStop, kShowFullTitle, "Cannot load module %s",
                   entry.module.c_str());

@@ -1,11 +1,12 @@
 #include "app/pattern_view.h"
 
 #include <array>
-#include <cstdlib>
-#include <fstream>
 
+#include "app/directory_view.h"
+#include "app/frame.h"
 #include "app/full_page.h"
 #include "app/sector_pictures.h"
+#include "app/startup.h"
 #include "common/sti_bmp.h"
 #include "engine/callbacks.h"
 #include "engine/dialog_engine.h"
@@ -16,22 +17,14 @@ namespace {
 
 constexpr char kShowPatternTitle[] = "Show Pattern";
 
-// "Start" and "Size" are texts holding numbers; a numeric item is taken as it is.
-int64_t ReadNumberItem(StoreHandle store, std::string_view item) {
-  if (auto text = StoreGetString(store, item)) {
-    char* end = nullptr;
-    const long long value = std::strtoll(text->c_str(), &end, 0);
-    if (end != text->c_str()) return value;
-  }
-  return StoreGetNumeric(store, item);
-}
-
 // Steps shared by the pattern view and the update after "&<"/"&>": the entry's bytes, or the
 // message about the module and nothing.
 std::optional<std::vector<uint8_t>> LoadCurrentEntry(WindowHandle owner, StoreHandle app_store,
                                                      CurrentEntry& entry) {
   entry = ReadCurrentEntry(app_store);
-  auto bytes = ReadEntryBytes(entry);
+  if (entry.name.size() > 7) entry.name.resize(7);
+  // An entry whose range leaves the file is read as nothing, as an unopenable module.
+  auto bytes = ReadFileRange(entry.module, entry.start, entry.size);
   if (!bytes) {
     DlgMessageFmt(owner, kMbIconStop, kShowPatternTitle, "Cannot load module %s",
                   entry.module.c_str());
@@ -47,16 +40,12 @@ std::string ReadText(StoreHandle store, std::string_view item, size_t limit) {
   return text;
 }
 
-std::filesystem::path PictureFolder() {
-  std::error_code error;
-  auto folder = std::filesystem::temp_directory_path(error);
-  return error ? std::filesystem::path("/tmp") : folder;
-}
+std::filesystem::path PictureFolder() { return LongTempPath(); }
 
 std::optional<StiPicture> PatternRecordPicture(std::span<const uint8_t> record) {
   const CutFile cut = ConvertPatternToCut(record);
   if (cut.code != 0) return std::nullopt;
-  return RunsToSti(cut.bytes, PictureFolder() / kWorkingPaletteFile);
+  return RunsToSti(cut.bytes, PictureFolder() / kTempPalette);
 }
 
 void SetColorItems(StoreHandle app_store, const StiPicture& picture) {
@@ -72,30 +61,6 @@ void SetColorItems(StoreHandle app_store, const StiPicture& picture) {
       StoreDeleteItem(app_store, clr);
     }
   }
-}
-
-CurrentEntry ReadCurrentEntry(StoreHandle app_store) {
-  CurrentEntry entry;
-  entry.module = ReadText(app_store, "CurrentVirtualModule", 1023);
-  entry.name = ReadText(app_store, "Name", 7);
-  entry.start = ReadNumberItem(app_store, "Start");
-  entry.size = ReadNumberItem(app_store, "Size");
-  return entry;
-}
-
-std::optional<std::vector<uint8_t>> ReadEntryBytes(const CurrentEntry& entry) {
-  std::ifstream file(entry.module, std::ios::binary);
-  if (entry.module.empty() || !file) return std::nullopt;
-  std::vector<uint8_t> bytes;
-  // The module files are at most 512 KiB: a size beyond that is a bad item, not a reason to
-  // allocate.
-  constexpr int64_t kMaxEntry = 524288;
-  if (entry.start < 0 || entry.size <= 0) return bytes;
-  bytes.resize(static_cast<size_t>(std::min(entry.size, kMaxEntry)));
-  file.seekg(entry.start);
-  file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(file ? bytes.size() : static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
-  return bytes;
 }
 
 bool BuildPatternPicture(StoreHandle app_store, std::span<const uint8_t> record) {

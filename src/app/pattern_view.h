@@ -17,9 +17,8 @@
 namespace r7k {
 
 inline constexpr char kPatBmpFile[] = "Pat.Bmp";
-inline constexpr char kWorkingPaletteFile[] = "@@temp.pal";
 
-// The folder the picture files and the working palette live in.
+// The temporary-files folder: the picture files and the working palette live there.
 std::filesystem::path PictureFolder();
 
 // A text item cut to `limit` characters; empty when it is not there.
@@ -32,19 +31,6 @@ std::optional<StiPicture> PatternRecordPicture(std::span<const uint8_t> record);
 // "Col1".."Col8" and "Clr1".."Clr8" from the picture's first eight colours; the swatches
 // beyond them are removed.
 void SetColorItems(StoreHandle app_store, const StiPicture& picture);
-
-// The current entry as the directory view leaves it in the application store.
-struct CurrentEntry {
-  std::string module;  // "CurrentVirtualModule"
-  std::string name;    // "Name", up to 7 characters
-  int64_t start = 0;   // "Start"
-  int64_t size = 0;    // "Size"
-};
-CurrentEntry ReadCurrentEntry(StoreHandle app_store);
-
-// The entry's bytes; a range passing the end of the file gives the bytes that are there.
-// Nothing when the module cannot be opened.
-std::optional<std::vector<uint8_t>> ReadEntryBytes(const CurrentEntry& entry);
 
 // Decodes the pattern, then sets the swatches, "nRows", "nSts", "PatBmp" (after writing
 // "Pat.Bmp") and "pnColors". False, and nothing changed, when it does not decode.

@@ -8,7 +8,6 @@
 #include "engine/dialog_engine.h"
 #include "module/builtin_images.h"
 #include "module/directory.h"
-#include "module/sector.h"
 #include "module/technique.h"
 #include "support/file_io.h"
 
@@ -183,19 +182,6 @@ SidePattern FindSidePattern(std::string_view source, size_t index, std::string_v
   }
   found.record = std::move(*record);
   return found;
-}
-
-std::string SourceText(uint8_t source) {
-  switch (source) {
-    case kSourceModule:
-      return "MOD";
-    case kSourceRom:
-      return "ROM";
-    case kSourcePc:
-      return "PC";
-    default:
-      return "Unknown";
-  }
 }
 
 std::optional<std::vector<uint8_t>> TechniqueGridRecord(std::span<const uint8_t> technique,

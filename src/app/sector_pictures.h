@@ -50,9 +50,6 @@ struct SidePattern {
 SidePattern FindSidePattern(std::string_view source, size_t index, std::string_view name,
                             const std::string& module_path);
 
-// The source text of a pattern reference's source code ("MOD", "ROM", "PC"), or "Unknown".
-std::string SourceText(uint8_t source);
-
 // A pattern record holding one cell grid of a technique record: the front grid follows the
 // first 0xEF from byte 11, the back grid follows it. Nothing when the record has no 0xEF or
 // the grid does not lie within it.

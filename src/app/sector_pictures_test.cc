@@ -4,6 +4,7 @@
 
 #include "app/pattern_view_fixture.h"
 #include "module/builtin_records.h"
+#include "app/sectors.h"
 #include "module/sector.h"
 
 namespace r7k {

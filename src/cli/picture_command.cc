@@ -7,6 +7,7 @@
 #include "cli/module_file.h"
 #include "common/sti_bmp.h"
 #include "common/sti_png.h"
+#include "app/sectors.h"
 #include "module/sector.h"
 
 namespace r7k::cli {
