@@ -167,5 +167,31 @@ TEST_F(DirectoryView, PatternNavigationStopsAtTheEnds) {
   EXPECT_EQ(StoreTableRowCount(app_, "Directory") > 0, true);
 }
 
+// Every entity of the demo module and of both ROM images opens in its view without a message.
+TEST_F(DirectoryView, EveryEntityOfTheBuiltinImagesOpens) {
+  for (const auto image : BuiltinImageNames()) {
+    StoreSetString(app_, "CurrentVirtualModule", WriteImage(std::string(image) + ".r7v", BuiltinImage(image)));
+    StoreDeleteItem(app_, "Directory");
+    ASSERT_TRUE(LoadDirectory(base_, app_)) << image;
+    const int rows = StoreTableRowCount(app_, "Directory");
+    for (int row = 0; row < rows; ++row) {
+      StoreTableSetSelection(app_, "Directory", row);
+      TableHandle table = StoreGetTable(app_, "Directory");
+      PublishSelection(app_, table);
+      TableFree(table);
+      const std::string name = Item("Name");
+      const char* procedure = name[0] == 'T'   ? "DP_LoadTechniqueDataFromModule"
+                              : name[0] == 'S' ? "DP_LoadSectorData"
+                              : name[0] == '_' ? "DP_TextInfo"
+                                               : nullptr;
+      view_.WhenDialogOpens("Hex", [](DialogUser& user) { user.Close(); });
+      EXPECT_EQ(DlgRunProcedure(base_, "DP_Info", main_, app_), 1) << image << " " << name;
+      if (name[0] == '_') view_.WhenDialogOpens("Text", [](DialogUser& user) { user.Close(); });
+      if (procedure) EXPECT_EQ(DlgRunProcedure(base_, procedure, main_, app_), 1) << image << " " << name;
+    }
+  }
+  for (const auto& m : view_.messages()) ADD_FAILURE() << m.caption << ": " << m.text;
+}
+
 }  // namespace
 }  // namespace r7k::testing
