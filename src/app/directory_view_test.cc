@@ -187,7 +187,9 @@ TEST_F(DirectoryView, EveryEntityOfTheBuiltinImagesOpens) {
       view_.WhenDialogOpens("Hex", [](DialogUser& user) { user.Close(); });
       EXPECT_EQ(DlgRunProcedure(base_, "DP_Info", main_, app_), 1) << image << " " << name;
       if (name[0] == '_') view_.WhenDialogOpens("Text", [](DialogUser& user) { user.Close(); });
-      if (procedure) EXPECT_EQ(DlgRunProcedure(base_, procedure, main_, app_), 1) << image << " " << name;
+      if (procedure) {
+        EXPECT_EQ(DlgRunProcedure(base_, procedure, main_, app_), 1) << image << " " << name;
+      }
     }
   }
   for (const auto& m : view_.messages()) ADD_FAILURE() << m.caption << ": " << m.text;
