@@ -3,6 +3,7 @@
 #include "app/about.h"
 #include "app/configuration.h"
 #include "app/directory_view.h"
+#include "app/pattern_view.h"
 
 namespace r7k {
 namespace {
@@ -25,6 +26,7 @@ std::span<const CallbackEntry> FrameCallbacks() { return kFrameCallbacks; }
 void RegisterAppCallbacks() {
   RegisterCallbacks(kFrameCallbacks);
   RegisterEditingCallbacks();
+  RegisterPictureProcedures();
 }
 
 }  // namespace r7k

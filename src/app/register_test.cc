@@ -19,8 +19,7 @@ const std::set<std::string> kNotYetImplemented = {
     "CB_ModuleInfo", "CB_Cancel", "CB_hModuleInfo", "CB_Cross",
     "CB_ReadModule", "CB_hReadModule", "CB_WriteModule", "CB_hWriteModule",
     "CB_VersionDialog", "CB_hGetModVer", "CB_GetBoxVersion",
-    // Pattern view and its pictures.
-    "DP_Picture", "DP_ShowFull", "DP_UpdateBitmap",
+    // Custom fields of the desktop view: bitmap buttons, pictures, colour swatches.
     "BitmapFld", "PictureFld", "CB_Color",
 };
 
