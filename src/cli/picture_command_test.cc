@@ -66,14 +66,10 @@ TEST_F(PictureCommand, ReportsWrongUseAndMissingEntries) {
 
 TEST_F(PictureCommand, FullWritesThePageWithoutOpeningIt) {
   ASSERT_FALSE(names_['P'].empty());
-  const char* old = getenv("TMPDIR");
-  const std::string old_tmpdir = old ? old : "";
-  setenv("TMPDIR", dir_.path().c_str(), 1);
-  const auto run = RunR7k({"full", demo_, names_['P'][0], "--no-open", "--png"});
-  if (old) {
-    setenv("TMPDIR", old_tmpdir.c_str(), 1);
-  } else {
-    unsetenv("TMPDIR");
+  testing::Run run;
+  {
+    testing::ScopedEnv tmpdir("TMPDIR", dir_.path().string());
+    run = RunR7k({"full", demo_, names_['P'][0], "--no-open", "--png"});
   }
   EXPECT_EQ(run.status, 0) << run.err;
   const auto page = dir_.File("Pattern.htm");

@@ -49,7 +49,10 @@ std::string PatternPageHtml(std::string_view name, unsigned rows, unsigned stitc
   page += "<font face=Arial size=2>\n";
   page += caption + "</font></td></tr>\n";
   page += "<tr><td>\n";
-  page += "<img border=1 src=\"patternfull.bmp\" alt=\"" + caption + "\">\n";
+  // The picture's name as written: file names differ by case here, and "patternfull.bmp"
+  // would leave the page without its picture.
+  page += std::string("<img border=1 src=\"") + kPatternFullBmpFile + "\" alt=\"" + caption +
+          "\">\n";
   page += "</td></tr>\n";
   page += "<tr><td align=center>\n";
   page += "<font face=Arial size=2>\n";

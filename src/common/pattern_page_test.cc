@@ -23,7 +23,7 @@ TEST(PatternPageHtml, TwentyFourLinesWithLineFeeds) {
             "<font face=Arial size=2>\n"
             "P2000</font></td></tr>\n"
             "<tr><td>\n"
-            "<img border=1 src=\"patternfull.bmp\" alt=\"P2000\">\n"
+            "<img border=1 src=\"PatternFull.Bmp\" alt=\"P2000\">\n"
             "</td></tr>\n"
             "<tr><td align=center>\n"
             "<font face=Arial size=2>\n"

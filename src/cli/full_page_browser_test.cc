@@ -1,0 +1,161 @@
+// The full pattern page as a browser shows it: a headless Chromium opens "Pattern.htm" and its
+// screenshot must hold the framed picture pixel for pixel. The screenshot is kept in the build
+// folder ("screenshots/") for anyone who wants to look at the page.
+
+#include <png.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/cli_test_util.h"
+#include "common/little_endian.h"
+#include "module/builtin_images.h"
+
+extern char** environ;
+
+namespace r7k::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadBytes;
+using testing::RunR7k;
+using testing::ScopedEnv;
+using testing::TempDir;
+using testing::WriteBytes;
+
+struct Rgb {
+  uint8_t r, g, b;
+};
+
+struct Picture {
+  unsigned width = 0, height = 0;
+  std::vector<Rgb> pixels;  // top row first
+  Rgb At(unsigned x, unsigned y) const { return pixels[size_t{y} * width + x]; }
+};
+
+std::optional<std::string> FindBrowser() {
+  if (const char* chosen = std::getenv("R7K_CHROMIUM"); chosen && *chosen) return chosen;
+  const char* path = std::getenv("PATH");
+  if (!path) return std::nullopt;
+  for (const char* name : {"chromium", "chromium-browser", "google-chrome", "headless_shell"}) {
+    std::string dirs = path;
+    size_t start = 0;
+    while (start <= dirs.size()) {
+      const size_t end = std::min(dirs.find(':', start), dirs.size());
+      const fs::path candidate = fs::path(dirs.substr(start, end - start)) / name;
+      if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate.string();
+      start = end + 1;
+    }
+  }
+  return std::nullopt;
+}
+
+int RunProgram(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::optional<Picture> ReadPng(const fs::path& path) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return std::nullopt;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return std::nullopt;
+  Picture p{image.width, image.height, {}};
+  for (size_t i = 0; i + 2 < rgb.size(); i += 3) p.pixels.push_back({rgb[i], rgb[i + 1], rgb[i + 2]});
+  return p;
+}
+
+// The 8-bit BMP the page presents, as colours (its rows are stored bottom first).
+std::optional<Picture> ReadBmp8(const std::vector<uint8_t>& file) {
+  if (file.size() < 54 || file[0] != 'B' || file[1] != 'M') return std::nullopt;
+  const uint32_t offset = ReadLe32(file, 10);
+  const int32_t width = static_cast<int32_t>(ReadLe32(file, 18));
+  const int32_t height = static_cast<int32_t>(ReadLe32(file, 22));
+  if (ReadLe16(file, 28) != 8 || width <= 0 || height <= 0) return std::nullopt;
+  const size_t stride = (static_cast<size_t>(width) + 3) & ~size_t{3};
+  if (offset < 54 + 1024 || offset + stride * height > file.size()) return std::nullopt;
+  Picture p{static_cast<unsigned>(width), static_cast<unsigned>(height), {}};
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* row = file.data() + offset + stride * static_cast<size_t>(height - 1 - y);
+    for (int32_t x = 0; x < width; ++x) {
+      const uint8_t* entry = file.data() + 54 + 4 * row[x];
+      p.pixels.push_back({entry[2], entry[1], entry[0]});
+    }
+  }
+  return p;
+}
+
+bool Near(Rgb a, Rgb b) {
+  auto close = [](uint8_t x, uint8_t y) { return (x > y ? x - y : y - x) <= 2; };
+  return close(a.r, b.r) && close(a.g, b.g) && close(a.b, b.b);
+}
+
+// Where the whole of `part` stands inside `whole`, if anywhere.
+std::optional<std::pair<unsigned, unsigned>> Locate(const Picture& whole, const Picture& part) {
+  if (part.width > whole.width || part.height > whole.height) return std::nullopt;
+  for (unsigned oy = 0; oy + part.height <= whole.height; ++oy) {
+    for (unsigned ox = 0; ox + part.width <= whole.width; ++ox) {
+      bool all = true;
+      for (unsigned y = 0; y < part.height && all; ++y) {
+        for (unsigned x = 0; x < part.width && all; ++x) {
+          all = Near(whole.At(ox + x, oy + y), part.At(x, y));
+        }
+      }
+      if (all) return std::make_pair(ox, oy);
+    }
+  }
+  return std::nullopt;
+}
+
+TEST(FullPageInBrowser, ScreenshotShowsTheFramedPattern) {
+  const auto browser = FindBrowser();
+  if (!browser) GTEST_SKIP() << "no Chromium on this machine (set R7K_CHROMIUM)";
+
+  TempDir dir;
+  const std::string demo = dir.File("demo.r7v");
+  WriteBytes(demo, BuiltinImage("demo"));
+  {
+    ScopedEnv tmpdir("TMPDIR", dir.path().string());
+    const auto run = RunR7k({"full", demo, "P3000", "--no-open"});
+    ASSERT_EQ(run.status, 0) << run.err;
+  }
+  const auto bmp = ReadBmp8(ReadBytes(dir.File("PatternFull.Bmp")));
+  ASSERT_TRUE(bmp);
+
+  const fs::path shots = fs::read_symlink("/proc/self/exe").parent_path().parent_path() /
+                         "screenshots";
+  fs::create_directories(shots);
+  const fs::path shot = shots / "Pattern.htm.png";
+  fs::remove(shot);
+  const std::string size =
+      std::to_string(bmp->width + 200) + "," + std::to_string(bmp->height + 200);
+  const int status = RunProgram(
+      {"timeout", "120", *browser, "--headless", "--no-sandbox", "--disable-gpu",
+       "--hide-scrollbars", "--force-device-scale-factor=1", "--force-color-profile=srgb",
+       "--user-data-dir=" + dir.File("profile"), "--window-size=" + size,
+       "--screenshot=" + shot.string(), "file://" + dir.File("Pattern.htm")});
+  ASSERT_EQ(status, 0) << "the browser failed";
+  const auto screen = ReadPng(shot);
+  ASSERT_TRUE(screen) << "no screenshot at " << shot;
+  EXPECT_TRUE(Locate(*screen, *bmp))
+      << "the framed picture is not on the page; see " << shot;
+}
+
+}  // namespace
+}  // namespace r7k::cli
