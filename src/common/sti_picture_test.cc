@@ -3,9 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "common/cut_fixture.h"
 #include "module/builtin_records.h"
 #include "module/cut.h"
+#include "module/pattern.h"
 
 namespace r7k {
 namespace {
@@ -143,6 +146,40 @@ TEST(RunsToSti, StaysInsideTruncatedOrOverstatedInput) {
   EXPECT_TRUE(RunsToSti(cut));
   // 65535 x 65535 cells claimed by 10 bytes is refused before anything is allocated.
   EXPECT_FALSE(RunsToSti(std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 2, 0, 0x81, 1}));
+}
+
+// Encoding a grid and picturing the record the way the pattern view does gives the grid back,
+// cell for cell: random sizes, up to four of the indices a pattern may use, short and long
+// stretches of one colour.
+TEST(RunsToSti, PicturesEncodedRandomGridsCellForCell) {
+  std::mt19937 rng(11);
+  constexpr uint8_t kInks[] = {0, 1, 2, 3, 7, 255};
+  for (int t = 0; t < 300; ++t) {
+    PatternGrid grid;
+    grid.width = static_cast<uint16_t>(1 + rng() % (t % 3 ? 60 : 390));
+    grid.rows = static_cast<uint16_t>(1 + rng() % 30);
+    const unsigned colours = 1 + rng() % 4;
+    const unsigned change = t % 2 ? 2 : 40;  // busy or calm rows
+    uint8_t ink = 0;
+    for (size_t i = 0; i < size_t{grid.width} * grid.rows; ++i) {
+      if (rng() % change == 0) ink = kInks[(rng() % colours + t) % 6];
+      grid.cells.push_back(ink);
+    }
+    SCOPED_TRACE(testing::Message() << "grid " << t << ": " << grid.width << " x " << grid.rows);
+    const auto record = EncodePattern(static_cast<uint8_t>(colours), grid);
+    ASSERT_TRUE(record);
+    const CutFile cut = ConvertPatternToCut(*record);
+    ASSERT_EQ(cut.code, 0);
+    const auto picture = RunsToSti(cut.bytes);
+    ASSERT_TRUE(picture);
+    ASSERT_EQ(picture->Rows(), grid.rows);
+    ASSERT_EQ(picture->Stitches(), grid.width);
+    for (size_t r = 0; r < grid.rows; ++r) {
+      const auto row = picture->CellRow(r);
+      ASSERT_TRUE(std::equal(row.begin(), row.end(), grid.Row(r).begin(), grid.Row(r).end()))
+          << "row " << r;
+    }
+  }
 }
 
 TEST(StiLoadPalette, ReadsRecordsByTheBlockRule) {

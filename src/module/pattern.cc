@@ -50,6 +50,18 @@ std::optional<PatternGrid> DecodePattern(std::span<const uint8_t> record) {
   return grid;
 }
 
+uint64_t MinPatternRecordSize(uint64_t width, uint64_t rows) {
+  const uint64_t runs = (width + kMaxRunCount - 1) / kMaxRunCount;
+  return kPatternHeaderSize + rows * (2 + 2 * runs + 1);
+}
+
+std::optional<size_t> FirstLongPatternRow(const PatternGrid& grid) {
+  if (grid.cells.size() != size_t{grid.width} * grid.rows) return std::nullopt;
+  for (size_t r = 0; r < grid.rows; ++r)
+    if (EncodeRowRuns(grid.Row(r)).size() > kMaxPatternRowBytes) return r;
+  return std::nullopt;
+}
+
 std::optional<std::vector<uint8_t>> EncodePattern(uint8_t colours, const PatternGrid& grid) {
   if (grid.cells.size() != size_t{grid.width} * grid.rows) return std::nullopt;
   std::vector<uint8_t> record(kPatternHeaderSize, 0);

@@ -6,6 +6,8 @@
 #include <span>
 #include <vector>
 
+#include "module/pattern_runs.h"
+
 // The pattern record: colours, width, rows, two reserved bytes, then one row record per row
 // (a big-endian length L of at most 400 and L bytes of runs with their terminator).
 namespace r7k {
@@ -45,6 +47,17 @@ struct PatternGrid {
 // Decodes every row. Nothing when the header or a row is broken, the reserved bytes are not
 // 0, or a row's runs and terminator do not fill its length exactly.
 std::optional<PatternGrid> DecodePattern(std::span<const uint8_t> record);
+
+// The widest row any coding holds: 399 bytes of two-byte repeat runs of 127 stitches each.
+inline constexpr size_t kMaxPatternWidth = (kMaxPatternRowBytes - 1) / 2 * kMaxRunCount;
+inline constexpr size_t kMaxPatternRows = 0xFFFF;
+
+// The smallest record a pattern of that size can have: each row as few repeat runs as
+// its width allows.
+uint64_t MinPatternRecordSize(uint64_t width, uint64_t rows);
+
+// The first cell row (0 = first stored) whose coding is longer than 400 bytes, or nothing.
+std::optional<size_t> FirstLongPatternRow(const PatternGrid& grid);
 
 // Builds a pattern record (header with `colours`, reserved bytes 0, rows run-coded). Nothing
 // when a row's coding would exceed 400 bytes.

@@ -43,13 +43,16 @@ std::vector<uint8_t> EncodeRowRuns(std::span<const uint8_t> cells) {
     while (j < cells.size() && cells[j] == cells[i]) ++j;
     if (j - i >= 3) {
       flush_literal(i);
-      for (size_t k = i; k < j;) {
+      // Repeat runs of at most 127; a tail of one or two stitches left after the last full
+      // run is no repeat of three and joins the literal that follows.
+      size_t k = i;
+      while (j - k >= 3) {
         const size_t n = std::min(j - k, kMaxRunCount);
         out.push_back(static_cast<uint8_t>(0x80 | n));
         out.push_back(cells[i]);
         k += n;
       }
-      literal_start = j;
+      literal_start = k;
     }
     i = j;
   }

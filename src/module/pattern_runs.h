@@ -20,7 +20,9 @@ inline constexpr size_t kMaxRunCount = 127;
 std::optional<size_t> DecodeRowRuns(std::span<const uint8_t> in, std::span<uint8_t> out);
 
 // Encodes one row: repeat runs for three or more equal stitches, literal runs otherwise,
-// counts at most 127, then the terminator 0x00.
+// counts at most 127, then the terminator 0x00. A stretch longer than 127 becomes several
+// repeat runs; one or two stitches left over go into the literal run that follows. The result
+// is never longer than coding the row as literal runs only.
 std::vector<uint8_t> EncodeRowRuns(std::span<const uint8_t> cells);
 
 }  // namespace r7k

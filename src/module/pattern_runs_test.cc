@@ -43,18 +43,57 @@ TEST(PatternRuns, LongRunsAreSplitAt127) {
   EXPECT_EQ(back, same);
 }
 
+TEST(PatternRuns, TailsOfLongStretchesJoinTheLiteral) {
+  // 128 and 129 equal stitches leave one or two over: no repeat run shorter than three.
+  Bytes row(128, 5);
+  EXPECT_EQ(EncodeRowRuns(row), (Bytes{0xFF, 5, 0x01, 5, 0x00}));
+  row.push_back(5);
+  EXPECT_EQ(EncodeRowRuns(row), (Bytes{0xFF, 5, 0x02, 5, 5, 0x00}));
+  row.push_back(5);
+  EXPECT_EQ(EncodeRowRuns(row), (Bytes{0xFF, 5, 0x83, 5, 0x00}));
+  Bytes mixed(128, 5);
+  mixed.push_back(1);
+  mixed.push_back(2);
+  EXPECT_EQ(EncodeRowRuns(mixed), (Bytes{0xFF, 5, 0x03, 5, 1, 2, 0x00}));
+}
+
+// Checks the coding rules on an encoded row: counts 1 to 127, repeat runs of three or more,
+// no three equal stitches inside a literal run, one 0x00 terminator at the end.
+void ExpectWellFormed(const Bytes& enc) {
+  ASSERT_FALSE(enc.empty());
+  EXPECT_EQ(enc.back(), 0x00);
+  size_t pos = 0;
+  while (pos + 1 < enc.size()) {
+    const size_t count = enc[pos] & 0x7F;
+    ASSERT_GE(count, 1u);
+    if (enc[pos] & 0x80) {
+      EXPECT_GE(count, 3u);
+      pos += 2;
+    } else {
+      ASSERT_LE(pos + 1 + count, enc.size() - 1);
+      for (size_t k = pos + 3; k < pos + 1 + count; ++k)
+        EXPECT_FALSE(enc[k] == enc[k - 1] && enc[k] == enc[k - 2]) << "at " << k;
+      pos += 1 + count;
+    }
+  }
+  EXPECT_EQ(pos, enc.size() - 1);
+}
+
 TEST(PatternRuns, RoundTripsRandomRows) {
   std::mt19937 rng(7);
   for (int t = 0; t < 500; ++t) {
     Bytes row(1 + rng() % 400);
     const unsigned colours = 1 + rng() % 4;
     for (auto& c : row)
-      c = static_cast<uint8_t>(rng() % 3 == 0 ? rng() % colours
+      c = static_cast<uint8_t>(rng() % (t % 2 ? 3 : 150) == 0 ? rng() % colours
                                               : (&c == row.data() ? 0 : *(&c - 1)));
     const Bytes enc = EncodeRowRuns(row);
     Bytes back(row.size());
     ASSERT_EQ(DecodeRowRuns(enc, back), enc.size());
     ASSERT_EQ(back, row);
+    ExpectWellFormed(enc);
+    // Never longer than the row as literal runs only.
+    EXPECT_LE(enc.size(), row.size() + (row.size() + kMaxRunCount - 1) / kMaxRunCount + 1);
   }
 }
 

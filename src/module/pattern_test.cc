@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
+#include "module/builtin_images.h"
 #include "module/builtin_records.h"
+#include "module/directory.h"
 
 namespace r7k {
 namespace {
@@ -76,6 +79,54 @@ TEST(Pattern, BrokenRecordsDoNotDecode) {
   Bytes too_long = {1, 0, 1, 0, 1, 0, 0, 0x01, 0x91};
   too_long.resize(too_long.size() + 401, 0);
   EXPECT_FALSE(ReadPatternRows(too_long));
+}
+
+TEST(Pattern, EveryBuiltInPatternReencodesToItsBytesOrShorter) {
+  size_t patterns = 0;
+  for (std::string_view which : BuiltinImageNames()) {
+    const auto image = BuiltinImage(which);
+    const DirectoryResult read = ReadDirectory(image);
+    ASSERT_EQ(read.error, DirectoryError::kNone) << which;
+    for (const DirectoryEntry& e : read.directory.entries) {
+      if (e.state != kEntryValid || e.name[0] != 'P') continue;
+      SCOPED_TRACE(std::string(which) + " " + e.name);
+      const auto bytes = EntityBytes(image, e);
+      ASSERT_TRUE(bytes);
+      const auto grid = DecodePattern(*bytes);
+      ASSERT_TRUE(grid);
+      const auto again = EncodePattern((*bytes)[0], *grid);
+      ASSERT_TRUE(again);
+      ++patterns;
+      if (std::equal(again->begin(), again->end(), bytes->begin(), bytes->end())) continue;
+      // Another coding is only fine when it is no longer and decodes to the same cells.
+      EXPECT_LE(again->size(), bytes->size());
+      const auto back = DecodePattern(*again);
+      ASSERT_TRUE(back);
+      EXPECT_EQ(back->cells, grid->cells);
+    }
+  }
+  EXPECT_GT(patterns, 500u);
+}
+
+TEST(Pattern, SizeLimitsOfTheFormat) {
+  EXPECT_EQ(kMaxPatternWidth, 25273u);
+  // A row of the widest width, one colour: 199 repeat runs and the terminator, 399 bytes.
+  PatternGrid widest{static_cast<uint16_t>(kMaxPatternWidth), 1,
+                     Bytes(kMaxPatternWidth, 3)};
+  const auto record = EncodePattern(1, widest);
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->size(), MinPatternRecordSize(kMaxPatternWidth, 1));
+  EXPECT_EQ(record->size(), kPatternHeaderSize + 2 + 399);
+  PatternGrid wider{static_cast<uint16_t>(kMaxPatternWidth + 1), 1,
+                    Bytes(kMaxPatternWidth + 1, 3)};
+  EXPECT_FALSE(EncodePattern(1, wider));
+  EXPECT_EQ(FirstLongPatternRow(wider), 0u);
+  EXPECT_EQ(MinPatternRecordSize(2, 2), 17u);  // two rows of one repeat run and terminator
+  // The first row that cannot be coded is named; good rows before it are not.
+  PatternGrid grid{400, 3, Bytes(1200, 1)};
+  for (size_t s = 0; s < 400; ++s) grid.cells[800 + s] = s % 2;
+  EXPECT_EQ(FirstLongPatternRow(grid), 2u);
+  EXPECT_FALSE(FirstLongPatternRow(PatternGrid{2, 2, {7, 0, 0, 7}}));
 }
 
 }  // namespace
