@@ -3,6 +3,7 @@
 #include "app/about.h"
 #include "app/configuration.h"
 #include "app/directory_view.h"
+#include "app/module_check.h"
 #include "app/pattern_view.h"
 
 namespace r7k {
@@ -19,12 +20,20 @@ const CallbackEntry kFrameCallbacks[] = {
     {"CB_R7kProgVersion", CB_R7kProgVersion},
 };
 
+const CallbackEntry kModuleCallbacks[] = {
+    {"CB_ModuleInfo", CB_ModuleInfo},
+    {"CB_hModuleInfo", CB_hModuleInfo},
+    {"CB_Cancel", CB_Cancel},
+    {"CB_Cross", CB_Cross},
+};
+
 }  // namespace
 
 std::span<const CallbackEntry> FrameCallbacks() { return kFrameCallbacks; }
 
 void RegisterAppCallbacks() {
   RegisterCallbacks(kFrameCallbacks);
+  RegisterCallbacks(kModuleCallbacks);
   RegisterEditingCallbacks();
   RegisterPictureProcedures();
 }

@@ -16,7 +16,6 @@ namespace {
 // procedure is registered; the list is empty when the program is complete.
 const std::set<std::string> kNotYetImplemented = {
     // Module operations: module check, read, write, box version.
-    "CB_ModuleInfo", "CB_Cancel", "CB_hModuleInfo", "CB_Cross",
     "CB_ReadModule", "CB_hReadModule", "CB_WriteModule", "CB_hWriteModule",
     "CB_VersionDialog", "CB_hGetModVer", "CB_GetBoxVersion",
     // Custom fields of the desktop view: bitmap buttons, pictures, colour swatches.

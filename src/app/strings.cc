@@ -10,7 +10,7 @@ namespace r7k {
 namespace {
 
 // The link shares caption 1 and its texts 201 to 204; those come from LinkString.
-constexpr std::array<std::pair<int, std::string_view>, 28> kStrings = {{
+constexpr std::array<std::pair<int, std::string_view>, 29> kStrings = {{
     {2, "Erase Module"},
     {3, "Module Informatiuon"},
     {4, "Read Module"},
@@ -25,6 +25,8 @@ constexpr std::array<std::pair<int, std::string_view>, 28> kStrings = {{
     {108, "Missing command table!"},
     {109, "Module operation completed."},
     {110, "No card in reader."},
+    {111, "The box gave no proper answer to \"%s\" %u times in a row; the operation was "
+          "stopped."},
     {205, "Create Thread failed!"},
     {206, "Device not responding!"},
     {207, "The communication process timed out."},
