@@ -21,19 +21,26 @@ endfunction()
 
 # r7k_test(NAME SOURCES ... DEPS ...): a GoogleTest executable registered with ctest.
 function(r7k_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/src)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "R7K_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(ARG_ENV)
+    # Tests that need more environment (a display platform) run as one program: the discovered
+    # tests' properties cannot carry a list.
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "R7K_SOURCE_DIR=${PROJECT_SOURCE_DIR};${ARG_ENV}")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                         PROPERTIES ENVIRONMENT "R7K_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  endif()
 endfunction()
 
-# r7k_layer(NAME [DEPS ...] [TEST_DEPS ...]): the library r7k_NAME from every *.cc of the folder
+# r7k_layer(NAME [DEPS ...] [TEST_DEPS ...] [TEST_ENV VAR=VALUE ...]): the library r7k_NAME from every *.cc of the folder
 # except tests (*_test.cc) and program entry points (*_main.cc), and the test program
 # r7k_NAME_tests from every *_test.cc. Adding a source file needs no CMake change.
 function(r7k_layer name)
-  cmake_parse_arguments(ARG "" "" "DEPS;TEST_DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;TEST_DEPS;TEST_ENV" ${ARGN})
   file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cc)
   set(lib_sources "")
   set(test_sources "")
@@ -55,7 +62,8 @@ function(r7k_layer name)
     target_link_libraries(r7k_${name} INTERFACE ${ARG_DEPS})
   endif()
   if(test_sources AND R7K_BUILD_TESTS)
-    r7k_test(r7k_${name}_tests SOURCES ${test_sources} DEPS r7k_${name} ${ARG_TEST_DEPS})
+    r7k_test(r7k_${name}_tests SOURCES ${test_sources} DEPS r7k_${name} ${ARG_TEST_DEPS}
+             ENV ${ARG_TEST_ENV})
   endif()
   # Fuzz targets (foo_fuzz.cc defines LLVMFuzzerTestOneInput) become fuzz_foo in a clang
   # build configured with -DR7K_FUZZ=ON.

@@ -308,6 +308,20 @@ TEST_F(Engine, CheckBoxesAndLists) {
     EXPECT_TRUE(user.Select("Ports", 1));
     EXPECT_EQ(StoreGetString(app_, "Port1"), "sim");
     EXPECT_FALSE(user.Select("Ports", 5));
+    // A table with column titles: the selected row's cells become the items of those names.
+    t = TableNew(2, 0);
+    TableWriteRow(t, kRowSetNames, std::vector<std::string>{"Port1", "Description"});
+    TableWriteRow(t, kRowAppend, std::vector<std::string>{"ttyUSB0", "R7000Link"});
+    TableWriteRow(t, kRowAppend, std::vector<std::string>{"sim", ""});
+    StoreSetTable(app_, "Ports", t);
+    TableFree(t);
+    user.Press("Info");
+    EXPECT_TRUE(user.Select("Ports", 0));
+    EXPECT_EQ(StoreGetString(app_, "Description"), "R7000Link");
+    EXPECT_TRUE(user.Select("Ports", -1));
+    EXPECT_EQ(StoreGetType(app_, "Description"), kItemNone) << "no row: the items go";
+    EXPECT_TRUE(user.Select("Ports", 1));
+    EXPECT_EQ(StoreGetString(app_, "Description"), "");
     Field* ports = user.dialog().FindField("Ports");
     EXPECT_EQ(DlgTableRowCount(ports, kThisField), 2);
     EXPECT_EQ(DlgTableGetSelection(ports, kThisField), 1);

@@ -1,0 +1,27 @@
+#pragma once
+
+// The desktop program: the Qt application, the view installed in the dialog engine, the link
+// thread's message boxes routed to the screen, then the program's own start-up (or the
+// screenshot tour).
+
+#include <string>
+#include <vector>
+
+namespace r7k {
+
+class QtView;
+
+// Installs `view` as the engine's view and routes the link thread's boxes through it until
+// the returned guard's scope ends. Needs a QApplication.
+class GuiSession {
+ public:
+  explicit GuiSession(QtView& view);
+  ~GuiSession();
+  GuiSession(const GuiSession&) = delete;
+  GuiSession& operator=(const GuiSession&) = delete;
+};
+
+// r7kprog [FILE.r7v] | r7kprog --screenshots DIR. Returns the exit status.
+int RunGui(int argc, char** argv);
+
+}  // namespace r7k

@@ -1,0 +1,89 @@
+#pragma once
+
+// A user at the desktop program: a Qt application on the offscreen platform, the Qt view
+// driven by a script, fresh configuration and temporary folders, no USB converters (the port
+// list offers the simulated box only) and the demo module on disk.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QImage>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/startup.h"
+#include "gui/gui_app.h"
+#include "gui/qt_view.h"
+#include "module/builtin_images.h"
+#include "platform/fake_sysfs.h"
+
+namespace r7k {
+
+inline QApplication& TestApplication() {
+  static int argc = 1;
+  static char name[] = "r7k_gui_tests";
+  static char* argv[] = {name, nullptr};
+  static auto* app = new QApplication(argc, argv);
+  return *app;
+}
+
+// Where the tests leave the dialogs' pictures for a reviewer.
+inline std::filesystem::path ScreenshotFolder() {
+  const char* dir = std::getenv("R7K_SCREENSHOT_DIR");
+  std::filesystem::path path = dir && *dir ? dir : std::filesystem::temp_directory_path() / "r7k_screenshots";
+  std::filesystem::create_directories(path);
+  return path;
+}
+
+class GuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestApplication();
+    root_ = std::filesystem::temp_directory_path() / ("r7k_gui_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directories(root_ / "tmp");
+    std::filesystem::create_directories(root_ / "modules");
+    ::setenv("R7K_CONFIG_DIR", (root_ / "config").c_str(), 1);
+    ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+    module_ = root_ / "modules" / "demo.r7v";
+    const auto demo = BuiltinImage("demo");
+    std::ofstream(module_, std::ios::binary)
+        .write(reinterpret_cast<const char*>(demo.data()), static_cast<std::streamsize>(demo.size()));
+    AppEnvironment env;
+    env.roots = sysfs_.roots();
+    SetAppEnvironment(env);
+    view_.SetScripted(true);
+    session_ = std::make_unique<GuiSession>(view_);
+  }
+  void TearDown() override {
+    session_.reset();
+    SetAppEnvironment({});
+    ::unsetenv("R7K_CONFIG_DIR");
+    ::unsetenv("TMPDIR");
+    std::filesystem::remove_all(root_);
+  }
+
+  // Saves the dialog's picture as NAME.png in the screenshot folder; false when it is blank.
+  static bool SaveScreenshot(GuiUser& user, const std::string& name) {
+    const QImage image = user.Grab();
+    if (image.isNull() || image.width() < 50 || image.height() < 30) return false;
+    return image.save(QString::fromStdString((ScreenshotFolder() / (name + ".png")).string()));
+  }
+
+  bool MessageShown(const std::string& caption, const std::string& text) const {
+    for (const auto& m : view_.messages())
+      if (m.caption == caption && m.text == text) return true;
+    return false;
+  }
+
+  std::filesystem::path root_;
+  std::filesystem::path module_;
+  FakeSysfs sysfs_;
+  QtView view_;
+  std::unique_ptr<GuiSession> session_;
+};
+
+}  // namespace r7k

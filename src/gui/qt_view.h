@@ -1,0 +1,128 @@
+#pragma once
+
+// The engine's view on screen: every dialog definition becomes a Qt window with its controls at
+// the template's positions (dialog units scaled by the font), bound to the engine's fields. The
+// engine decides what happens; this only shows it and hands the user's doing back through
+// DlgUserSetField, DlgUserPress, DlgUserSelectRow, DlgUserMenu, DlgUserEnter and DlgUserClose.
+//
+// Messages posted to a dialog's window from any thread reach the engine on the GUI thread
+// through a queued call, so the window stays responsive while a module operation runs.
+//
+// For tests and the screenshot tour the view can be driven: steps run when a named dialog
+// opens (with a GuiUser that presses the real widgets), and message boxes and file dialogs are
+// answered from a script instead of waiting for a person.
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/dialog_engine.h"
+#include "engine/view.h"
+
+class QImage;
+class QWidget;
+
+namespace r7k {
+
+class DialogWindow;
+class QtView;
+
+// What a scripted user can do in one open dialog, through its widgets. Fields are named as
+// Dialog::FindField takes them (tag, text without "&", "#id").
+class GuiUser {
+ public:
+  GuiUser(QtView& view, DialogWindow& window) : view_(view), window_(window) {}
+
+  Dialog& dialog();
+  bool IsOpen();
+  bool Set(std::string_view field, std::string_view text);  // types the text and leaves the field
+  bool Press(std::string_view field);                       // clicks the widget
+  bool Select(std::string_view field, int row);
+  bool Menu(int control_id);
+  void Close();  // the window's close box
+  // Processes pending events and posted messages until `done` holds; false on timeout.
+  bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 5000);
+  // Text a widget shows (line edit, label, button, the list's rows joined by "\n").
+  std::string Shown(std::string_view field);
+  QWidget* Widget(std::string_view field);
+  QWidget* Window();
+  // The window's own rendering.
+  QImage Grab();
+
+ private:
+  QtView& view_;
+  DialogWindow& window_;
+};
+
+struct GuiMessage {
+  std::string caption;
+  std::string text;
+  int type = 0;
+  int answer = 0;
+};
+
+class QtView : public View {
+ public:
+  using Steps = std::function<void(GuiUser&)>;
+
+  QtView();
+  ~QtView() override;
+
+  // --- Driving the view (tests, the screenshot tour) ---
+  // The next dialog of this name (any case) runs these steps once it is on screen.
+  void WhenDialogOpens(std::string name, Steps steps);
+  // Message boxes are answered without being shown: the next queued answer, else the box's
+  // default button. File dialogs take the next queued path (nullopt or none: cancelled).
+  void SetScripted(bool scripted) { scripted_ = scripted; }
+  bool scripted() const { return scripted_; }
+  void AnswerNextMessage(int answer) { answers_.push_back(answer); }
+  void ChooseFileNext(std::optional<std::string> path) { files_.push_back(std::move(path)); }
+  const std::vector<GuiMessage>& messages() const { return messages_; }
+  const std::vector<std::string>& opened_names() const { return opened_names_; }
+  int prints() const { return prints_; }
+  // Called with the number of dialogs on screen whenever one opens or closes.
+  void SetOpenDialogsHook(std::function<void(std::size_t)> hook) { open_hook_ = std::move(hook); }
+  // Every dialog open now, innermost last.
+  std::vector<DialogWindow*> OpenWindows() const;
+
+  // --- View ---
+  void DialogOpened(Dialog& dialog) override;
+  void FieldChanged(Dialog& dialog, int index) override;
+  void DialogClosed(Dialog& dialog) override;
+  void RunModal(Dialog& dialog) override;
+  std::function<void()> WakeHook(Dialog& dialog) override;
+  int ShowMessage(WindowHandle owner, int type, std::string_view caption,
+                  std::string_view text) override;
+  std::optional<std::string> ChooseFile(WindowHandle owner, const FileRequest& request) override;
+  void SetClipboardText(const std::string& text) override;
+  void Beep() override;
+  void SetIcon(WindowHandle window, std::string_view icon) override;
+  bool PrintDialog(Dialog& dialog) override;
+
+  // Hands the messages queued for the dialog's window to the engine (only while it is the
+  // innermost dialog: an outer dialog's messages wait, as in any modal loop).
+  void Drain(WindowHandle window);
+
+ private:
+  QWidget* ParentFor(WindowHandle owner) const;
+
+  std::map<WindowHandle, DialogWindow*> windows_;
+  std::vector<std::pair<std::string, Steps>> pending_steps_;
+  bool scripted_ = false;
+  std::deque<int> answers_;
+  std::deque<std::optional<std::string>> files_;
+  std::vector<GuiMessage> messages_;
+  std::vector<std::string> opened_names_;
+  int prints_ = 0;
+  std::function<void(std::size_t)> open_hook_;
+  std::shared_ptr<bool> alive_;
+};
+
+// The program's icon ("R7K_ICON"), drawn.
+QImage AppIconImage(int size);
+
+}  // namespace r7k
