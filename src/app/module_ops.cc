@@ -162,19 +162,20 @@ int Step(ModuleOpStep& step) {
   ChannelFreeMessage(m);
   if (!answer.empty() && answer.back() == '\0') answer.pop_back();
   step.answer = answer;
+  // The answer settles the last command; a hook that sends again sets a new one.
+  const bool had_command = ctx.last_command.has_value();
   step.last_command = ctx.last_command.value_or("");
+  ctx.last_command.reset();
 
   AnswerResult r;
   if (op.before_echo) r = op.before_echo(step);
-  if (r.verdict == AnswerVerdict::kGoOn && ctx.last_command &&
-      !EchoMatches(answer, *ctx.last_command)) {
-    if (op.retry_repeated_mismatch && op.is_repeated && op.is_repeated(*ctx.last_command))
+  if (r.verdict == AnswerVerdict::kGoOn && had_command && !EchoMatches(answer, step.last_command)) {
+    if (op.retry_repeated_mismatch && op.is_repeated && op.is_repeated(step.last_command))
       r.verdict = AnswerVerdict::kRetry;
     else
       step.Message(kMbIconInformation, kStrCommandMismatch);
   }
   if (r.verdict == AnswerVerdict::kGoOn && op.examine) r = op.examine(step);
-  ctx.last_command.reset();
   if (r.verdict == AnswerVerdict::kHandled) return r.result;
 
   if (r.verdict == AnswerVerdict::kRetry) {

@@ -2,6 +2,7 @@
 
 #include "app/about.h"
 #include "app/configuration.h"
+#include "app/box_version.h"
 #include "app/directory_view.h"
 #include "app/module_check.h"
 #include "app/pattern_view.h"
@@ -25,6 +26,9 @@ const CallbackEntry kModuleCallbacks[] = {
     {"CB_hModuleInfo", CB_hModuleInfo},
     {"CB_Cancel", CB_Cancel},
     {"CB_Cross", CB_Cross},
+    {"CB_VersionDialog", CB_VersionDialog},
+    {"CB_GetBoxVersion", CB_GetBoxVersion},
+    {"CB_hGetModVer", CB_hGetModVer},
 };
 
 }  // namespace

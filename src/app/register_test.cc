@@ -17,7 +17,6 @@ namespace {
 const std::set<std::string> kNotYetImplemented = {
     // Module operations: module check, read, write, box version.
     "CB_ReadModule", "CB_hReadModule", "CB_WriteModule", "CB_hWriteModule",
-    "CB_VersionDialog", "CB_hGetModVer", "CB_GetBoxVersion",
     // Custom fields of the desktop view: bitmap buttons, pictures, colour swatches.
     "BitmapFld", "PictureFld", "CB_Color",
 };

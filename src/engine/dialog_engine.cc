@@ -50,8 +50,9 @@ std::size_t CopyWithZero(const std::string& text, char* buffer, std::size_t size
   return n + 1;
 }
 
-// The items of attribute 13: "-(X)" deleted when the field acts, "X (.)" required, and
-// "X (Y)" requiring both; "(X)", "(*)" and bare names only say what the field works on.
+// The items of attribute 13: "-(X)" deleted when the field acts, "X (.)" and "X (Y)" require
+// X (Y is only what X depends on); "(X)", "(*)" and bare names only say what the field works
+// on.
 struct ItemList {
   std::vector<std::string> deletes;
   std::vector<std::string> required;
@@ -72,11 +73,7 @@ ItemList ParseItemList(std::string_view text) {
       list.deletes.push_back(word.substr(2, word.size() - 3));
       previous_name.clear();
     } else if (word.starts_with("(") && word.ends_with(")")) {
-      const std::string inner = word.substr(1, word.size() - 2);
-      if (!previous_name.empty()) {
-        list.required.push_back(previous_name);
-        if (inner != "." && inner != "*" && !inner.empty()) list.required.push_back(inner);
-      }
+      if (!previous_name.empty()) list.required.push_back(previous_name);
       previous_name.clear();
     } else {
       previous_name = word;
@@ -906,8 +903,16 @@ bool DlgUserEnter(Dialog& d) {
 }
 
 bool DlgUserMenu(Dialog& d, int control_id) {
-  for (auto& f : d.fields)
-    if (f->def->id == control_id) return DlgUserPress(d, f->index);
+  for (auto& f : d.fields) {
+    if (f->def->id != control_id) continue;
+    // Menu items name hidden buttons on purpose ("About"): they act as a posted command does.
+    if (f->state == FieldState::kInvisible && !d.ended) {
+      Activate(*f);
+      AfterAction(d);
+      return true;
+    }
+    return DlgUserPress(d, f->index);
+  }
   if (control_id == 1 || control_id == 2) {
     DlgEndDialog(d, control_id);
     return true;
