@@ -57,7 +57,8 @@ TEST_F(GuiTest, StartShowsTheConfigurationThenTheMainDialogWithTheDemoModule) {
     const std::string rows = user.Shown("Directory");
     EXPECT_EQ(rows.substr(0, rows.find('\n')), "   FC _0000 98304  98320  16   ") << rows;
     EXPECT_EQ(user.Shown("Valid"), "FC");
-    EXPECT_FALSE(user.Widget("ReadModule")->isEnabled()) << "no box version yet";
+    EXPECT_TRUE(user.WaitUntil([&] { return user.Widget("ReadModule")->isEnabled(); }))
+        << "the simulated box told its version";
     EXPECT_FALSE(user.Widget("hReadModule")->isVisible());
     EXPECT_TRUE(user.Widget("Info")->isVisible());
     EXPECT_TRUE(user.Select("Directory", 2));
@@ -70,7 +71,9 @@ TEST_F(GuiTest, StartShowsTheConfigurationThenTheMainDialogWithTheDemoModule) {
     user.Close();
   });
   EXPECT_EQ(AppMain({}), 0);
-  EXPECT_EQ(view_.opened_names(), (std::vector<std::string>{"Configuration", "R7kProg"}));
+  // The main dialog asks the box for its version as it opens.
+  EXPECT_EQ(view_.opened_names(),
+            (std::vector<std::string>{"Configuration", "R7kProg", "ModuleVersion"}));
   EXPECT_TRUE(MessageShown("Vardex R7000 Programmer", kGoodbye));
 }
 
