@@ -10,6 +10,7 @@
 
 #include "link/channel.h"
 #include "link/link_message_box.h"
+#include "link/link_trace.h"
 #include "platform/config_files.h"
 
 namespace r7k {
@@ -84,6 +85,7 @@ void RunCommand(PortRecord* port, const ChannelMessage* request, std::size_t pie
   std::size_t room = kAnswerBufferSize;
   std::string_view data = ChannelMessageData(request);
   const std::string_view command = data.substr(0, std::min(data.find('\0'), data.size()));
+  LinkTrace(true, command);
   if (!SendPieces(port, command, piece)) LinkMessageBox(0, 203, 1, kBoxExclamation);
   std::optional<std::string> fixed = Collect(port, command, buffer.data(), &room);
   std::string_view answer;
@@ -94,6 +96,7 @@ void RunCommand(PortRecord* port, const ChannelMessage* request, std::size_t pie
     buffer[length] = 0;
     answer = std::string_view(reinterpret_cast<const char*>(buffer.data()), length);
   }
+  LinkTrace(false, answer);
   std::string message(answer);
   const auto size = static_cast<std::uint32_t>(message.size() + 1);
   ChannelSend(request->text ? request->text : "", "R7P", message.c_str(), size);
