@@ -3,6 +3,11 @@
 #include <algorithm>
 
 namespace r7k::cli {
+namespace {
+
+bool OptionalValue(const OptionSpec& o) { return o.value.size() > 2 && o.value.front() == '['; }
+
+}  // namespace
 
 std::string ParsedArgs::Value(std::string_view name) const {
   const auto it = options.find(name);
@@ -21,7 +26,11 @@ void PrintUsage(const CommandUsage& usage, std::ostream& out) {
   for (const OptionSpec& o : usage.options) {
     std::string left = o.alias.empty() ? std::string(o.name)
                                        : std::string(o.alias) + ", " + std::string(o.name);
-    if (!o.value.empty()) left += ' ' + std::string(o.value);
+    if (OptionalValue(o)) {
+      left += "[=" + std::string(o.value.substr(1, o.value.size() - 2)) + "]";
+    } else if (!o.value.empty()) {
+      left += ' ' + std::string(o.value);
+    }
     line(left, o.help);
   }
   line("-h, --help", "show this help");
@@ -64,7 +73,9 @@ bool ParseCommandArgs(std::span<const std::string> args, const CommandUsage& usa
     const auto spec = std::find_if(usage.options.begin(), usage.options.end(),
                                    [&](const OptionSpec& o) { return o.name == name || o.alias == name; });
     if (spec == usage.options.end()) return fail("unknown option '" + name + "'");
-    if (spec->value.empty()) {
+    if (OptionalValue(*spec)) {
+      // Only "--name=value" gives the value: the next argument stays an argument.
+    } else if (spec->value.empty()) {
       if (inline_value) return fail("option '" + std::string(spec->name) + "' takes no value");
     } else if (!inline_value) {
       if (i + 1 >= args.size()) return fail("option '" + name + "' needs a value");

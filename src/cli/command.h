@@ -42,7 +42,8 @@ int RunCli(std::span<const std::string> args, CommandIo& io);
 struct OptionSpec {
   std::string_view name;   // "--json"
   std::string_view alias;  // "-o", or empty
-  std::string_view value;  // the value's placeholder ("FILE"), empty for a flag
+  std::string_view value;  // the value's placeholder ("FILE"), empty for a flag; in brackets
+                           // ("[IMAGE]") the value is optional and given as --name=value
   std::string_view help;
 };
 

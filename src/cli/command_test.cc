@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <sstream>
+
 #include "cli/cli_test_util.h"
 
 namespace r7k::cli {
@@ -67,6 +70,25 @@ TEST(Cli, WrongCommandLinesAreUsageErrors) {
   run = RunR7k({"builtin", "demo", "-o"});
   EXPECT_EQ(run.status, kExitUsage);
   EXPECT_NE(run.err.find("needs a value"), std::string::npos);
+}
+
+TEST(Cli, OptionalValuesOnlyWithAnEqualsSign) {
+  static constexpr std::array kOptions = {OptionSpec{"--sim", "", "[IMAGE]", "a box"}};
+  constexpr CommandUsage kUsage = {"x", "[FILE]", "", kOptions, 0, true};
+  std::ostringstream out, err;
+  CommandIo io{out, err};
+  int status = kExitOk;
+  ParsedArgs bare, valued;
+  const std::vector<std::string> plain = {"--sim", "file.r7v"};
+  ASSERT_TRUE(ParseCommandArgs(plain, kUsage, io, bare, status));
+  EXPECT_TRUE(bare.Has("--sim"));
+  EXPECT_EQ(bare.Value("--sim"), "");
+  EXPECT_EQ(bare.positional, std::vector<std::string>{"file.r7v"});
+  const std::vector<std::string> with = {"--sim=box.r7v"};
+  ASSERT_TRUE(ParseCommandArgs(with, kUsage, io, valued, status));
+  EXPECT_EQ(valued.Value("--sim"), "box.r7v");
+  PrintUsage(kUsage, out);
+  EXPECT_NE(out.str().find("  --sim[=IMAGE]  "), std::string::npos) << out.str();
 }
 
 }  // namespace

@@ -12,6 +12,7 @@ namespace {
 constexpr std::array kCommands = {
     Command{"about", "print the program's version and the operating system", AboutCommand},
     Command{"builtin", "write a built-in image (R7kRom, R7kRomx, demo) to a file", BuiltinCommand},
+    Command{"check", "ask the box what module and flash chip sit in it", CheckCommand},
     Command{"clip", "print the directory as Clip Dir copies it", ClipCommand},
     Command{"export", "save an entry as an entity file (.r7k, .cut)", ExportCommand},
     Command{"full", "write a pattern's full page (framed picture and HTML) and open it",
@@ -47,7 +48,8 @@ size_t EditDistance(std::string_view a, std::string_view b) {
 
 void PrintCommands(std::ostream& out) {
   out << "Usage: r7k COMMAND [options] [arguments]\n\n"
-         "Reads and edits virtual modules of the R7000 knitting machine.\n\nCommands:\n";
+         "Reads and writes the modules of the R7000 knitting machine through the programmer box,\n"
+         "and reads and edits virtual modules.\n\nCommands:\n";
   for (const Command& c : kCommands) {
     std::string name(c.name);
     name.resize(std::max<size_t>(name.size() + 2, 12), ' ');

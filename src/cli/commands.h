@@ -9,11 +9,14 @@
 
 #include "cli/command.h"
 
-// The subcommand functions; each lives in its own file (ls_command.cc, ...).
+// The subcommand functions; each lives in its own file (ls_command.cc, ...), the box
+// commands together in box_commands.cc.
 namespace r7k::cli {
 
 int AboutCommand(std::span<const std::string> args, CommandIo& io);
 int BuiltinCommand(std::span<const std::string> args, CommandIo& io);
+int CheckCommand(std::span<const std::string> args, CommandIo& io);
+int EraseCommand(std::span<const std::string> args, CommandIo& io);
 int FullCommand(std::span<const std::string> args, CommandIo& io);
 int LsCommand(std::span<const std::string> args, CommandIo& io);
 int ClipCommand(std::span<const std::string> args, CommandIo& io);
@@ -24,9 +27,12 @@ int NewPatternCommand(std::span<const std::string> args, CommandIo& io);
 int NewTechniqueCommand(std::span<const std::string> args, CommandIo& io);
 int PictureCommand(std::span<const std::string> args, CommandIo& io);
 int PortsCommand(std::span<const std::string> args, CommandIo& io);
+int ReadCommand(std::span<const std::string> args, CommandIo& io);
 int SettingsCommand(std::span<const std::string> args, CommandIo& io);
 int ShowCommand(std::span<const std::string> args, CommandIo& io);
 int SplitCommand(std::span<const std::string> args, CommandIo& io);
+int VersionCommand(std::span<const std::string> args, CommandIo& io);
+int WriteCommand(std::span<const std::string> args, CommandIo& io);
 
 // The bytes of the entry NAME of the virtual module at `path` (picture_command.cc); nothing,
 // with the reason on io.err, when the module or the entry cannot be read.

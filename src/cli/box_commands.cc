@@ -1,0 +1,264 @@
+// The box commands: version, check, read, write, erase. Each is a scripted user of the
+// program's own dialogs (see box_session.h); nothing here talks to the box itself.
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/strings.h"
+#include "cli/box_session.h"
+#include "cli/box_verify.h"
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+
+namespace r7k::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::array<OptionSpec, 0> kNoOptions{};
+constexpr auto kVersionOptions = WithBoxOptions(std::array{
+    OptionSpec{"--json", "", "", "print an object with ModuleVersion"},
+});
+constexpr auto kCheckOptions = WithBoxOptions(std::array{
+    OptionSpec{"--json", "", "", "print the items as one object (missing items are null)"},
+});
+constexpr auto kReadOptions = WithBoxOptions(std::array{
+    OptionSpec{"--yes", "-y", "", "replace MODULE when it exists"},
+});
+constexpr auto kWriteOptions = WithBoxOptions(std::array{
+    OptionSpec{"--yes", "-y", "", "answer yes to the questions of the write"},
+    OptionSpec{"--no-verify", "", "", "do not read the module back to compare it with MODULE"},
+});
+constexpr auto kEraseOptions = WithBoxOptions(std::array{
+    OptionSpec{"--yes", "-y", "", "erase without asking (required: r7k cannot ask)"},
+});
+
+constexpr CommandUsage kVersionUsage = {
+    "version", "",
+    "Asks the programmer box for its firmware version (the word \"rep 00 00 02\" answers),\n"
+    "trying the other baud rate of the pair once when the box stays silent.",
+    kVersionOptions, 0};
+constexpr CommandUsage kCheckUsage = {
+    "check", "",
+    "Asks the box what sits in its slot, as the Check Module dialog does: the firmware\n"
+    "version, revision and width of the box, whether a module is present, and the flash chip\n"
+    "on it. Fails when no module is in the box.",
+    kCheckOptions, 0};
+constexpr CommandUsage kReadUsage = {
+    "read", "MODULE",
+    "Reads the module in the box (512 KiB) into the virtual module file MODULE, as Upload\n"
+    "does. A MODULE that does not end in .r7v is written as module.r7v in its folder.",
+    kReadOptions, 1};
+constexpr CommandUsage kWriteUsage = {
+    "write", "MODULE",
+    "Writes the virtual module file MODULE into the module in the box, as Download does:\n"
+    "erase, then every 128-byte piece that is not all 0xFF. Then reads the module back and\n"
+    "compares it with MODULE.",
+    kWriteOptions, 1};
+constexpr CommandUsage kEraseUsage = {
+    "erase", "",
+    "Erases the module in the box (every byte becomes 0xFF).",
+    kEraseOptions, 0};
+
+// Parses the command line and starts the session; nullopt with the exit status otherwise.
+struct Started {
+  ParsedArgs args;
+  std::optional<BoxTarget> target;
+};
+bool Prepare(std::span<const std::string> argv, const CommandUsage& usage, CommandIo& io,
+             Started& started, int& status) {
+  if (!ParseCommandArgs(argv, usage, io, started.args, status)) return false;
+  started.target = ReadBoxTarget(started.args, usage.name, io, status);
+  return started.target.has_value();
+}
+
+// The items a module check writes, in the order shown.
+constexpr std::array kCheckItems = {"Type",          "CardType", "CardID", "Sector0",
+                                    "CardDetect",    "ModuleVersion", "Revision", "Serial",
+                                    "16bit",         "Protected", "157"};
+
+void PrintItems(StoreHandle app, std::span<const char* const> items, bool json, CommandIo& io) {
+  if (json) {
+    JsonWriter writer(io.out);
+    writer.BeginObject();
+    for (const char* item : items) {
+      writer.Key(item);
+      const int type = StoreGetType(app, item);
+      if (type == kItemNone) {
+        writer.Null();
+      } else if (type == kItemNumeric) {
+        writer.Number(StoreGetNumeric(app, item));
+      } else {
+        writer.String(StoreGetString(app, item).value_or(""));
+      }
+    }
+    writer.EndObject();
+    return;
+  }
+  for (const char* item : items) {
+    const int type = StoreGetType(app, item);
+    if (type == kItemNone) continue;
+    std::string value = StoreGetString(app, item).value_or("");
+    if (std::string_view(item) == "CardID") {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, " (%04llX)", (long long)StoreGetNumeric(app, item) & 0xFFFF);
+      value += hex;
+    }
+    char line[64];
+    std::snprintf(line, sizeof line, "%-14s", item);
+    io.out << line << value << '\n';
+  }
+}
+
+// Tells why a module operation started from the main dialog did not get going.
+void ExplainNoStart(BoxSession& session, std::string_view command, CommandIo& io) {
+  if (!session.check_status().empty()) {
+    session.out().Line(session.check_status());
+  } else if (!session.view().file_requests().empty()) {
+    session.out().Line("r7k " + std::string(command) +
+                       ": the folder of the virtual module does not exist.");
+  }
+  (void)io;
+}
+
+// Whether the main dialog's button can be pressed; tells why not.
+bool ButtonReady(BoxSession& session, DialogUser& user, std::string_view field,
+                 std::string_view command) {
+  if (user.State(field) == FieldState::kFull) return true;
+  session.out().Line("r7k " + std::string(command) +
+                     ": the box did not tell its firmware version; is it connected and on?");
+  return false;
+}
+
+// Reads the module in the box into `path` from the open main dialog; true when written.
+bool ReadInto(BoxSession& session, DialogUser& user, const std::string& path) {
+  StoreSetString(session.app(), "CurrentVirtualModule", path);
+  StoreDeleteItem(session.main(), "_Status");
+  session.ScriptNextCheck();
+  const auto end = session.PressAndWait(user, "ReadModule", "Read Module");
+  return end && end->ok && StoreGetString(session.main(), "_Status").value_or("") == "Module read";
+}
+
+// Refers the user to --yes after a question was answered no.
+int Refused(BoxSession& session, std::string_view command) {
+  session.out().Line("r7k " + std::string(command) + ": stopped at the question \"" +
+                     *session.view().refused() + "\"; run again with --yes to answer yes.");
+  return kExitFailure;
+}
+
+}  // namespace
+
+int VersionCommand(std::span<const std::string> argv, CommandIo& io) {
+  Started started;
+  int status = kExitOk;
+  if (!Prepare(argv, kVersionUsage, io, started, status)) return status;
+  BoxSession session(io, false);
+  if (!session.Start(*started.target)) return kExitFailure;
+  session.RunDialog("ModuleVersion",
+                    [&](DialogUser& user) { session.WaitForEnd(user, "Module Version"); });
+  if (StoreGetType(session.app(), "ModuleVersion") == kItemNone) {
+    session.out().Line("r7k version: the box did not answer.");
+    return kExitFailure;
+  }
+  static constexpr std::array<const char*, 1> kItems = {"ModuleVersion"};
+  PrintItems(session.app(), kItems, started.args.Has("--json"), io);
+  return kExitOk;
+}
+
+int CheckCommand(std::span<const std::string> argv, CommandIo& io) {
+  Started started;
+  int status = kExitOk;
+  if (!Prepare(argv, kCheckUsage, io, started, status)) return status;
+  BoxSession session(io, false);
+  if (!session.Start(*started.target)) return kExitFailure;
+  session.ScriptNextCheck();
+  if (session.RunDialog("CheckModule") != 1026) {
+    if (!session.check_status().empty()) session.out().Line(session.check_status());
+    return kExitFailure;
+  }
+  if (StoreGetType(session.app(), "Type") == kItemNone)
+    session.out().Line("The flash chip on the module is not one of the known chips.");
+  PrintItems(session.app(), kCheckItems, started.args.Has("--json"), io);
+  return kExitOk;
+}
+
+int ReadCommand(std::span<const std::string> argv, CommandIo& io) {
+  Started started;
+  int status = kExitOk;
+  if (!Prepare(argv, kReadUsage, io, started, status)) return status;
+  const std::string path = fs::absolute(started.args.positional[0]).lexically_normal().string();
+  BoxSession session(io, started.args.Has("--yes"));
+  if (!session.Start(*started.target)) return kExitFailure;
+  bool read = false;
+  session.RunDialog("R7kProg", [&](DialogUser& user) {
+    if (!ButtonReady(session, user, "ReadModule", "read")) return;
+    read = ReadInto(session, user, path);
+    if (!read && !session.view().refused()) ExplainNoStart(session, "read", io);
+  });
+  if (read) {
+    io.out << StoreGetString(session.app(), "CurrentVirtualModule").value_or(path) << '\n';
+    return kExitOk;
+  }
+  if (session.view().refused()) return Refused(session, "read");
+  return kExitFailure;
+}
+
+int WriteCommand(std::span<const std::string> argv, CommandIo& io) {
+  Started started;
+  int status = kExitOk;
+  if (!Prepare(argv, kWriteUsage, io, started, status)) return status;
+  const std::string path = fs::absolute(started.args.positional[0]).lexically_normal().string();
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) {
+    io.err << "r7k write: cannot open " << path << ".\n";
+    return kExitFailure;
+  }
+  const bool verify = !started.args.Has("--no-verify");
+  BoxSession session(io, started.args.Has("--yes"));
+  if (!session.Start(*started.target)) return kExitFailure;
+  ScratchFolder scratch;
+  if (verify && !scratch.ok()) {
+    io.err << "r7k write: no temporary folder to read the module back into.\n";
+    return kExitFailure;
+  }
+  bool written = false;
+  bool read_back = false;
+  session.RunDialog("R7kProg", [&](DialogUser& user) {
+    if (!ButtonReady(session, user, "WriteModule", "write")) return;
+    StoreSetString(session.app(), "CurrentVirtualModule", path);
+    session.ScriptNextCheck();
+    const auto end = session.PressAndWait(user, "WriteModule", "Write Module");
+    written = end && end->ok;
+    if (!end && !session.view().refused()) ExplainNoStart(session, "write", io);
+    if (!written || !verify) return;
+    session.out().Line("Reading the module back to compare it...");
+    read_back = ReadInto(session, user, scratch.File("verify.r7v"));
+  });
+  if (!written) {
+    if (session.view().refused()) return Refused(session, "write");
+    return kExitFailure;
+  }
+  if (!verify) return kExitOk;
+  if (!read_back) {
+    session.out().Line("r7k write: the module could not be read back to compare it.");
+    return kExitFailure;
+  }
+  const VerifyResult result = CompareWithModule(path, scratch.File("verify.r7v"));
+  session.out().Line(result.message);
+  return result.equal ? kExitOk : kExitFailure;
+}
+
+int EraseCommand(std::span<const std::string> argv, CommandIo& io) {
+  Started started;
+  int status = kExitOk;
+  if (!Prepare(argv, kEraseUsage, io, started, status)) return status;
+  (void)kNoOptions;
+  io.err << "r7k erase: not available yet.\n";
+  return kExitFailure;
+}
+
+}  // namespace r7k::cli

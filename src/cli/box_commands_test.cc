@@ -1,0 +1,76 @@
+// The box commands against a simulated box started by the command itself (--sim), run
+// in-process.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "cli/cli_test_util.h"
+#include "cli/commands.h"
+
+namespace r7k::cli {
+namespace {
+
+using testing::RunR7k;
+
+class BoxCommands : public ::testing::Test {
+ protected:
+  void SetUp() override { ::setenv("R7K_CONFIG_DIR", dir_.File("config").c_str(), 1); }
+  void TearDown() override { ::unsetenv("R7K_CONFIG_DIR"); }
+  testing::TempDir dir_;
+};
+
+TEST_F(BoxCommands, CheckPrintsWhatTheModuleCheckFound) {
+  auto run = RunR7k({"check", "--sim"});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_EQ(run.out,
+            "Type          29F040\n"
+            "CardType      SGS M29F040B\n"
+            "CardID        8418 (20E2)\n"
+            "Sector0       00\n"
+            "CardDetect    Present\n"
+            "ModuleVersion R7kProg 2.10\n"
+            "Revision      2\n"
+            "Serial        528\n"
+            "Protected     0\n");
+  EXPECT_EQ(run.err, "");
+  run = RunR7k({"check", "--sim", "--chip", "01A401", "--json"});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_NE(run.out.find("\"CardType\": \"AMD Am29F040B\""), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"CardID\": 420,"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"16bit\": null"), std::string::npos) << run.out;
+}
+
+TEST_F(BoxCommands, CheckWithoutAModuleOrAnswerFailsAtOnce) {
+  auto run = RunR7k({"check", "--sim", "--no-card"});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "No card in reader.\n");
+  // A silent box: the link's "Timeout" after 2 s ends the check.
+  run = RunR7k({"check", "--sim", "--fault", "silence-after=0"});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_EQ(run.err, "Module Informatiuon: Device not responding!\n");
+}
+
+TEST_F(BoxCommands, TraceShowsTheWireInPrintableForm) {
+  const auto run = RunR7k({"check", "--sim", "--trace", "--no-card"});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_EQ(run.err.rfind("-> led green\\r\n<- led green\\r\\n?\n-> version\\r\n", 0), 0u) << run.err;
+  EXPECT_NE(run.err.find("<- cd\\r\\nNot Present\\r\\n?\n"), std::string::npos) << run.err;
+}
+
+TEST_F(BoxCommands, WrongBoxOptionsAreUsageErrors) {
+  auto run = RunR7k({"check", "--chip", "20F100"});
+  EXPECT_EQ(run.status, kExitUsage);
+  EXPECT_NE(run.err.find("--chip needs --sim"), std::string::npos);
+  run = RunR7k({"check", "--sim", "--port", "ttyUSB0"});
+  EXPECT_EQ(run.status, kExitUsage);
+  run = RunR7k({"check", "--sim", "--fault", "nonsense"});
+  EXPECT_EQ(run.status, kExitUsage);
+  // Nothing saved, nothing given.
+  run = RunR7k({"check"});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_NE(run.err.find("no port chosen"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace r7k::cli

@@ -1,0 +1,134 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/module_ops.h"
+#include "cli/command.h"
+#include "cli/status_output.h"
+#include "engine/headless_view.h"
+#include "store/item_store.h"
+
+namespace r7k {
+class BoxSimulator;
+}
+
+// The box commands run the program's own module operations through the headless dialog
+// engine: a session opens the stores, registers the callbacks, loads the dialogs and starts the
+// link thread on the chosen port; a scripted user then presses the buttons of the dialogs.
+namespace r7k::cli {
+
+// The options every box command takes.
+inline constexpr std::array kBoxOptions = {
+    OptionSpec{"--port", "", "NAME", "the box's port (ttyUSB0, sim...); default: the saved Port1"},
+    OptionSpec{"--sim", "", "[IMAGE]",
+               "use a simulated box; IMAGE is its flash file (made from the demo module when "
+               "missing; writes are saved to it), else the demo module in memory"},
+    OptionSpec{"--chip", "", "CODE", "with --sim: the flash chip's code (default 20E200)"},
+    OptionSpec{"--no-card", "", "", "with --sim: no module in the box"},
+    OptionSpec{"--fault", "", "SPEC", "with --sim: a fault of the box (see r7kbox --help)"},
+    OptionSpec{"--trace", "", "", "print each command and answer on the error stream"},
+};
+
+// A command's own options followed by the box options.
+template <size_t N>
+constexpr std::array<OptionSpec, N + kBoxOptions.size()> WithBoxOptions(
+    const std::array<OptionSpec, N>& own) {
+  std::array<OptionSpec, N + kBoxOptions.size()> all{};
+  for (size_t i = 0; i < N; ++i) all[i] = own[i];
+  for (size_t i = 0; i < kBoxOptions.size(); ++i) all[N + i] = kBoxOptions[i];
+  return all;
+}
+
+struct BoxTarget {
+  std::string port;                   // the port to open; empty with sim
+  bool sim = false;
+  std::vector<std::string> sim_args;  // r7kbox arguments for the simulated box
+  bool trace = false;
+};
+
+// The target the options name; nullopt after telling why not (exit status 2, or 1 when no
+// port was given and none is saved).
+std::optional<BoxTarget> ReadBoxTarget(const ParsedArgs& args, std::string_view command,
+                                       CommandIo& io, int& status);
+
+// The user at the keyboard: message boxes go to the error stream as they come; a question is
+// answered yes only when the command line allowed it.
+class ScriptedBoxView : public HeadlessView {
+ public:
+  ScriptedBoxView(StatusOutput& out, bool yes) : out_(out), yes_(yes) {}
+  int ShowMessage(WindowHandle owner, int type, std::string_view caption,
+                  std::string_view text) override;
+  // The last question answered no for want of --yes.
+  const std::optional<std::string>& refused() const { return refused_; }
+
+ private:
+  StatusOutput& out_;
+  bool yes_;
+  std::optional<std::string> refused_;
+};
+
+class BoxSession {
+ public:
+  // The longest the box may stay without a word of progress before the user gives up. The
+  // operations end themselves far sooner (60 s at most for an erase); this only keeps a
+  // command from waiting for ever.
+  static constexpr auto kSilenceLimit = std::chrono::seconds(150);
+
+  BoxSession(CommandIo& io, bool yes);
+  ~BoxSession();
+  BoxSession(const BoxSession&) = delete;
+  BoxSession& operator=(const BoxSession&) = delete;
+
+  // Starts the simulated box when asked and the link thread on the port; false after telling
+  // why not.
+  bool Start(const BoxTarget& target);
+
+  // Runs the dialog with the application store; `steps` is what the user does in it, after
+  // which the dialog is closed if still open (none: a script given before, or the dialog runs
+  // by itself). Returns the dialog's result.
+  int RunDialog(std::string_view name, HeadlessView::Steps steps = nullptr);
+
+  // The next "CheckModule" is pressed OK and left once the check is over (Cancel when it
+  // stays open: no card, no answer).
+  void ScriptNextCheck();
+  // Presses the field and, when that started a module operation, waits in the dialog for the
+  // operation's end; nullopt when nothing ran or the box went silent for too long.
+  std::optional<ModuleOpProgress> PressAndWait(DialogUser& user, std::string_view field,
+                                               std::string_view operation);
+  // Waits until the operation reports its end or the dialog ends; nullopt when the dialog ended
+  // without that report or the box went silent for too long.
+  std::optional<ModuleOpProgress> WaitForEnd(DialogUser& user, std::string_view operation);
+
+  // What the last check left in its dialog's "_Status" when it did not end it ("No card in
+  // reader."); empty when it ended.
+  const std::string& check_status() const { return check_status_; }
+
+  StatusOutput& out() { return out_; }
+  ScriptedBoxView& view() { return view_; }
+  StoreHandle app() const { return app_; }
+  StoreHandle main() const { return main_; }
+
+ private:
+  void OnProgress(const ModuleOpProgress& progress);
+  void Stop();
+
+  StatusOutput out_;
+  ScriptedBoxView view_;
+  ProgressRenderer renderer_;
+  StoreHandle main_ = nullptr;
+  StoreHandle app_ = nullptr;
+  WindowHandle base_ = 0;
+  std::unique_ptr<BoxSimulator> box_;
+  std::thread link_;
+  std::vector<ModuleOpProgress> ends_;  // every operation's last report, in order
+  std::chrono::steady_clock::time_point last_report_;
+  std::string check_status_;
+};
+
+}  // namespace r7k::cli
