@@ -40,6 +40,14 @@ TEST_F(BoxCommands, CheckPrintsWhatTheModuleCheckFound) {
   EXPECT_NE(run.out.find("\"16bit\": null"), std::string::npos) << run.out;
 }
 
+TEST_F(BoxCommands, VersionIsTheWordTheBoxReports) {
+  auto run = RunR7k({"version", "--sim"});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_EQ(run.out, "ModuleVersion 0210\n");
+  run = RunR7k({"version", "--sim", "--json"});
+  EXPECT_EQ(run.out, "{\n  \"ModuleVersion\": \"0210\"\n}\n");
+}
+
 TEST_F(BoxCommands, CheckWithoutAModuleOrAnswerFailsAtOnce) {
   auto run = RunR7k({"check", "--sim", "--no-card"});
   EXPECT_EQ(run.status, kExitFailure);

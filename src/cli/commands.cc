@@ -29,6 +29,7 @@ constexpr std::array kCommands = {
             SettingsCommand},
     Command{"show", "show a technique, sector or text record in words", ShowCommand},
     Command{"split", "write every entry into a new folder of entity files", SplitCommand},
+    Command{"version", "ask the box for its firmware version", VersionCommand},
 };
 
 size_t EditDistance(std::string_view a, std::string_view b) {
