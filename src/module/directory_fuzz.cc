@@ -5,10 +5,29 @@
 
 #include "module/address.h"
 #include "module/directory.h"
+#include "module/builtin_images.h"
+#include "testing/fuzz_seeds.h"
 
 // A module image of 0xFF with the input placed at the start (built-in layout when it holds
 // "T0001" at 0x81), at the module directory or at the very end of the file, so the walk and
 // the entry readers meet any bytes, including entries cut off by the end of the file.
+// Seeds: the start of each built-in image (its directory when it is a ROM image) and the
+// module directory of the demo.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  r7k::fuzz::WriteSeedsIfAsked([] {
+    std::vector<r7k::fuzz::Bytes> seeds;
+    for (std::string_view name : r7k::BuiltinImageNames()) {
+      const auto image = r7k::BuiltinImage(name);
+      const size_t at = r7k::DirectoryBase(image);
+      const size_t n = std::min<size_t>(4096, image.size() - at);
+      seeds.push_back(r7k::fuzz::Prefixed(at == 0 ? 0 : 1,
+                                          r7k::fuzz::Bytes(image.begin() + at, image.begin() + at + n)));
+    }
+    return seeds;
+  });
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   std::vector<uint8_t> image(r7k::kRomImageSize, 0xFF);

@@ -3,9 +3,23 @@
 #include <string_view>
 
 #include "module/hex_text.h"
+#include "testing/fuzz_seeds.h"
 
 // The hexadecimal text is typed by the user: any text must parse or fail cleanly, and what
 // parses must render and parse back to the same bytes.
+// Seeds: the hexadecimal text of the first entities, as the hex view shows it.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  r7k::fuzz::WriteSeedsIfAsked([] {
+    std::vector<r7k::fuzz::Bytes> seeds;
+    for (const r7k::fuzz::Entity& e : r7k::fuzz::BuiltinEntities()) {
+      if (seeds.size() == 20) break;
+      seeds.push_back(r7k::fuzz::ToBytes(r7k::RenderHexText(e.bytes)));
+    }
+    return seeds;
+  });
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const r7k::ParsedHexText parsed =
       r7k::ParseHexText(std::string_view(reinterpret_cast<const char*>(data), size));
