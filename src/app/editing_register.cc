@@ -1,5 +1,6 @@
 #include "app/directory_view.h"
 #include "app/entity_files.h"
+#include "app/import_picture.h"
 #include "app/new_entries.h"
 #include "app/sectors.h"
 #include "app/techniques.h"
@@ -29,6 +30,7 @@ void RegisterEditingCallbacks() {
       {"DP_Update", DP_Update},
       {"DP_NewTechnique", DP_NewTechnique},
       {"DP_NewPattern", DP_NewPattern},
+      {"DP_ImportPicture", DP_ImportPicture},
       {"DP_ClipDirectory", DP_ClipDirectory},
       {"DP_ClipInstructions", DP_ClipInstructions},
       {"DP_LoadSectorData", DP_LoadSectorData},

@@ -116,8 +116,14 @@ std::optional<std::vector<uint8_t>> NewEntryRecord(NewEntryKind kind, const std:
   return record;
 }
 
-std::optional<NewEntryRefusal> AddNewEntry(std::vector<uint8_t>& image, NewEntryKind kind,
-                                           const std::string& name, int64_t size) {
+namespace {
+
+// Adds the entry when everything fits; `record` is nothing when no record of the requested
+// size (`size`, for the message) can be made.
+std::optional<NewEntryRefusal> AddEntryToImage(std::vector<uint8_t>& image, NewEntryKind kind,
+                                               const std::string& name,
+                                               const std::optional<std::vector<uint8_t>>& record,
+                                               int64_t size) {
   const bool technique = kind == NewEntryKind::kTechnique;
   auto refuse = [](std::string text, int type = kMbIconStop) {
     return std::optional<NewEntryRefusal>(NewEntryRefusal{type, std::move(text)});
@@ -137,7 +143,6 @@ std::optional<NewEntryRefusal> AddNewEntry(std::vector<uint8_t>& image, NewEntry
       return refuse(Format(technique ? "Technique %s already exists" : "Pattern %s already exists",
                            name),
                     kMbOk);
-  const auto record = NewEntryRecord(kind, name, size);
   if (!record)
     return refuse("Incorrect size " + std::to_string(size) + " for " + name);
 
@@ -167,6 +172,20 @@ std::optional<NewEntryRefusal> AddNewEntry(std::vector<uint8_t>& image, NewEntry
   image[entry_at + kDirectoryEntrySize] = kEntryEnd;
   std::copy(record->begin(), record->end(), image.begin() + start);
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<NewEntryRefusal> AddNewEntry(std::vector<uint8_t>& image, NewEntryKind kind,
+                                           const std::string& name, int64_t size) {
+  return AddEntryToImage(image, kind, name, NewEntryRecord(kind, name, size), size);
+}
+
+std::optional<NewEntryRefusal> AddNewEntryRecord(std::vector<uint8_t>& image, NewEntryKind kind,
+                                                 const std::string& name,
+                                                 std::span<const uint8_t> record) {
+  return AddEntryToImage(image, kind, name, std::vector<uint8_t>(record.begin(), record.end()),
+                         static_cast<int64_t>(record.size()));
 }
 
 int SplitModule(const std::vector<uint8_t>& image, const Table* directory,

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ std::optional<std::vector<uint8_t>> NewEntryRecord(NewEntryKind kind, const std:
 // within the image.
 std::optional<NewEntryRefusal> AddNewEntry(std::vector<uint8_t>& image, NewEntryKind kind,
                                            const std::string& name, int64_t size);
+// The same with a record made elsewhere (a pattern from a picture).
+std::optional<NewEntryRefusal> AddNewEntryRecord(std::vector<uint8_t>& image, NewEntryKind kind,
+                                                 const std::string& name,
+                                                 std::span<const uint8_t> record);
 
 // Writes one entity file per row of "Directory" into `folder`; the number of files written.
 int SplitModule(const std::vector<uint8_t>& image, const Table* directory,

@@ -19,6 +19,7 @@ constexpr std::array kCommands = {
             FullCommand},
     Command{"hex", "print an entry as hexadecimal text", HexCommand},
     Command{"import", "write an entity file into its entry of a module", ImportCommand},
+    Command{"import-image", "make a pattern entry from a PNG or BMP picture", ImportImageCommand},
     Command{"ls", "list the directory of a virtual module", LsCommand},
     Command{"new-pattern", "add a pattern entry to a module", NewPatternCommand},
     Command{"new-technique", "add a technique entry to a module", NewTechniqueCommand},

@@ -23,6 +23,7 @@ int ClipCommand(std::span<const std::string> args, CommandIo& io);
 int ExportCommand(std::span<const std::string> args, CommandIo& io);
 int HexCommand(std::span<const std::string> args, CommandIo& io);
 int ImportCommand(std::span<const std::string> args, CommandIo& io);
+int ImportImageCommand(std::span<const std::string> args, CommandIo& io);
 int NewPatternCommand(std::span<const std::string> args, CommandIo& io);
 int NewTechniqueCommand(std::span<const std::string> args, CommandIo& io);
 int PictureCommand(std::span<const std::string> args, CommandIo& io);

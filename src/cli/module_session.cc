@@ -5,10 +5,21 @@
 #include "engine/callbacks.h"
 
 namespace r7k::cli {
+namespace {
+
+// The custom fields that only the desktop view draws (pictures, swatches, bitmap buttons): a
+// session draws nothing, so they behave as plain fields.
+int DrawnByTheDesktop(FieldHandle field, int message, WParam wparam, LParam lparam) {
+  return DlgFieldDefaultProc(field, message, wparam, lparam);
+}
+
+}  // namespace
 
 ModuleSession::ModuleSession(const std::string& module) {
   ClearRegistrations();
   RegisterEditingCallbacks();
+  for (const char* name : {"PictureFld", "CB_Color", "BitmapFld"})
+    if (!FindCallback(name)) RegisterCallback(name, DrawnByTheDesktop);
   DlgClearDefinitions();
   LoadAppDialogs();
   view_.SetIdleWait(std::chrono::milliseconds(0));
