@@ -16,7 +16,7 @@ namespace {
 // procedure is registered; the list is empty when the program is complete.
 const std::set<std::string> kNotYetImplemented = {
     // Module operations: module check, read, write, box version.
-    "CB_ReadModule", "CB_hReadModule", "CB_WriteModule", "CB_hWriteModule",
+    "CB_ReadModule", "CB_hReadModule",
     // Custom fields of the desktop view: bitmap buttons, pictures, colour swatches.
     "BitmapFld", "PictureFld", "CB_Color",
 };

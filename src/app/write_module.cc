@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <system_error>
 
+#include "app/module_check.h"
 #include "module/hex_text.h"
 #include "store/item_store.h"
 #include "support/ascii.h"
@@ -15,17 +17,12 @@ namespace {
 
 constexpr char kStrNoSourceFile[] = "No file Card.Out!";
 constexpr char kStrNoDataMemory[] = "Cannot get memory for card data!";
-constexpr int kStrBadFileSize = 102;
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
-
-void AppendRow(TableHandle table, const char* word, int block, const char* half,
+void AppendRow(TableHandle table, const std::string& word, int block, const char* half,
                const std::string& count) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%s %02x 00 %s\r", word, unsigned(block) & 0xFF, half);
-  TableWriteRow(table, kRowAppend, std::vector<std::string>{text, count});
+  char address[16];
+  std::snprintf(address, sizeof address, " %02x 00 %s\r", unsigned(block) & 0xFF, half);
+  AppendCommandRow(table, word + address, count);
 }
 
 // Pages of a partial last block that the block rows send: one more than the whole pages.
@@ -40,13 +37,13 @@ void AppendBlockRows(StoreHandle app_store, TableHandle table, int first_block, 
   const std::string w(word);
   const int whole = int(size / kWriteBlockSize);
   for (int i = first_block; i < whole; ++i) {
-    AppendRow(table, w.c_str(), base_block + i, "00", "256");
-    AppendRow(table, w.c_str(), base_block + i, "80", "256");
+    AppendRow(table, w, base_block + i, "00", "256");
+    AppendRow(table, w, base_block + i, "80", "256");
   }
   if (size % kWriteBlockSize != 0) {
     const std::string count = std::to_string(PartialPages(size));
-    AppendRow(table, w.c_str(), base_block + whole, "00", count);
-    AppendRow(table, w.c_str(), base_block + whole, "80", count);
+    AppendRow(table, w, base_block + whole, "00", count);
+    AppendRow(table, w, base_block + whole, "80", count);
   }
 }
 
@@ -136,7 +133,7 @@ namespace {
 std::optional<WriteData> NewWriteData(uintmax_t size, WriteRefusal* refusal) {
   // An empty source would erase the module and write nothing: refuse it like an oversized one.
   if (size == 0 || size > kMaxWriteSize) {
-    *refusal = {kStrBadFileSize, kMbIconStop};
+    *refusal = {kStrFileSize, kMbIconStop};
     return std::nullopt;
   }
   WriteData data;
@@ -178,5 +175,266 @@ std::optional<WriteData> LoadWriteFile(const std::string& path, WriteRefusal* re
 }
 
 bool WriteTypeSupported(std::string_view type) { return EqualsIgnoringCase(type, kWriteType); }
+
+// --- The handler -------------------------------------------------------------------------------
+
+namespace {
+
+constexpr char kCardDataItem[] = "_pCardData_";
+constexpr char kCardSizeItem[] = "CardSize";
+
+// The data a starting callback hands to the handler field at its kick-off. "_pCardData_" holds
+// its number, so a stale or foreign number finds nothing rather than a freed block.
+struct PendingWrite {
+  int64_t id = 0;
+  PoolBuffer buffer;
+};
+PendingWrite& Pending() {
+  static auto* pending = new PendingWrite;
+  return *pending;
+}
+int64_t HandOver(PoolBuffer buffer) {
+  PendingWrite& p = Pending();
+  p.buffer = std::move(buffer);
+  return ++p.id;
+}
+PoolBuffer TakeOver(int64_t id) {
+  PendingWrite& p = Pending();
+  if (id != p.id) return {};
+  return std::move(p.buffer);
+}
+
+// Writes whose erase the box reported as failed: their data rows were dropped and their end is
+// no success.
+std::set<const ModuleOpContext*>& FailedWrites() {
+  static auto* failed = new std::set<const ModuleOpContext*>;
+  return *failed;
+}
+
+void ShowStatus(FieldHandle field, std::string_view text) {
+  const int status = DlgIndexFromTag(field, "_Status");
+  if (status >= 0) DlgSetField(field, status, std::string(text).c_str(), int(text.size()));
+}
+
+void AddBytesDone(ModuleOpContext& ctx, uint64_t bytes) {
+  ctx.progress.bytes_done = std::min(ctx.progress.bytes_done + bytes, ctx.progress.bytes_total);
+}
+
+void ForgetWriteData(ModuleOpStep& step) {
+  StoreDeleteItem(step.store(), kCardDataItem);
+  step.ctx.data = PoolBuffer();
+  FailedWrites().erase(&step.ctx);
+}
+
+void PatchWriteIndex(std::string& text, uint32_t k) { PatchDataRowIndex(text, k); }
+
+void KickOffWrite(ModuleOpStep& step) {
+  FailedWrites().erase(&step.ctx);
+  step.ctx.data = TakeOver(StoreGetNumeric(step.store(), kCardDataItem));
+  if (step.ctx.data) {
+    step.ctx.progress.bytes_total =
+        uint64_t(std::clamp<int64_t>(StoreGetNumeric(step.store(), kCardSizeItem), 0, kMaxWriteSize));
+  } else {
+    step.ctx.progress.operation = "Erase Module";
+  }
+}
+
+// A data row goes out as the next piece that is not erased, with its 128 bytes as hex text.
+bool MakeWriteCommand(ModuleOpStep& step, const CommandRow& row, OutgoingCommand& out) {
+  if (!IsDataRow(row.text)) return true;
+  ModuleOpContext& ctx = step.ctx;
+  const bool send_erased = StoreGetNumeric(step.store(), "debug") != 0;
+  const auto piece = NextDataPiece(row.text, row.Count(), ctx.repeat, send_erased, ctx.data.span());
+  const auto command = piece ? DataCommand(piece->row, ctx.data.span()) : std::nullopt;
+  if (!command) {
+    DlgMessageFmt(step.window(), kMbIconStop, AppString(kStrWriteModule).c_str(),
+                  "No data to write for \"%s\"; the write was stopped.",
+                  std::string(TrimBlanks(row.text)).c_str());
+    ForgetWriteData(step);
+    return false;
+  }
+  ctx.repeat = piece->counter;
+  ctx.progress.commands_total -= std::min(ctx.progress.commands_total, piece->skipped);
+  AddBytesDone(ctx, uint64_t(piece->skipped) * kWritePieceSize);
+  out.bytes = *command;
+  out.bytes.push_back('\0');
+  out.length = uint32_t(out.bytes.size());
+  out.shown = piece->row;
+  return true;
+}
+
+AnswerResult WriteBeforeEcho(ModuleOpStep& step) {
+  if (StartsWithIgnoringCase(step.answer, "timeout")) step.Message(kMbIconInformation, kStrLinkTimeout);
+  return {};
+}
+
+AnswerResult ExamineWriteAnswer(ModuleOpStep& step) {
+  if (IsEraseText(step.answer)) {
+    if (const auto message = EraseAnswerMessage(step.answer)) {
+      const bool severe = step.answer.find(' ') == std::string_view::npos;
+      DlgMessage(step.window(), severe ? kMbIconInformation : kMbIconExclamation, "", *message);
+      // Programming a module that was not erased would leave wrong data behind: the data rows
+      // are dropped and "led off" still goes out.
+      FailedWrites().insert(&step.ctx);
+      step.ctx.cancelled = true;
+    }
+  } else if (IsDataRow(step.last_command)) {
+    AddBytesDone(step.ctx, kWritePieceSize);
+  }
+  return {};
+}
+
+int CompleteWrite(ModuleOpStep& step) {
+  StoreHandle store = step.store();
+  const bool failed = FailedWrites().count(&step.ctx) > 0;
+  ForgetWriteData(step);
+  DlgBeep();
+  if (failed) {
+    step.ok = false;
+    return step.Default();
+  }
+  if (step.ctx.cancelled) return kResultEnd;
+  if (StoreGetType(store, "NoCompletedMessage") != kItemNone)
+    StoreDeleteItem(store, "NoCompletedMessage");
+  else
+    step.Message(kMbIconInformation, kStrOperationCompleted);
+  return StoreGetNumeric(store, "_Memory_") != 0 ? kResultEnd : step.Default();
+}
+
+int WriteTimedOut(ModuleOpStep& step) {
+  if (IsEraseText(step.last_command)) {
+    // The erase of a whole chip may take long: the wait goes on.
+    ShowStatus(step.field, "Erase taking too long");
+    DlgBeep();
+    RegisterModuleOpNotification(step.field, step.field->tag, kLimit60s);
+    return kResultSuppress;
+  }
+  step.Message(kMbIconExclamation, kStrTimedOut);
+  ForgetWriteData(step);
+  DropOperation(step);
+  return step.Default();
+}
+
+void WriteStopped(ModuleOpStep& step) { ForgetWriteData(step); }
+
+// The image of the last read, when a read context still holds one.
+std::optional<WriteData> LoadMemoryImage(StoreHandle store, WriteRefusal* refusal) {
+  const auto* handle =
+      reinterpret_cast<const void*>(static_cast<intptr_t>(StoreGetNumeric(store, "_carddata_")));
+  if (IsLiveModuleOpContext(handle)) {
+    const auto* ctx = static_cast<const ModuleOpContext*>(handle);
+    const size_t length = std::min<size_t>(ctx->data_length, ctx->data.size());
+    if (length > 0) return LoadWriteBytes(std::span(ctx->data.data(), length), refusal);
+  }
+  *refusal = {"There is no module image in memory to write; read a module first.", kMbIconStop};
+  return std::nullopt;
+}
+
+// Stores the command table and starts the handler field; tells the user when that fails.
+bool StartWrite(FieldHandle field, std::string_view handler_tag, TableHandle table, int caption) {
+  const bool started = StartModuleOp(field, handler_tag, table, kLimit10s);
+  TableFree(table);
+  if (!started) {
+    TakeOver(Pending().id);
+    DlgMessageEx(DlgWindow(field), kMbIconStop, caption,
+                 "The module operation could not be started.");
+  }
+  return started;
+}
+
+// The module check and the type test that a write and an erase begin with.
+bool ModuleIsWritable(FieldHandle field, bool check, int caption) {
+  if (check && !RunModuleCheck(field)) {
+    DlgMessageEx(DlgWindow(field), kMbIconStop, caption, kStrNoModule);
+    return false;
+  }
+  const std::string type = StoreGetString(DlgItemStore(field), "Type").value_or("");
+  if (!WriteTypeSupported(type)) {
+    DlgMessageEx(DlgWindow(field), kMbIconStop, caption, kStrNotSupported);
+    return false;
+  }
+  ShowStatus(field, type);
+  return true;
+}
+
+}  // namespace
+
+const ModuleOp kWriteModuleOp = {
+    .name = "Write Module",
+    .caption = kStrWriteModule,
+    .start_limit_ms = kLimit60s,
+    .row_limit_ms = kLimit60s,
+    .takes_cancel = true,
+    .bytes_total = 0,
+    .is_repeated = IsDataRow,
+    .is_cancellable = IsDataRow,
+    .patch_index = PatchWriteIndex,
+    .make_command = MakeWriteCommand,
+    .kick_off = KickOffWrite,
+    .before_echo = WriteBeforeEcho,
+    .retry_repeated_mismatch = true,
+    .examine = ExamineWriteAnswer,
+    .complete = CompleteWrite,
+    .timed_out = WriteTimedOut,
+    .stopped = WriteStopped,
+};
+
+int CB_WriteModule(FieldHandle field, int message, WParam wparam, LParam lparam) {
+  StoreHandle store = DlgItemStore(field);
+  if (message == kMsgIdle && ModuleOpRunning(store)) return kResultBusy;
+  if (message != kMsgActivate) return DlgFieldDefaultProc(field, message, wparam, lparam);
+  const int result = DlgFieldDefaultProc(field, message, wparam, lparam);
+
+  const std::string source = StoreGetString(store, "CurrentVirtualModule").value_or("");
+  TableHandle pes = TableNew(1);
+  TableWriteRow(pes, kRowAppend, std::vector<std::string>{source});
+  StoreSetTable(store, "PESTable", pes);
+  TableFree(pes);
+
+  const bool memory = StoreGetNumeric(store, "_Memory_") != 0;
+  const bool debug = StoreGetNumeric(store, "debug") != 0;
+  if (!ModuleIsWritable(field, !memory || debug, kStrWriteModule)) return kResultSuppress;
+
+  WriteRefusal refusal;
+  auto data = memory ? LoadMemoryImage(store, &refusal) : LoadWriteFile(source, &refusal);
+  if (!data) {
+    DlgMessageEx(DlgWindow(field), refusal.style, kStrWriteModule, refusal.text);
+    return kResultSuppress;
+  }
+  StoreSetNumeric(store, kCardSizeItem, data->size);
+  StoreSetNumeric(store, kCardDataItem, HandOver(std::move(data->buffer)));
+
+  TableHandle table = NewCommandTable();
+  AppendCommandRow(table, "led red\r");
+  AppendCommandRow(table, "erase40\r");
+  AppendBlockRows(store, table, 0, 0, "ws40");
+  AppendCommandRow(table, "led off\r");
+  StartWrite(field, "hWriteModule", table, kStrWriteModule);
+  return result;
+}
+
+int CB_hWriteModule(FieldHandle field, int message, WParam wparam, LParam lparam) {
+  return ModuleOpHandler(kWriteModuleOp, field, message, wparam, lparam);
+}
+
+int CB_Erase(FieldHandle field, int message, WParam wparam, LParam lparam) {
+  StoreHandle store = DlgItemStore(field);
+  if (message == kMsgIdle && ModuleOpRunning(store)) return kResultBusy;
+  if (message != kMsgActivate) return DlgFieldDefaultProc(field, message, wparam, lparam);
+  if (!ModuleIsWritable(field, true, kStrEraseModule)) return kResultSuppress;
+  if (DlgMessageEx(DlgWindow(field), kMbOkCancel | kMbDefaultButton2, kStrEraseModule,
+                   kStrAreYouSure) != kIdOk) {
+    return kResultSuppress;
+  }
+  // An erase has no data: nothing an earlier write left behind goes with it.
+  StoreDeleteItem(store, kCardDataItem);
+  TakeOver(Pending().id);
+  TableHandle table = NewCommandTable();
+  AppendCommandRow(table, "led red\r");
+  AppendCommandRow(table, "erase40\r");
+  AppendCommandRow(table, "led off\r");
+  StartWrite(field, "hCardWrite", table, kStrEraseModule);
+  return DlgFieldDefaultProc(field, message, wparam, lparam);
+}
 
 }  // namespace r7k

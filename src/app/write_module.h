@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/module_ops.h"
 #include "app/strings.h"
 #include "engine/dialog_engine.h"
 #include "store/table.h"
@@ -99,5 +100,15 @@ std::optional<WriteData> LoadWriteBytes(std::span<const uint8_t> bytes, WriteRef
 
 // Whether the box can write and erase a module of this "Type" (any letter case).
 bool WriteTypeSupported(std::string_view type);
+
+// The stepping of the write and the erase ("hWriteModule", "hCardWrite").
+extern const ModuleOp kWriteModuleOp;
+
+// "Download": checks the module, reads the current virtual module and writes it.
+int CB_WriteModule(FieldHandle field, int message, WParam wparam, LParam lparam);
+// The handler field of a write or an erase.
+int CB_hWriteModule(FieldHandle field, int message, WParam wparam, LParam lparam);
+// Erases the module after asking; reports to the dialog's handler field "hCardWrite".
+int CB_Erase(FieldHandle field, int message, WParam wparam, LParam lparam);
 
 }  // namespace r7k

@@ -4,9 +4,20 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/dialog_texts.h"
+#include "app/module_ops.h"
+#include "app/register.h"
+#include "engine/headless_expect.h"
+#include "engine/headless_view.h"
+#include "link/link_test_support.h"
+#include "module/builtin_images.h"
+#include "platform/posix_serial_port.h"
+#include "sim/box_simulator.h"
 #include "store/item_store.h"
 
 namespace r7k {
@@ -197,6 +208,233 @@ TEST(WriteType, OnlyThe29F040IsWritten) {
   EXPECT_FALSE(WriteTypeSupported("29F080"));
   EXPECT_FALSE(WriteTypeSupported("29C040"));
   EXPECT_FALSE(WriteTypeSupported(""));
+}
+
+// --- Against the simulated box ----------------------------------------------------------------
+
+using namespace std::chrono_literals;
+
+// A dialog that offers erasing, as the program's own dialogs do not.
+constexpr char kEraseDialog[] = R"(
+dialog EraseTest "Erase Test"
+  size 150 60
+  text 1002 "" at 8 8 130 12
+    tag _Status
+    access 1
+  button 1 "Erase" at 8 30 50 14
+    tag EraseCard
+    callback "=CB_Erase"
+    action Stay
+  button 2 "Cancel" at 70 30 50 14
+    callback "=CB_Cancel"
+    action Stay
+  button 1040 "" at 0 0 0 0
+    tag hCardWrite
+    callback "=CB_hWriteModule"
+    action Stay
+    hidden
+end
+)";
+
+// The program's dialogs and callbacks on a headless engine, the real link thread and the
+// simulated box on a pseudo-terminal, and the demo module as the current virtual module.
+class WriteModuleSim : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearRegistrations();
+    RegisterAppCallbacks();
+    DlgClearDefinitions();
+    ASSERT_EQ(LoadAppDialogs(), nullptr);
+    ASSERT_EQ(DlgLoadDefinitions(kEraseDialog, "erase test"), std::nullopt);
+    view_.SetIdleWait(5s);
+    DlgSetView(&view_);
+    base_ = DlgCreateBaseWindow(0, 0, main_);
+    SetModuleOpProgressHook([this](const ModuleOpProgress& p) { progress_.push_back(p); });
+    // What the box holds before: anything but the demo, so a missed piece shows.
+    options_.contents.assign(kMaxWriteSize, 0x00);
+    options_.log = env_.dir() / "box.log";
+    demo_.assign(BuiltinImage("demo").begin(), BuiltinImage("demo").end());
+    module_ = WriteFile("module.r7v", demo_);
+    StoreSetString(app_, "CurrentVirtualModule", module_);
+    StoreSetString(app_, "ModuleVersion", "R7kProg 2.10");
+    for (const char* item : {"debug", "_Memory_", "NoCompletedMessage", "Type", "CmdTable"})
+      StoreDeleteItem(app_, item);
+  }
+  void TearDown() override {
+    if (link_.joinable()) {
+      ChannelSend("R7P", "R7kProg", "quit", 4);
+      link_.join();
+    }
+    if (box_) box_->Stop();
+    SetModuleOpProgressHook(nullptr);
+    SetModuleOpLimitsForTesting({});
+    DlgSetView(nullptr);
+    DlgDestroyBaseWindow(base_);
+    StoreClose(main_);
+    StoreClose(app_);
+  }
+
+  void AddFault(const std::string& spec) {
+    std::string error;
+    auto fault = ParseFault(spec, &error);
+    ASSERT_TRUE(fault) << error;
+    options_.faults.push_back(*fault);
+  }
+  // Starts the box and the link thread. Commands go out whole: the pauses between pieces are
+  // the link's own business and only slow the tests.
+  void StartBox() {
+    std::string error;
+    box_ = BoxSimulator::Start(options_, &error);
+    ASSERT_TRUE(box_) << error;
+    LinkStartParams params;
+    params.port_name = box_->PortName();
+    params.piece_size = 1024;
+    params.make_port = harness_.Maker();
+    params.start_event = &link_started_;
+    link_ = std::thread([params] { LinkThread(params); });
+    ASSERT_TRUE(link_started_.Wait(2s));
+  }
+  std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const auto path = env_.dir() / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return path.string();
+  }
+
+  // Presses "Download" in the main dialog, lets the module check run, and waits for the end of
+  // the write. `watch` runs between the messages the dialog handles.
+  void Download(const std::function<void(DialogUser&)>& watch = nullptr) {
+    view_.WhenDialogOpens("CheckModule", [](DialogUser& user) { user.Press("OK"); });
+    view_.WhenDialogOpens("R7kProg", [this, watch](DialogUser& user) {
+      ASSERT_EQ(user.State("Download"), FieldState::kFull);
+      user.Press("Download");
+      EXPECT_TRUE(user.WaitUntil(
+          [&] {
+            if (watch) watch(user);
+            return !ModuleOpRunning(app_);
+          },
+          30s));
+      user.Press("Close");
+    });
+    DlgRunDialog(base_, "R7kProg", main_, app_);
+  }
+  // The message boxes of the module operations (the main dialog has its own on closing).
+  std::vector<ShownMessage> ModuleMessages() const {
+    std::vector<ShownMessage> shown;
+    for (const auto& m : view_.messages())
+      if (m.caption != "Vardex R7000 Programmer" && m.caption != "Dialog engine") shown.push_back(m);
+    return shown;
+  }
+  uint64_t CommandsAfterCheck() const { return box_->CommandsReceived() - kCheckCommands; }
+  std::vector<std::string> BoxLog() const {
+    std::ifstream in(options_.log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  // Data commands the write sends for `data`: every piece that is not all 0xFF, and the last
+  // piece of each row.
+  static uint64_t PiecesToSend(const std::vector<uint8_t>& data) {
+    uint64_t pieces = 0;
+    for (size_t page = 0; page < data.size() / 256; ++page)
+      for (size_t half : {0, 128})
+        if (page % 256 == 255 || !PieceIsErased(data, uint32_t(page * 256 + half))) ++pieces;
+    return pieces;
+  }
+
+  static constexpr uint64_t kCheckCommands = 15;
+  LinkTestEnvironment env_{"modwrite"};
+  HeadlessView view_;
+  StoreHandle main_ = StoreOpen("PresMain:Pres");
+  StoreHandle app_ = StoreOpen("appmain:Perm");
+  WindowHandle base_ = 0;
+  BoxOptions options_;
+  std::unique_ptr<BoxSimulator> box_;
+  PosixSerialPort port_;
+  PortHarness harness_{&port_};
+  BoxRecorder link_boxes_;
+  Event link_started_;
+  std::thread link_;
+  std::vector<uint8_t> demo_;
+  std::string module_;
+  std::vector<ModuleOpProgress> progress_;
+};
+
+TEST_F(WriteModuleSim, TheDemoModuleIsWrittenSkippingErasedPiecesButEachRowsLast) {
+  StartBox();
+  Download();
+  EXPECT_EQ(box_->Flash(), demo_);
+  // "led red", "erase40", the pieces, "led off".
+  EXPECT_EQ(CommandsAfterCheck(), 3 + PiecesToSend(demo_));
+  EXPECT_LT(PiecesToSend(demo_), 4096u / 8);
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module", "Module operation completed.");
+  EXPECT_EQ(ModuleMessages().size(), 1u);
+  EXPECT_GE(view_.beeps(), 1);
+  EXPECT_NO_USER_PROBLEMS(view_);
+  EXPECT_EQ(StoreGetType(app_, "_pCardData_"), kItemNone);
+  EXPECT_EQ(StoreGetNumeric(app_, "CardSize"), 524288);
+  EXPECT_EQ(StoreTableGetRow(app_, "PESTable", 0), std::vector<std::string>{module_});
+  // The last piece of a row of erased pieces goes out as k = ff.
+  const auto log = BoxLog();
+  EXPECT_NE(std::find_if(log.begin(), log.end(),
+                         [](const std::string& l) { return l.starts_with("ws40 07 ff 80 ff ff"); }),
+            log.end());
+
+  ASSERT_FALSE(progress_.empty());
+  const ModuleOpProgress& last = progress_.back();
+  EXPECT_EQ(last.operation, "Write Module");
+  EXPECT_TRUE(last.finished);
+  EXPECT_TRUE(last.ok);
+  EXPECT_EQ(last.bytes_total, 524288u);
+  EXPECT_EQ(last.bytes_done, 524288u);
+  EXPECT_EQ(last.commands_total, 3 + PiecesToSend(demo_));
+  EXPECT_EQ(last.commands_done, last.commands_total);
+}
+
+TEST_F(WriteModuleSim, WithDebugEveryPieceIsSentAndAPartialBlockIsPaddedWithErasedBytes) {
+  // One block and 300 bytes: the rows of block 01 send pages 0 and 1.
+  std::vector<uint8_t> data(65536 + 300, 0xFF);
+  for (size_t i = 0; i < 256; ++i) data[i] = uint8_t(i);
+  data[65536 + 299] = 0x42;
+  StoreSetString(app_, "CurrentVirtualModule", WriteFile("part.r7v", data));
+  StoreSetNumeric(app_, "debug", 1);
+  StartBox();
+  Download();
+  EXPECT_EQ(CommandsAfterCheck(), 3u + 512 + 4);
+  const auto flash = box_->Flash();
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), flash.begin()));
+  EXPECT_TRUE(std::all_of(flash.begin() + data.size(), flash.end(), [](uint8_t b) { return b == 0xFF; }));
+  // k = 0 of the upper-half row of block 00 carries the file's bytes 0x80 to 0xFF.
+  std::string upper = "ws40 00 00 80";
+  for (int b = 0x80; b <= 0xFF; ++b) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, " %02x", b);
+    upper += hex;
+  }
+  const auto log = BoxLog();
+  EXPECT_NE(std::find(log.begin(), log.end(), upper), log.end());
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module", "Module operation completed.");
+}
+
+TEST_F(WriteModuleSim, AFileOverHalfAMegabyteIsRefusedBeforeAnythingIsSent) {
+  std::vector<uint8_t> big(524289, 0x11);
+  StoreSetString(app_, "CurrentVirtualModule", WriteFile("big.r7v", big));
+  StartBox();
+  Download();
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module", "Incompatilbel filesize");
+  EXPECT_EQ(CommandsAfterCheck(), 0u);
+  EXPECT_EQ(StoreGetType(app_, "CmdTable"), kItemNone);
+  EXPECT_EQ(box_->Flash(), options_.contents);
+}
+
+TEST_F(WriteModuleSim, AnotherChipIsRefused) {
+  options_.box.chip = "20F100";  // an SGS M29F080A
+  StartBox();
+  Download();
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module", "Module not supported by the R7kProg firmware.");
+  EXPECT_EQ(ModuleMessages().size(), 1u);
+  EXPECT_EQ(CommandsAfterCheck(), 0u);
+  EXPECT_EQ(box_->Flash(), options_.contents);
 }
 
 }  // namespace
