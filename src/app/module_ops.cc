@@ -64,7 +64,8 @@ namespace {
 
 // Too many broken answers to the same piece: nothing more is sent.
 int StopAfterRetries(ModuleOpStep& step) {
-  const std::string command(TrimBlanks(step.last_command));
+  const std::string command(
+      TrimBlanks(step.ctx.last_shown.empty() ? step.last_command : step.ctx.last_shown));
   DlgMessageFmtEx(step.window(), kMbIconStop, step.op.caption, kStrTooManyRetries,
                   command.c_str(), static_cast<unsigned>(step.ctx.failures));
   DropOperation(step);
@@ -228,6 +229,7 @@ void ModuleOpContext::Clear() {
   data_length = 0;
   cancelled = false;
   failures = 0;
+  last_shown.clear();
   progress = ModuleOpProgress{};
 }
 
@@ -325,11 +327,10 @@ int SendNextCommand(ModuleOpStep& step, uint32_t limit_ms) {
   }
   out.length = std::min<uint32_t>(out.length, static_cast<uint32_t>(out.bytes.size()));
   const std::string command = out.bytes.substr(0, out.bytes.find('\0'));
+  ctx.last_shown = TrimBlanks(out.shown.empty() ? command : out.shown);
   const int status = DlgIndexFromTag(step.field, "_Status");
-  if (status >= 0) {
-    const std::string shown(TrimBlanks(command));
-    DlgSetField(step.field, status, shown.c_str(), static_cast<int>(shown.size()));
-  }
+  if (status >= 0)
+    DlgSetField(step.field, status, ctx.last_shown.c_str(), static_cast<int>(ctx.last_shown.size()));
   OwnRegistration(step, limit_ms);
   ChannelSend(kLinkChannel, kOpChannel, out.bytes.data(), out.length);
   ctx.last_command = command;

@@ -98,6 +98,7 @@ struct ModuleOpContext {
   bool cancelled = false;     // the "_Cancel_" marker arrived
   // Bookkeeping of this program beyond the classic fields.
   uint32_t failures = 0;      // consecutive retries of the current piece
+  std::string last_shown;     // what "_Status" showed for the last command
   ModuleOpProgress progress;  // what the front ends are told
 
   // Frees what the context owns and clears every field.
@@ -148,6 +149,7 @@ struct AnswerResult {
 struct OutgoingCommand {
   std::string bytes;     // what is sent (the link sends it up to its first zero byte)
   uint32_t length = 0;   // the length given to ChannelSend
+  std::string shown;     // what "_Status" shows; empty: the command
 };
 
 struct ModuleOp {

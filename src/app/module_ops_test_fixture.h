@@ -62,7 +62,7 @@ class ModuleOpsTest : public ::testing::Test {
     std::string error;
     box_ = BoxSimulator::Start(options_, &error);
     ASSERT_TRUE(box_) << error;
-    ASSERT_TRUE(link_.Start(box_->PortName(), nullptr));
+    ASSERT_TRUE(link_.Start(box_->PortName(), nullptr, piece_size_));
     StoreSetString(app_, "Port1", box_->PortName());
   }
   // The commands the box received, in order.
@@ -92,6 +92,7 @@ class ModuleOpsTest : public ::testing::Test {
   std::unique_ptr<BoxSimulator> box_;
   BoxRecorder link_boxes_;
   LinkThreadRunner link_;
+  uint32_t piece_size_ = 0;  // the link's pieces; 0: its own
   HeadlessView view_;
   StoreHandle app_ = nullptr;
   StoreHandle main_ = nullptr;

@@ -6,6 +6,7 @@
 #include "app/directory_view.h"
 #include "app/module_check.h"
 #include "app/pattern_view.h"
+#include "app/write_module.h"
 
 namespace r7k {
 namespace {
@@ -31,6 +32,12 @@ const CallbackEntry kModuleCallbacks[] = {
     {"CB_hGetModVer", CB_hGetModVer},
 };
 
+const CallbackEntry kWriteCallbacks[] = {
+    {"CB_WriteModule", CB_WriteModule},
+    {"CB_hWriteModule", CB_hWriteModule},
+    {"CB_Erase", CB_Erase},
+};
+
 }  // namespace
 
 std::span<const CallbackEntry> FrameCallbacks() { return kFrameCallbacks; }
@@ -38,6 +45,7 @@ std::span<const CallbackEntry> FrameCallbacks() { return kFrameCallbacks; }
 void RegisterAppCallbacks() {
   RegisterCallbacks(kFrameCallbacks);
   RegisterCallbacks(kModuleCallbacks);
+  RegisterCallbacks(kWriteCallbacks);
   RegisterEditingCallbacks();
   RegisterPictureProcedures();
 }

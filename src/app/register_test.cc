@@ -21,11 +21,13 @@ const std::set<std::string> kNotYetImplemented = {
     "BitmapFld", "PictureFld", "CB_Color",
 };
 
-// The name quoted in "... unknown callback 'CB_X'" or "... unknown procedure 'DP_X'".
+// The name quoted in "... unknown callback 'CB_X'" or "... unknown procedure 'DP_X'" (a hint
+// "; did you mean 'CB_Y'?" may follow).
 std::string QuotedName(const std::string& line) {
-  const auto end = line.rfind('\'');
-  const auto start = end == std::string::npos ? end : line.rfind('\'', end - 1);
-  if (start == std::string::npos) return line;
+  const auto unknown = line.find("unknown ");
+  const auto start = unknown == std::string::npos ? unknown : line.find('\'', unknown);
+  const auto end = start == std::string::npos ? start : line.find('\'', start + 1);
+  if (end == std::string::npos) return line;
   return line.substr(start + 1, end - start - 1);
 }
 

@@ -4,20 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "app/dialog_texts.h"
-#include "app/module_ops.h"
-#include "app/register.h"
-#include "engine/headless_expect.h"
-#include "engine/headless_view.h"
-#include "link/link_test_support.h"
+#include "app/module_ops_test_fixture.h"
 #include "module/builtin_images.h"
-#include "platform/posix_serial_port.h"
-#include "sim/box_simulator.h"
 #include "store/item_store.h"
 
 namespace r7k {
@@ -236,23 +227,16 @@ dialog EraseTest "Erase Test"
 end
 )";
 
-// The program's dialogs and callbacks on a headless engine, the real link thread and the
-// simulated box on a pseudo-terminal, and the demo module as the current virtual module.
-class WriteModuleSim : public ::testing::Test {
+// The write and the erase on the simulated box, with the demo module as the current virtual
+// module and a box whose flash holds something else before.
+class WriteModuleSim : public ModuleOpsTest {
  protected:
   void SetUp() override {
-    ClearRegistrations();
-    RegisterAppCallbacks();
-    DlgClearDefinitions();
-    ASSERT_EQ(LoadAppDialogs(), nullptr);
+    ModuleOpsTest::SetUp();
     ASSERT_EQ(DlgLoadDefinitions(kEraseDialog, "erase test"), std::nullopt);
-    view_.SetIdleWait(5s);
-    DlgSetView(&view_);
-    base_ = DlgCreateBaseWindow(0, 0, main_);
-    SetModuleOpProgressHook([this](const ModuleOpProgress& p) { progress_.push_back(p); });
-    // What the box holds before: anything but the demo, so a missed piece shows.
+    // Commands go out whole: the link's pauses between pieces only slow the tests.
+    piece_size_ = 1024;
     options_.contents.assign(kMaxWriteSize, 0x00);
-    options_.log = env_.dir() / "box.log";
     demo_.assign(BuiltinImage("demo").begin(), BuiltinImage("demo").end());
     module_ = WriteFile("module.r7v", demo_);
     StoreSetString(app_, "CurrentVirtualModule", module_);
@@ -260,40 +244,7 @@ class WriteModuleSim : public ::testing::Test {
     for (const char* item : {"debug", "_Memory_", "NoCompletedMessage", "Type", "CmdTable"})
       StoreDeleteItem(app_, item);
   }
-  void TearDown() override {
-    if (link_.joinable()) {
-      ChannelSend("R7P", "R7kProg", "quit", 4);
-      link_.join();
-    }
-    if (box_) box_->Stop();
-    SetModuleOpProgressHook(nullptr);
-    SetModuleOpLimitsForTesting({});
-    DlgSetView(nullptr);
-    DlgDestroyBaseWindow(base_);
-    StoreClose(main_);
-    StoreClose(app_);
-  }
 
-  void AddFault(const std::string& spec) {
-    std::string error;
-    auto fault = ParseFault(spec, &error);
-    ASSERT_TRUE(fault) << error;
-    options_.faults.push_back(*fault);
-  }
-  // Starts the box and the link thread. Commands go out whole: the pauses between pieces are
-  // the link's own business and only slow the tests.
-  void StartBox() {
-    std::string error;
-    box_ = BoxSimulator::Start(options_, &error);
-    ASSERT_TRUE(box_) << error;
-    LinkStartParams params;
-    params.port_name = box_->PortName();
-    params.piece_size = 1024;
-    params.make_port = harness_.Maker();
-    params.start_event = &link_started_;
-    link_ = std::thread([params] { LinkThread(params); });
-    ASSERT_TRUE(link_started_.Wait(2s));
-  }
   std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
     const auto path = env_.dir() / name;
     std::ofstream(path, std::ios::binary)
@@ -318,6 +269,18 @@ class WriteModuleSim : public ::testing::Test {
     });
     DlgRunDialog(base_, "R7kProg", main_, app_);
   }
+  // Presses "Erase" in the erase dialog and answers the question with `answer`.
+  void Erase(int answer) {
+    view_.WhenDialogOpens("CheckModule", [](DialogUser& user) { user.Press("OK"); });
+    view_.AnswerNextMessage(answer);
+    view_.WhenDialogOpens("EraseTest", [this](DialogUser& user) {
+      user.Press("Erase");
+      EXPECT_TRUE(user.WaitUntil([&] { return !ModuleOpRunning(app_); }, 30s));
+      user.Close();
+    });
+    DlgRunDialog(base_, "EraseTest", main_, app_);
+  }
+
   // The message boxes of the module operations (the main dialog has its own on closing).
   std::vector<ShownMessage> ModuleMessages() const {
     std::vector<ShownMessage> shown;
@@ -326,12 +289,6 @@ class WriteModuleSim : public ::testing::Test {
     return shown;
   }
   uint64_t CommandsAfterCheck() const { return box_->CommandsReceived() - kCheckCommands; }
-  std::vector<std::string> BoxLog() const {
-    std::ifstream in(options_.log);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
   // Data commands the write sends for `data`: every piece that is not all 0xFF, and the last
   // piece of each row.
   static uint64_t PiecesToSend(const std::vector<uint8_t>& data) {
@@ -343,21 +300,8 @@ class WriteModuleSim : public ::testing::Test {
   }
 
   static constexpr uint64_t kCheckCommands = 15;
-  LinkTestEnvironment env_{"modwrite"};
-  HeadlessView view_;
-  StoreHandle main_ = StoreOpen("PresMain:Pres");
-  StoreHandle app_ = StoreOpen("appmain:Perm");
-  WindowHandle base_ = 0;
-  BoxOptions options_;
-  std::unique_ptr<BoxSimulator> box_;
-  PosixSerialPort port_;
-  PortHarness harness_{&port_};
-  BoxRecorder link_boxes_;
-  Event link_started_;
-  std::thread link_;
   std::vector<uint8_t> demo_;
   std::string module_;
-  std::vector<ModuleOpProgress> progress_;
 };
 
 TEST_F(WriteModuleSim, TheDemoModuleIsWrittenSkippingErasedPiecesButEachRowsLast) {
@@ -375,7 +319,7 @@ TEST_F(WriteModuleSim, TheDemoModuleIsWrittenSkippingErasedPiecesButEachRowsLast
   EXPECT_EQ(StoreGetNumeric(app_, "CardSize"), 524288);
   EXPECT_EQ(StoreTableGetRow(app_, "PESTable", 0), std::vector<std::string>{module_});
   // The last piece of a row of erased pieces goes out as k = ff.
-  const auto log = BoxLog();
+  const auto log = BoxCommands();
   EXPECT_NE(std::find_if(log.begin(), log.end(),
                          [](const std::string& l) { return l.starts_with("ws40 07 ff 80 ff ff"); }),
             log.end());
@@ -411,7 +355,7 @@ TEST_F(WriteModuleSim, WithDebugEveryPieceIsSentAndAPartialBlockIsPaddedWithEras
     std::snprintf(hex, sizeof hex, " %02x", b);
     upper += hex;
   }
-  const auto log = BoxLog();
+  const auto log = BoxCommands();
   EXPECT_NE(std::find(log.begin(), log.end(), upper), log.end());
   EXPECT_MESSAGE_SHOWN(view_, "Write Module", "Module operation completed.");
 }
@@ -435,6 +379,100 @@ TEST_F(WriteModuleSim, AnotherChipIsRefused) {
   EXPECT_EQ(ModuleMessages().size(), 1u);
   EXPECT_EQ(CommandsAfterCheck(), 0u);
   EXPECT_EQ(box_->Flash(), options_.contents);
+}
+
+TEST_F(WriteModuleSim, EraseAsksFirstAndAnOkAnswerShowsNothingButTheCompletion) {
+  StartBox();
+  Erase(kIdCancel);
+  EXPECT_MESSAGE_SHOWN(view_, "Erase Module", "Are you sure?");
+  EXPECT_EQ(view_.messages().back().type, kMbOkCancel | kMbDefaultButton2);
+  EXPECT_EQ(CommandsAfterCheck(), 0u);
+
+  Erase(kIdOk);
+  const auto flash = box_->Flash();
+  EXPECT_TRUE(std::all_of(flash.begin(), flash.end(), [](uint8_t b) { return b == 0xFF; }));
+  const auto commands = BoxCommands();
+  ASSERT_GE(commands.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(commands.end() - 3, commands.end()),
+            (std::vector<std::string>{"led red", "erase40", "led off"}));
+  // The question twice, the completion once: the answer "Erase ok" itself says nothing.
+  const auto shown = ModuleMessages();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[2].caption, "Write Module");
+  EXPECT_EQ(shown[2].text, "Module operation completed.");
+  EXPECT_EQ(LastProgress().operation, "Erase Module");
+  EXPECT_TRUE(LastProgress().ok);
+}
+
+TEST_F(WriteModuleSim, NoCompletedMessageSilencesTheCompletionOnce) {
+  StoreSetNumeric(app_, "NoCompletedMessage", 1);
+  StartBox();
+  Download();
+  EXPECT_TRUE(ModuleMessages().empty());
+  EXPECT_EQ(StoreGetType(app_, "NoCompletedMessage"), kItemNone);
+  EXPECT_EQ(box_->Flash(), demo_);
+}
+
+TEST_F(WriteModuleSim, ACorruptedEchoSendsThePieceAgain) {
+  AddFault("corrupt-every=20");  // past the module check
+  StartBox();
+  Download();
+  EXPECT_EQ(box_->Flash(), demo_);
+  EXPECT_GT(box_->FaultCounts()["corrupt-every"], 0);
+  EXPECT_GT(CommandsAfterCheck(), 3 + PiecesToSend(demo_));
+  // Every piece the box got twice in a row was a retry of a damaged answer.
+  const auto commands = BoxCommands();
+  int repeated = 0;
+  for (size_t i = 1; i < commands.size(); ++i)
+    if (commands[i].starts_with("ws40") && commands[i] == commands[i - 1]) ++repeated;
+  EXPECT_GT(repeated, 0);
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module", "Module operation completed.");
+}
+
+TEST_F(WriteModuleSim, ASlowEraseIsWaitedForWithAWordInTheStatus) {
+  AddFault("slow-erase=1500");
+  SetModuleOpLimitsForTesting({.max_limit_ms = 400});
+  StartBox();
+  bool too_long = false;
+  Download([&](DialogUser& user) { too_long |= user.Text("_Status") == "Erase taking too long"; });
+  EXPECT_TRUE(too_long);
+  EXPECT_EQ(box_->Flash(), demo_);
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module", "Module operation completed.");
+  EXPECT_EQ(ModuleMessages().size(), 1u);
+  EXPECT_GE(view_.beeps(), 2);
+}
+
+TEST_F(WriteModuleSim, ASilentBoxStopsTheWriteAfterTheRetries) {
+  AddFault("silence-after=20");  // the check, "led red", the erase and three pieces
+  SetModuleOpLimitsForTesting({.max_retries = 2});
+  StartBox();
+  Download();
+  EXPECT_EQ(StoreGetType(app_, "CmdTable"), kItemNone);
+  EXPECT_EQ(StoreGetType(app_, "_pCardData_"), kItemNone);
+  const auto shown = ModuleMessages();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].text, "R7P Timeout!!!!");
+  EXPECT_EQ(shown[1].text, "R7P Timeout!!!!");
+  EXPECT_EQ(shown[2].caption, "Write Module");
+  // The message names the row and address of the piece, not its 398 characters.
+  const auto commands = BoxCommands();
+  ASSERT_EQ(commands.size(), 22u) << "nothing more after the stop";
+  EXPECT_EQ(shown[2].text, "The box gave no proper answer to \"" + commands[21].substr(0, 13) +
+                               "\" 2 times in a row; the operation was stopped.");
+  EXPECT_EQ(commands[20], commands[21]);
+  EXPECT_TRUE(LastProgress().finished);
+  EXPECT_FALSE(LastProgress().ok);
+}
+
+TEST_F(WriteModuleSim, ABoxThatHangsUpEndsTheWriteWithATimeOut) {
+  AddFault("hangup-after=20");
+  SetModuleOpLimitsForTesting({.max_limit_ms = 1000});
+  StartBox();
+  Download();
+  EXPECT_EQ(StoreGetType(app_, "CmdTable"), kItemNone);
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module", "The communication process timed out.");
+  for (const auto& m : ModuleMessages()) EXPECT_NE(m.text, "Module operation completed.");
+  EXPECT_FALSE(LastProgress().ok);
 }
 
 }  // namespace

@@ -150,10 +150,13 @@ class LinkThreadRunner {
  public:
   ~LinkThreadRunner() { Stop(); }
 
-  // Starts the thread on the port and waits until it runs.
-  bool Start(std::string port_name, std::function<std::unique_ptr<SerialPort>()> make_port) {
+  // Starts the thread on the port and waits until it runs. A piece size of 0 means the
+  // link's own (64 bytes, 10 ms apart).
+  bool Start(std::string port_name, std::function<std::unique_ptr<SerialPort>()> make_port,
+             std::uint32_t piece_size = 0) {
     LinkStartParams params;
     params.port_name = std::move(port_name);
+    params.piece_size = piece_size;
     params.make_port = std::move(make_port);
     params.start_event = &started_;
     thread_ = std::thread([this, params] { exit_code_ = LinkThread(params); });
