@@ -147,9 +147,21 @@ Field* At(FieldHandle field, int index) {
   return fields[index].get();
 }
 
+// The store a field's item is read from: the dialog's item store, or the main store when only
+// that one holds the item (a dialog works on both; the sector view's items live in the main
+// store).
+StoreHandle BoundStore(const Field& f) {
+  StoreHandle app = f.dialog->app_store;
+  StoreHandle main = f.dialog->main_store;
+  if (main && main != app && StoreGetType(app, f.tag) == kItemNone &&
+      StoreGetType(main, f.tag) != kItemNone)
+    return main;
+  return app;
+}
+
 std::string ItemSignature(const Field& f) {
   if (f.tag.empty()) return {};
-  StoreHandle store = f.dialog->app_store;
+  StoreHandle store = BoundStore(f);
   if (StoreGetType(store, f.tag) == kItemTable) {
     TableHandle t = StoreGetTable(store, f.tag);
     std::string sig = "T" + std::to_string(TableReadSelection(t)) + "\n" + TableToText(t);
@@ -623,7 +635,7 @@ int DlgFieldDefaultProc(FieldHandle field, int message, WParam wparam, LParam lp
   switch (message) {
     case kMsgValueShown: {
       if (f.tag.empty()) return 0;
-      StoreHandle store = f.dialog->app_store;
+      StoreHandle store = BoundStore(f);
       if (f.def->kind == kKindList) {
         const auto rows = DlgListRows(f);
         const int sel = DlgListSelection(f);

@@ -192,6 +192,19 @@ TEST_F(Engine, ReturnCloseSuppressAndEndResults) {
   EXPECT_NO_USER_PROBLEMS(view_);
 }
 
+TEST_F(Engine, AFieldShowsTheMainStoresItemWhenTheItemStoreHasNone) {
+  StoreSetString(main_, "Port1", "ttyS0");
+  view_.WhenDialogOpens("Main", [this](DialogUser& user) {
+    EXPECT_EQ(user.Text("Port1"), "ttyS0");
+    StoreSetString(app_, "Port1", "sim");
+    user.Press("Info");
+    EXPECT_EQ(user.Text("Port1"), "sim") << "the dialog's own store comes first";
+    user.Close();
+  });
+  Run();
+  StoreDeleteItem(main_, "Port1");
+}
+
 TEST_F(Engine, EnteredValuesAreValidatedThenWrittenToTheItem) {
   view_.WhenDialogOpens("Main", [this](DialogUser& user) {
     EXPECT_TRUE(user.Set("Port1", "ttyUSB0"));

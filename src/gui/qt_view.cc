@@ -326,7 +326,8 @@ void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, in
       break;
     case kKindList: {
       auto* l = new QListWidget(parent);
-      if (fixed) l->setFont(fixed_);
+      // Rows laid out in columns by a format need equal character widths.
+      if (fixed || c.Attr(kAttrFormat)) l->setFont(fixed_);
       l->setSelectionMode(QAbstractItemView::SingleSelection);
       connect(l, &QListWidget::currentRowChanged, this, [this, index](int row) {
         if (updating_ || dialog_.ended) return;
@@ -412,7 +413,11 @@ void DialogWindow::UpdateField(Field& f) {
   }
   if (auto* e = qobject_cast<QLineEdit*>(w)) {
     e->setReadOnly(read_only);
-    if (!dirty_[f.index] && S(e->text()) != f.text) e->setText(Q(f.text));
+    if (!dirty_[f.index] && S(e->text()) != f.text) {
+      e->setText(Q(f.text));
+      // A path being edited shows its end; a value to read shows its beginning.
+      if (read_only) e->setCursorPosition(0);
+    }
   } else if (auto* e = qobject_cast<QPlainTextEdit*>(w)) {
     e->setReadOnly(read_only);
     if (!dirty_[f.index] && S(e->toPlainText()) != f.text) e->setPlainText(Q(f.text));

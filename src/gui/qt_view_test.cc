@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTabWidget>
 
 #include "gui/gui_test_fixture.h"
 
@@ -75,6 +76,83 @@ TEST_F(GuiTest, StartShowsTheConfigurationThenTheMainDialogWithTheDemoModule) {
   EXPECT_EQ(view_.opened_names(),
             (std::vector<std::string>{"Configuration", "R7kProg", "ModuleVersion"}));
   EXPECT_TRUE(MessageShown("Vardex R7000 Programmer", kGoodbye));
+}
+
+// Selects the directory row of the entry with this name.
+bool SelectEntry(GuiUser& user, const std::string& name) {
+  const auto rows = DlgListRows(*user.dialog().FindField("Directory"));
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].size() > 1 && rows[i][1] == name) return user.Select("Directory", static_cast<int>(i));
+  return false;
+}
+
+TEST_F(GuiTest, AUserBrowsesTheDemoModuleSavesAnEntityAndLooksAtAPatternASectorAndItsTechnique) {
+  view_.WhenDialogOpens("Configuration", [](GuiUser& user) { user.Press("OK"); });
+  view_.WhenDialogOpens("R7kProg", [&](GuiUser& user) {
+    EXPECT_EQ(user.Shown("Directory"), "") << "no module yet";
+    view_.ChooseFileNext(module_.string());
+    EXPECT_TRUE(user.Press("..."));
+    EXPECT_EQ(user.Shown("CurrentVirtualModule"), module_.string());
+    ASSERT_TRUE(user.WaitUntil([&] { return !user.Shown("Directory").empty(); }));
+
+    ASSERT_TRUE(SelectEntry(user, "T0020"));
+    view_.WhenDialogOpens("Hex", [&](GuiUser& hex) {
+      EXPECT_EQ(hex.Window()->windowTitle().toStdString(), "Hexadeicmal display");
+      EXPECT_EQ(hex.Shown("Name"), "T0020");
+      EXPECT_EQ(hex.Shown("HexData").substr(0, 6), "18 00 ") << hex.Shown("HexData");
+      EXPECT_TRUE(hex.Press("Save"));
+      EXPECT_EQ(hex.Shown("_Status"), "File " + (root_ / "modules" / "T0020.r7k").string() + " saved");
+      hex.Press("Close");
+      EXPECT_FALSE(hex.IsOpen());
+    });
+    EXPECT_TRUE(user.Press("Info"));
+    EXPECT_TRUE(std::filesystem::exists(root_ / "modules" / "T0020.r7k"));
+    EXPECT_EQ(StoreGetType(user.dialog().app_store, "_Status"), kItemNone) << "Close of Hex cleans up";
+
+    ASSERT_TRUE(SelectEntry(user, "P3000"));
+    view_.WhenDialogOpens("ShowPattern", [&](GuiUser& pattern) {
+      EXPECT_EQ(pattern.Window()->windowTitle().toStdString(), "R7000 Programmer - Pattern");
+      EXPECT_EQ(pattern.Shown("Name"), "P3000");
+      EXPECT_EQ(pattern.Shown("nRows"), "18");
+      EXPECT_TRUE(pattern.Press("&>"));
+      EXPECT_EQ(pattern.Shown("Name"), "P3001") << "the next pattern";
+      pattern.Press("Close");
+    });
+    EXPECT_TRUE(user.Press("Picture"));
+
+    ASSERT_TRUE(SelectEntry(user, "S0001"));
+    view_.WhenDialogOpens("ShowSector", [&](GuiUser& sector) {
+      EXPECT_EQ(sector.Shown("Technique"), "20");
+      EXPECT_EQ(sector.Shown("FrontName"), "P3000");
+      view_.WhenDialogOpens("ShowTechnique", [&](GuiUser& technique) {
+        EXPECT_EQ(technique.Window()->windowTitle().toStdString(), "R7000 Programmer - Technique,");
+        auto* tabs = technique.Window()->findChild<QTabWidget*>();
+        ASSERT_NE(tabs, nullptr);
+        std::vector<std::string> pages;
+        for (int i = 0; i < tabs->count(); ++i) {
+          tabs->setCurrentIndex(i);
+          pages.push_back(tabs->tabText(i).toStdString());
+        }
+        EXPECT_EQ(pages, (std::vector<std::string>{"Header", "Instructions", "Patterns"}));
+        EXPECT_EQ(technique.Shown("T_Size"), "91");
+        EXPECT_NE(technique.Shown("Instructions").find("Ende der VerArbeitung"), std::string::npos);
+        ASSERT_NE(technique.Widget("&>"), nullptr);
+        EXPECT_FALSE(technique.Widget("&>")->isVisible()) << "not from the module";
+        technique.Press("Close");
+      });
+      EXPECT_TRUE(sector.Press("Show"));
+      sector.Press("Close");
+    });
+    EXPECT_TRUE(user.Press("Picture"));
+    user.Press("Close");
+  });
+  EXPECT_EQ(AppMain({}), 0);
+  EXPECT_EQ(view_.opened_names(),
+            (std::vector<std::string>{"Configuration", "R7kProg", "Hex", "ShowPattern", "ShowSector",
+                                      "ShowTechnique"}));
+  for (const auto& m : view_.messages())
+    if (m.text.find("unknown callback") == std::string::npos)  // the module operations to come
+      EXPECT_NE(m.type & 0xF0, kMbIconStop) << m.text;
 }
 
 TEST_F(GuiTest, ClosingTheConfigurationEndsTheProgram) {
