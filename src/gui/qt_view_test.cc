@@ -147,12 +147,15 @@ TEST_F(GuiTest, AUserBrowsesTheDemoModuleSavesAnEntityAndLooksAtAPatternASectorA
     user.Press("Close");
   });
   EXPECT_EQ(AppMain({}), 0);
-  EXPECT_EQ(view_.opened_names(),
-            (std::vector<std::string>{"Configuration", "R7kProg", "Hex", "ShowPattern", "ShowSector",
-                                      "ShowTechnique"}));
-  for (const auto& m : view_.messages())
-    if (m.text.find("unknown callback") == std::string::npos)  // the module operations to come
-      EXPECT_NE(m.type & 0xF0, kMbIconStop) << m.text;
+  std::vector<std::string> opened;  // the box's version query may show its dialog too
+  for (const auto& name : view_.opened_names())
+    if (name != "ModuleVersion") opened.push_back(name);
+  EXPECT_EQ(opened, (std::vector<std::string>{"Configuration", "R7kProg", "Hex", "ShowPattern",
+                                              "ShowSector", "ShowTechnique"}));
+  for (const auto& m : view_.messages()) {
+    if (m.text.find("unknown callback") != std::string::npos) continue;  // to come
+    EXPECT_NE(m.type & 0xF0, kMbIconStop) << m.text;
+  }
 }
 
 TEST_F(GuiTest, ClosingTheConfigurationEndsTheProgram) {
