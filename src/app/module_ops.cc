@@ -392,6 +392,14 @@ uint32_t HexWordAt(std::string_view text, std::size_t at) {
   return value;
 }
 
+void PatchMiddleAddressByte(std::string& text, uint32_t k) {
+  const std::size_t at = text.find(' ');
+  if (at == std::string::npos || at + 5 >= text.size()) return;
+  static constexpr char kDigits[] = "0123456789abcdef";
+  text[at + 4] = kDigits[(k >> 4) & 0xF];
+  text[at + 5] = kDigits[k & 0xF];
+}
+
 void ApplyItemChanges(StoreHandle store, const std::vector<ItemChange>& changes) {
   for (const ItemChange& c : changes) {
     switch (c.kind) {

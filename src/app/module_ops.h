@@ -240,6 +240,10 @@ bool EchoMatches(std::string_view answer, std::string_view command);
 // Four hexadecimal digits from `at` (HexNibble each; a missing digit counts as 15).
 uint32_t HexWordAt(std::string_view text, std::size_t at);
 
+// Puts k as two lower-case hexadecimal digits into the middle address byte of a command of
+// the form "WORD BB MM LL\r" ("read 03 00 00" → "read 03 1f 00" for k = 31).
+void PatchMiddleAddressByte(std::string& text, uint32_t k);
+
 // A change of an item that an answer asks for: set to text or number, or delete.
 struct ItemChange {
   std::string name;

@@ -6,6 +6,7 @@
 #include "app/directory_view.h"
 #include "app/module_check.h"
 #include "app/pattern_view.h"
+#include "app/read_module.h"
 #include "app/write_module.h"
 
 namespace r7k {
@@ -30,6 +31,8 @@ const CallbackEntry kModuleCallbacks[] = {
     {"CB_VersionDialog", CB_VersionDialog},
     {"CB_GetBoxVersion", CB_GetBoxVersion},
     {"CB_hGetModVer", CB_hGetModVer},
+    {"CB_ReadModule", CB_ReadModule},
+    {"CB_hReadModule", CB_hReadModule},
 };
 
 const CallbackEntry kWriteCallbacks[] = {
@@ -46,6 +49,7 @@ void RegisterAppCallbacks() {
   RegisterCallbacks(kFrameCallbacks);
   RegisterCallbacks(kModuleCallbacks);
   RegisterCallbacks(kWriteCallbacks);
+  RegisterProcedure("CardAnalyse", CardAnalyse);
   RegisterEditingCallbacks();
   RegisterPictureProcedures();
 }

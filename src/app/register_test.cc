@@ -15,8 +15,6 @@ namespace {
 // Names the dialogs call that later work implements. Remove a name here when its callback or
 // procedure is registered; the list is empty when the program is complete.
 const std::set<std::string> kNotYetImplemented = {
-    // Module operations: module check, read, write, box version.
-    "CB_ReadModule", "CB_hReadModule",
     // Custom fields of the desktop view: bitmap buttons, pictures, colour swatches.
     "BitmapFld", "PictureFld", "CB_Color",
 };
