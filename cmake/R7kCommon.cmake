@@ -67,6 +67,18 @@ function(r7k_layer name)
   endif()
   # Fuzz targets (foo_fuzz.cc defines LLVMFuzzerTestOneInput) become fuzz_foo in a clang
   # build configured with -DR7K_FUZZ=ON.
+  # Without libFuzzer the same targets replay their own seeds and the kept crash inputs of
+  # fuzz/regressions/fuzz_foo as a test.
+  if(NOT R7K_FUZZ AND R7K_BUILD_TESTS)
+    foreach(f ${fuzz_sources})
+      get_filename_component(stem ${f} NAME_WE)
+      string(REGEX REPLACE "_fuzz$" "" stem ${stem})
+      add_executable(fuzz_replay_${stem} ${f} ${PROJECT_SOURCE_DIR}/src/testing/fuzz_replay_main.cc)
+      target_link_libraries(fuzz_replay_${stem} PRIVATE r7k_${name} ${ARG_TEST_DEPS})
+      add_test(NAME FuzzReplay.${stem}
+               COMMAND fuzz_replay_${stem} ${PROJECT_SOURCE_DIR}/fuzz/regressions/fuzz_${stem})
+    endforeach()
+  endif()
   if(R7K_FUZZ)
     foreach(f ${fuzz_sources})
       get_filename_component(stem ${f} NAME_WE)
