@@ -98,16 +98,17 @@ class CrashConsistency : public EditingTest {
 
     const unsigned seed = std::random_device{}();
     std::mt19937 random(seed);
-    // Up to 1.2 times the write's own time, so most kills land inside it.
-    const long max_ns = std::max<long>(
+    // Kills come up to 1.2 times the write's own time after the start; the bound follows how
+    // the rounds go (a loaded machine makes writes slower or faster), so that about half the
+    // kills land inside the write.
+    long max_ns = std::max<long>(
         1000, std::chrono::duration_cast<std::chrono::nanoseconds>(took).count() * 6 / 5);
-    std::uniform_int_distribution<long> delay(0, max_ns);
 
     KillCounts counts;
     const auto end = Clock::now() + Budget();
     while (Clock::now() < end) {
       WriteImage(std::filesystem::path(module_).filename().string(), old_bytes);
-      const long ns = delay(random);
+      const long ns = std::uniform_int_distribution<long>(0, max_ns)(random);
       const pid_t pid = fork();
       if (pid == 0) {
         write();
@@ -120,6 +121,8 @@ class CrashConsistency : public EditingTest {
       waitpid(pid, &status, 0);
       ++counts.rounds;
       const Bytes now = Read();
+      max_ns = WIFSIGNALED(status) ? std::min(max_ns * 9 / 8, 999'999'999L)
+                                   : std::max(max_ns * 3 / 4, 1000L);
       if (WIFSIGNALED(status)) {
         ++counts.killed;
         if (now == old_bytes) ++counts.kept_old;
