@@ -117,20 +117,20 @@ bool IsEraseText(std::string_view text) {
   return StartsWithIgnoringCase(text, "erase") || StartsWithIgnoringCase(text, "xrase");
 }
 
-std::optional<std::string> EraseAnswerMessage(std::string_view answer) {
+std::optional<WriteMessage> EraseAnswerMessage(std::string_view answer) {
   const size_t last_space = answer.rfind(' ');
-  if (last_space == std::string_view::npos) return std::string("Severe failure!");
+  if (last_space == std::string_view::npos) return WriteMessage{"Severe failure!", kMbIconInformation};
   // Line end and prompt.
   const std::string_view cut = answer.substr(0, answer.size() >= 3 ? answer.size() - 3 : 0);
   const std::string_view word = last_space < cut.size() ? cut.substr(last_space + 1) : "";
   if (EqualsIgnoringCase(word, "ok")) return std::nullopt;
-  return std::string(cut);
+  return WriteMessage{cut, kMbIconExclamation};
 }
 
 namespace {
 
 // A buffer for `size` source bytes, all 0xFF until they are filled in.
-std::optional<WriteData> NewWriteData(uintmax_t size, WriteRefusal* refusal) {
+std::optional<WriteData> NewWriteData(uintmax_t size, WriteMessage* refusal) {
   // An empty source would erase the module and write nothing: refuse it like an oversized one.
   if (size == 0 || size > kMaxWriteSize) {
     *refusal = {kStrFileSize, kMbIconStop};
@@ -149,13 +149,13 @@ std::optional<WriteData> NewWriteData(uintmax_t size, WriteRefusal* refusal) {
 
 }  // namespace
 
-std::optional<WriteData> LoadWriteBytes(std::span<const uint8_t> bytes, WriteRefusal* refusal) {
+std::optional<WriteData> LoadWriteBytes(std::span<const uint8_t> bytes, WriteMessage* refusal) {
   auto data = NewWriteData(bytes.size(), refusal);
   if (data) std::copy(bytes.begin(), bytes.end(), data->buffer.data());
   return data;
 }
 
-std::optional<WriteData> LoadWriteFile(const std::string& path, WriteRefusal* refusal) {
+std::optional<WriteData> LoadWriteFile(const std::string& path, WriteMessage* refusal) {
   std::error_code error;
   std::ifstream file(path, std::ios::binary);
   const auto length = std::filesystem::file_size(path, error);
@@ -271,8 +271,7 @@ AnswerResult WriteBeforeEcho(ModuleOpStep& step) {
 AnswerResult ExamineWriteAnswer(ModuleOpStep& step) {
   if (IsEraseText(step.answer)) {
     if (const auto message = EraseAnswerMessage(step.answer)) {
-      const bool severe = step.answer.find(' ') == std::string_view::npos;
-      DlgMessage(step.window(), severe ? kMbIconInformation : kMbIconExclamation, "", *message);
+      DlgMessage(step.window(), message->style, "", message->text.Resolve());
       // Programming a module that was not erased would leave wrong data behind: the data rows
       // are dropped and "led off" still goes out.
       FailedWrites().insert(&step.ctx);
@@ -318,7 +317,7 @@ int WriteTimedOut(ModuleOpStep& step) {
 void WriteStopped(ModuleOpStep& step) { ForgetWriteData(step); }
 
 // The image of the last read, when a read context still holds one.
-std::optional<WriteData> LoadMemoryImage(StoreHandle store, WriteRefusal* refusal) {
+std::optional<WriteData> LoadMemoryImage(StoreHandle store, WriteMessage* refusal) {
   const auto* handle =
       reinterpret_cast<const void*>(static_cast<intptr_t>(StoreGetNumeric(store, "_carddata_")));
   if (IsLiveModuleOpContext(handle)) {
@@ -395,7 +394,7 @@ int CB_WriteModule(FieldHandle field, int message, WParam wparam, LParam lparam)
   const bool debug = StoreGetNumeric(store, "debug") != 0;
   if (!ModuleIsWritable(field, !memory || debug, kStrWriteModule)) return kResultSuppress;
 
-  WriteRefusal refusal;
+  WriteMessage refusal;
   auto data = memory ? LoadMemoryImage(store, &refusal) : LoadWriteFile(source, &refusal);
   if (!data) {
     DlgMessageEx(DlgWindow(field), refusal.style, kStrWriteModule, refusal.text);

@@ -73,10 +73,16 @@ bool IsDataRow(std::string_view row);
 // Whether an answer or command is an erase ("erase" or "xrase", any letter case).
 bool IsEraseText(std::string_view text);
 
+// A message for the user: its text and style.
+struct WriteMessage {
+  TextRef text = 0;
+  int style = kMbIconStop;
+};
+
 // What the erase answer tells the user: nothing when its last word (before the line end and
-// prompt) is "ok" in any letter case; "Severe failure!" when it has no space at all; else the
-// answer itself, without its line end and prompt.
-std::optional<std::string> EraseAnswerMessage(std::string_view answer);
+// prompt) is "ok" in any letter case; "Severe failure!" (information) when it has no space at
+// all; else the answer itself, without its line end and prompt (exclamation).
+std::optional<WriteMessage> EraseAnswerMessage(std::string_view answer);
 
 // The module data to write, as the starting callback hands it on: the file's bytes, padded
 // with 0xFF to WriteBufferLength(size).
@@ -85,18 +91,13 @@ struct WriteData {
   uint32_t size = 0;  // "CardSize": the bytes of the source
 };
 
-// Why a source was refused: the text to show (caption "Write Module") and its style.
-struct WriteRefusal {
-  TextRef text = 0;
-  int style = kMbIconStop;
-};
-
-// Reads a virtual module file for writing. Refuses a file that cannot be opened ("No file
+// Reads a virtual module file for writing (refusals go under the caption "Write Module").
+// Refuses a file that cannot be opened ("No file
 // Card.Out!"), an empty one or one over 524,288 bytes (text 102), and a buffer that cannot be
 // had ("Cannot get memory for card data!").
-std::optional<WriteData> LoadWriteFile(const std::string& path, WriteRefusal* refusal);
+std::optional<WriteData> LoadWriteFile(const std::string& path, WriteMessage* refusal);
 // The same for bytes already in memory (the image of the last read).
-std::optional<WriteData> LoadWriteBytes(std::span<const uint8_t> bytes, WriteRefusal* refusal);
+std::optional<WriteData> LoadWriteBytes(std::span<const uint8_t> bytes, WriteMessage* refusal);
 
 // Whether the box can write and erase a module of this "Type" (any letter case).
 bool WriteTypeSupported(std::string_view type);

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/module_ops_test_fixture.h"
@@ -124,17 +127,23 @@ TEST(DataPieces, RowKinds) {
   EXPECT_FALSE(PieceIsErased(std::vector<uint8_t>(127, 0xFF), 0));
 }
 
+// The message an erase answer gives, as "style: text"; "none" for no message.
+std::string EraseMessage(std::string_view answer) {
+  const auto message = EraseAnswerMessage(answer);
+  return message ? std::to_string(message->style) + ": " + message->text.Resolve() : "none";
+}
+
 TEST(EraseAnswer, OnlyALastWordOkIsSilent) {
-  EXPECT_EQ(EraseAnswerMessage("erase40\r\nErase ok\r\n?"), std::nullopt);
-  EXPECT_EQ(EraseAnswerMessage("xrase40\r\nErase OK\r\n?"), std::nullopt);
-  EXPECT_EQ(EraseAnswerMessage("erase40\r\nErase failed: no card\r\n?"),
-            "erase40\r\nErase failed: no card");
-  EXPECT_EQ(EraseAnswerMessage("erase40\r\nErase oki\r\n?"), "erase40\r\nErase oki");
-  EXPECT_EQ(EraseAnswerMessage("erase40\r\nfailed\r\n?"), "Severe failure!");
-  EXPECT_EQ(EraseAnswerMessage(""), "Severe failure!");
+  EXPECT_EQ(EraseMessage("erase40\r\nErase ok\r\n?"), "none");
+  EXPECT_EQ(EraseMessage("xrase40\r\nErase OK\r\n?"), "none");
+  EXPECT_EQ(EraseMessage("erase40\r\nErase failed: no card\r\n?"),
+            "48: erase40\r\nErase failed: no card");
+  EXPECT_EQ(EraseMessage("erase40\r\nErase oki\r\n?"), "48: erase40\r\nErase oki");
+  EXPECT_EQ(EraseMessage("erase40\r\nfailed\r\n?"), "64: Severe failure!");
+  EXPECT_EQ(EraseMessage(""), "64: Severe failure!");
   // A space only in the line end: no word at all.
-  EXPECT_EQ(EraseAnswerMessage("e \n?"), "e");
-  EXPECT_EQ(EraseAnswerMessage(" ?"), "");
+  EXPECT_EQ(EraseMessage("e \n?"), "48: e");
+  EXPECT_EQ(EraseMessage(" ?"), "48: ");
 }
 
 class WriteFile : public ::testing::Test {
@@ -155,7 +164,7 @@ class WriteFile : public ::testing::Test {
 };
 
 TEST_F(WriteFile, SizesUpTo512KiBAreTakenAndPaddedWithErasedBytes) {
-  WriteRefusal refusal;
+  WriteMessage refusal;
   auto data = LoadWriteFile(Make(524288), &refusal);
   ASSERT_TRUE(data);
   EXPECT_EQ(data->size, 524288u);
@@ -180,7 +189,7 @@ TEST_F(WriteFile, SizesUpTo512KiBAreTakenAndPaddedWithErasedBytes) {
 }
 
 TEST_F(WriteFile, OversizedEmptyAndMissingFilesAreRefused) {
-  WriteRefusal refusal;
+  WriteMessage refusal;
   EXPECT_FALSE(LoadWriteFile(Make(524289), &refusal));
   EXPECT_EQ(refusal.text.Resolve(), "Incompatilbel filesize");
   EXPECT_EQ(refusal.style, kMbIconStop);
@@ -226,6 +235,43 @@ dialog EraseTest "Erase Test"
     hidden
 end
 )";
+
+// Stands in for the link thread: answers each command of "R7P" with what `answer` makes of it.
+class ScriptedLink {
+ public:
+  explicit ScriptedLink(std::function<std::string(const std::string&)> answer)
+      : answer_(std::move(answer)), thread_([this] { Serve(); }) {}
+  ~ScriptedLink() {
+    stop_ = true;
+    thread_.join();
+  }
+  std::vector<std::string> Commands() const {
+    std::lock_guard lock(mutex_);
+    return commands_;
+  }
+
+ private:
+  void Serve() {
+    while (!stop_) {
+      const auto request = TakeMessage("R7P", 20);
+      if (!request) continue;
+      const std::string command = request->second.substr(0, request->second.find('\0'));
+      {
+        std::lock_guard lock(mutex_);
+        commands_.push_back(command);
+      }
+      std::string answer = answer_(command);
+      answer.push_back('\0');
+      ChannelSend("R7kProg", "R7P", answer.data(), uint32_t(answer.size()));
+    }
+  }
+
+  std::function<std::string(const std::string&)> answer_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> commands_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
 
 // The write and the erase on the simulated box, with the demo module as the current virtual
 // module and a box whose flash holds something else before.
@@ -279,6 +325,28 @@ class WriteModuleSim : public ModuleOpsTest {
       user.Close();
     });
     DlgRunDialog(base_, "EraseTest", main_, app_);
+  }
+
+  // Runs a write table on the erase dialog's handler against a link that answers every command
+  // with its echo, and the erase with `erase_answer`. Gives the commands sent.
+  std::vector<std::string> WriteWithEraseAnswer(const std::string& erase_answer) {
+    ScriptedLink link([&](const std::string& command) {
+      if (command == "erase40\r") return erase_answer;
+      return command.substr(0, command.size() - 1) + "\r\n?";
+    });
+    view_.WhenDialogOpens("EraseTest", [&](DialogUser& user) {
+      TableHandle table = NewCommandTable();
+      AppendCommandRow(table, "led red\r");
+      AppendCommandRow(table, "erase40\r");
+      AppendCommandRow(table, "ws40 00 00 00\r", "256");
+      AppendCommandRow(table, "led off\r");
+      EXPECT_TRUE(StartModuleOp(user.dialog().FindField("EraseCard"), "hCardWrite", table, 10000));
+      TableFree(table);
+      EXPECT_TRUE(user.WaitUntil([&] { return !ModuleOpRunning(app_); }, 10s));
+      user.Close();
+    });
+    DlgRunDialog(base_, "EraseTest", main_, app_);
+    return link.Commands();
   }
 
   // The message boxes of the module operations (the main dialog has its own on closing).
@@ -473,6 +541,33 @@ TEST_F(WriteModuleSim, ABoxThatHangsUpEndsTheWriteWithATimeOut) {
   EXPECT_MESSAGE_SHOWN(view_, "Write Module", "The communication process timed out.");
   for (const auto& m : ModuleMessages()) EXPECT_NE(m.text, "Module operation completed.");
   EXPECT_FALSE(LastProgress().ok);
+}
+
+TEST_F(WriteModuleSim, AFailedEraseStopsTheWriteBeforeAnyPieceAndStillTurnsTheLedOff) {
+  const std::vector<std::string> without_data = {"led red\r", "erase40\r", "led off\r"};
+  EXPECT_EQ(WriteWithEraseAnswer("erase40\r\nErase failed: chip protected\r\n?"),
+            without_data);
+  ASSERT_EQ(view_.messages().size(), 1u);
+  EXPECT_EQ(view_.messages()[0].caption, "");
+  EXPECT_EQ(view_.messages()[0].text, "erase40\r\nErase failed: chip protected");
+  EXPECT_EQ(view_.messages()[0].type, kMbIconExclamation);
+  EXPECT_TRUE(LastProgress().finished);
+  EXPECT_FALSE(LastProgress().ok);
+
+  EXPECT_EQ(WriteWithEraseAnswer("erase40\r\n?"), without_data);
+  ASSERT_EQ(view_.messages().size(), 2u);
+  EXPECT_EQ(view_.messages()[1].text, "Severe failure!");
+  EXPECT_EQ(view_.messages()[1].type, kMbIconInformation);
+}
+
+TEST_F(WriteModuleSim, MemoryWithoutAReadImageIsRefused) {
+  StoreSetNumeric(app_, "_Memory_", 1);
+  StoreSetString(app_, "Type", "29F040");
+  StartBox();
+  Download();
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module",
+                       "There is no module image in memory to write; read a module first.");
+  EXPECT_EQ(box_->CommandsReceived(), 0u) << "no module check either";
 }
 
 }  // namespace
