@@ -19,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::array<OptionSpec, 0> kNoOptions{};
 constexpr auto kVersionOptions = WithBoxOptions(std::array{
     OptionSpec{"--json", "", "", "print an object with ModuleVersion"},
 });
@@ -34,7 +33,7 @@ constexpr auto kWriteOptions = WithBoxOptions(std::array{
     OptionSpec{"--no-verify", "", "", "do not read the module back to compare it with MODULE"},
 });
 constexpr auto kEraseOptions = WithBoxOptions(std::array{
-    OptionSpec{"--yes", "-y", "", "erase without asking (required: r7k cannot ask)"},
+    OptionSpec{"--yes", "-y", "", "answer yes to \"Are you sure?\" (without it nothing is erased)"},
 });
 
 constexpr CommandUsage kVersionUsage = {
@@ -63,6 +62,33 @@ constexpr CommandUsage kEraseUsage = {
     "erase", "",
     "Erases the module in the box (every byte becomes 0xFF).",
     kEraseOptions, 0};
+
+// The caption of the directory view's complaints about a file it cannot list.
+constexpr char kDirectoryLoadCaption[] = "Pattern Load";
+
+// Erasing alone: the button of CB_Erase and the handler field it reports to.
+constexpr char kEraseDialog[] = R"(
+dialog EraseModule "Erase Module"
+  size 150 60
+  font "MS Sans Serif" 8
+  text 1002 "" at 8 8 134 12
+    tag _Status
+    access 1
+    display
+  button 1 "Erase" at 8 36 60 14
+    tag EraseCard
+    callback "=CB_Erase"
+    action Stay
+  button 2 "Cancel" at 82 36 60 14
+    callback "=CB_Cancel"
+    action Stay
+  button 1040 "" at 0 0 0 0
+    tag hCardWrite
+    callback "=CB_hWriteModule"
+    action Stay
+    hidden
+end
+)";
 
 // Parses the command line and starts the session; nullopt with the exit status otherwise.
 struct Started {
@@ -114,15 +140,14 @@ void PrintItems(StoreHandle app, std::span<const char* const> items, bool json, 
   }
 }
 
-// Tells why a module operation started from the main dialog did not get going.
-void ExplainNoStart(BoxSession& session, std::string_view command, CommandIo& io) {
-  if (!session.check_status().empty()) {
-    session.out().Line(session.check_status());
-  } else if (!session.view().file_requests().empty()) {
+// Tells why a module operation started from the main dialog did not get going, when no
+// message box said it.
+void ExplainNoStart(BoxSession& session, DialogUser& user, std::string_view command) {
+  user.Pump();  // a press of Browse for the user is posted
+  if (!session.view().file_requests().empty()) {
     session.out().Line("r7k " + std::string(command) +
                        ": the folder of the virtual module does not exist.");
   }
-  (void)io;
 }
 
 // Whether the main dialog's button can be pressed; tells why not.
@@ -176,10 +201,7 @@ int CheckCommand(std::span<const std::string> argv, CommandIo& io) {
   BoxSession session(io, false);
   if (!session.Start(*started.target)) return kExitFailure;
   session.ScriptNextCheck();
-  if (session.RunDialog("CheckModule") != 1026) {
-    if (!session.check_status().empty()) session.out().Line(session.check_status());
-    return kExitFailure;
-  }
+  if (session.RunDialog("CheckModule") != 1026) return kExitFailure;
   if (StoreGetType(session.app(), "Type") == kItemNone)
     session.out().Line("The flash chip on the module is not one of the known chips.");
   PrintItems(session.app(), kCheckItems, started.args.Has("--json"), io);
@@ -193,11 +215,15 @@ int ReadCommand(std::span<const std::string> argv, CommandIo& io) {
   const std::string path = fs::absolute(started.args.positional[0]).lexically_normal().string();
   BoxSession session(io, started.args.Has("--yes"));
   if (!session.Start(*started.target)) return kExitFailure;
+  // The main dialog opens on the file as the desktop program does on its command line; that
+  // it cannot show the directory of a file still to be read is no news.
+  session.view().Mute(kDirectoryLoadCaption);
+  StoreSetString(session.app(), "CurrentVirtualModule", path);
   bool read = false;
   session.RunDialog("R7kProg", [&](DialogUser& user) {
     if (!ButtonReady(session, user, "ReadModule", "read")) return;
     read = ReadInto(session, user, path);
-    if (!read && !session.view().refused()) ExplainNoStart(session, "read", io);
+    if (!read && !session.view().refused()) ExplainNoStart(session, user, "read");
   });
   if (read) {
     io.out << StoreGetString(session.app(), "CurrentVirtualModule").value_or(path) << '\n';
@@ -227,13 +253,13 @@ int WriteCommand(std::span<const std::string> argv, CommandIo& io) {
   }
   bool written = false;
   bool read_back = false;
+  StoreSetString(session.app(), "CurrentVirtualModule", path);
   session.RunDialog("R7kProg", [&](DialogUser& user) {
     if (!ButtonReady(session, user, "WriteModule", "write")) return;
-    StoreSetString(session.app(), "CurrentVirtualModule", path);
     session.ScriptNextCheck();
     const auto end = session.PressAndWait(user, "WriteModule", "Write Module");
     written = end && end->ok;
-    if (!end && !session.view().refused()) ExplainNoStart(session, "write", io);
+    if (!end && !session.view().refused()) ExplainNoStart(session, user, "write");
     if (!written || !verify) return;
     session.out().Line("Reading the module back to compare it...");
     read_back = ReadInto(session, user, scratch.File("verify.r7v"));
@@ -256,8 +282,22 @@ int EraseCommand(std::span<const std::string> argv, CommandIo& io) {
   Started started;
   int status = kExitOk;
   if (!Prepare(argv, kEraseUsage, io, started, status)) return status;
-  (void)kNoOptions;
-  io.err << "r7k erase: not available yet.\n";
+  BoxSession session(io, started.args.Has("--yes"));
+  if (!session.Start(*started.target)) return kExitFailure;
+  // The program's dialogs offer no erasing: r7k brings the dialog that does.
+  if (const auto error = DlgLoadDefinitions(kEraseDialog, "r7k erase")) {
+    io.err << "r7k erase: " << *error << '\n';
+    return kExitFailure;
+  }
+  bool erased = false;
+  session.RunDialog("EraseModule", [&](DialogUser& user) {
+    session.ScriptNextCheck();
+    const auto end = session.PressAndWait(user, "EraseCard", "Erase Module");
+    erased = end && end->ok;
+    if (!end && !session.view().refused()) ExplainNoStart(session, user, "erase");
+  });
+  if (erased) return kExitOk;
+  if (session.view().refused()) return Refused(session, "erase");
   return kExitFailure;
 }
 

@@ -6,6 +6,7 @@
 
 #include "cli/cli_test_util.h"
 #include "cli/commands.h"
+#include "module/builtin_images.h"
 
 namespace r7k::cli {
 namespace {
@@ -64,6 +65,72 @@ TEST_F(BoxCommands, TraceShowsTheWireInPrintableForm) {
   EXPECT_EQ(run.status, kExitFailure);
   EXPECT_EQ(run.err.rfind("-> led green\\r\n<- led green\\r\\n?\n-> version\\r\n", 0), 0u) << run.err;
   EXPECT_NE(run.err.find("<- cd\\r\\nNot Present\\r\\n?\n"), std::string::npos) << run.err;
+}
+
+TEST_F(BoxCommands, ReadGivesTheBoxFlashByteForByte) {
+  const std::string module = dir_.File("read.r7v");
+  const auto run = RunR7k({"read", module, "--sim"});
+  ASSERT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_EQ(run.out, module + "\n");
+  const auto demo = BuiltinImage("demo");
+  EXPECT_EQ(testing::ReadBytes(module), std::vector<uint8_t>(demo.begin(), demo.end()));
+}
+
+TEST_F(BoxCommands, ReadOntoAnExistingFileOnlyWithYes) {
+  const std::string module = dir_.File("mine.r7v");
+  const std::vector<uint8_t> mine(524288, 0x42);
+  testing::WriteBytes(module, mine);
+  auto run = RunR7k({"read", module, "--sim"});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_NE(run.err.find("run again with --yes"), std::string::npos) << run.err;
+  EXPECT_EQ(testing::ReadBytes(module), mine);
+  run = RunR7k({"read", module, "--sim", "--yes"});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_EQ(testing::ReadBytes(module).size(), 524288u);
+  EXPECT_NE(testing::ReadBytes(module), mine);
+}
+
+TEST_F(BoxCommands, ReadFromASilentBoxEndsWithoutAFile) {
+  const std::string module = dir_.File("none.r7v");
+  const auto run = RunR7k({"read", module, "--sim", "--fault", "silence-after=0"});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_FALSE(std::filesystem::exists(module));
+}
+
+TEST_F(BoxCommands, WriteThenReadBackIntoTheBoxFlash) {
+  // The box starts with a flash of zeros, kept in its image file.
+  const std::string flash = dir_.File("flash.r7v");
+  testing::WriteBytes(flash, std::vector<uint8_t>(524288, 0x00));
+  const std::string module = dir_.File("demo.r7v");
+  const auto demo = BuiltinImage("demo");
+  testing::WriteBytes(module, demo);
+  const auto run = RunR7k({"write", module, "--sim=" + flash});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_NE(run.err.find("Verified: the module holds the file's 524288 bytes."), std::string::npos)
+      << run.err;
+  EXPECT_EQ(testing::ReadBytes(flash), std::vector<uint8_t>(demo.begin(), demo.end()));
+}
+
+TEST_F(BoxCommands, WriteToAnotherChipIsRefused) {
+  const std::string module = dir_.File("demo.r7v");
+  testing::WriteBytes(module, BuiltinImage("demo"));
+  const auto run = RunR7k({"write", module, "--sim", "--chip", "20F100"});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_NE(run.err.find("Write Module: Module not supported by the R7kProg firmware."),
+            std::string::npos)
+      << run.err;
+}
+
+TEST_F(BoxCommands, EraseAsksFirst) {
+  const std::string flash = dir_.File("flash.r7v");
+  testing::WriteBytes(flash, std::vector<uint8_t>(524288, 0x00));
+  auto run = RunR7k({"erase", "--sim=" + flash});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_NE(run.err.find("Erase Module: Are you sure? no"), std::string::npos) << run.err;
+  EXPECT_EQ(testing::ReadBytes(flash), std::vector<uint8_t>(524288, 0x00));
+  run = RunR7k({"erase", "--sim=" + flash, "--yes"});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_EQ(testing::ReadBytes(flash), std::vector<uint8_t>(524288, 0xFF));
 }
 
 TEST_F(BoxCommands, WrongBoxOptionsAreUsageErrors) {

@@ -7,6 +7,7 @@
 #include "app/dialog_texts.h"
 #include "app/register.h"
 #include "app/settings.h"
+#include "cli/module_session.h"
 #include "engine/callbacks.h"
 #include "link/channel.h"
 #include "link/link_message_box.h"
@@ -86,7 +87,7 @@ int ScriptedBoxView::ShowMessage(WindowHandle owner, int type, std::string_view 
     line += yes_ ? " yes (--yes)" : " no";
     if (!yes_) refused_ = std::string(text);
   }
-  out_.Line(line);
+  if (question || muted_.empty() || caption != muted_) out_.Line(line);
   return HeadlessView::ShowMessage(owner, type, caption, text);
 }
 
@@ -94,6 +95,7 @@ BoxSession::BoxSession(CommandIo& io, bool yes)
     : out_(io.err, IsTerminal(io.err)), view_(out_, yes), renderer_(out_) {
   ClearRegistrations();
   RegisterAppCallbacks();
+  RegisterFieldsDrawnByTheDesktop();
   DlgClearDefinitions();
   LoadAppDialogs();
   // A dialog is only left by the script or by itself; this is the backstop.
@@ -172,7 +174,7 @@ int BoxSession::RunDialog(std::string_view name, HeadlessView::Steps steps) {
   if (steps) {
     view_.WhenDialogOpens(std::string(name), [steps](DialogUser& user) {
       steps(user);
-      if (user.IsOpen()) user.Close();
+      // Leaves without the farewell of the main dialog's Close button.
       if (user.IsOpen()) DlgEndDialog(user.dialog(), kIdCancel);
     });
   }
@@ -181,10 +183,10 @@ int BoxSession::RunDialog(std::string_view name, HeadlessView::Steps steps) {
 
 void BoxSession::ScriptNextCheck() {
   view_.WhenDialogOpens("CheckModule", [this](DialogUser& user) {
-    check_status_.clear();
     PressAndWait(user, "CardInfo", "Check Module");
     if (!user.IsOpen()) return;
-    check_status_ = user.Text("_Status");
+    // What the dialog still shows is news to the user ("No card in reader.").
+    if (const std::string status = user.Text("_Status"); !status.empty()) out_.Line(status);
     user.Press("Cancel");  // without a command table running this ends the dialog
     if (user.IsOpen()) user.Close();
     if (user.IsOpen()) DlgEndDialog(user.dialog(), kIdCancel);

@@ -64,6 +64,8 @@ class ScriptedBoxView : public HeadlessView {
   ScriptedBoxView(StatusOutput& out, bool yes) : out_(out), yes_(yes) {}
   int ShowMessage(WindowHandle owner, int type, std::string_view caption,
                   std::string_view text) override;
+  // Boxes with this caption are noted but not shown.
+  void Mute(std::string caption) { muted_ = std::move(caption); }
   // The last question answered no for want of --yes.
   const std::optional<std::string>& refused() const { return refused_; }
 
@@ -71,6 +73,7 @@ class ScriptedBoxView : public HeadlessView {
   StatusOutput& out_;
   bool yes_;
   std::optional<std::string> refused_;
+  std::string muted_;
 };
 
 class BoxSession {
@@ -95,7 +98,7 @@ class BoxSession {
   int RunDialog(std::string_view name, HeadlessView::Steps steps = nullptr);
 
   // The next "CheckModule" is pressed OK and left once the check is over (Cancel when it
-  // stays open: no card, no answer).
+  // stays open: no card, no answer; what its "_Status" then shows is printed).
   void ScriptNextCheck();
   // Presses the field and, when that started a module operation, waits in the dialog for the
   // operation's end; nullopt when nothing ran or the box went silent for too long.
@@ -104,10 +107,6 @@ class BoxSession {
   // Waits until the operation reports its end or the dialog ends; nullopt when the dialog ended
   // without that report or the box went silent for too long.
   std::optional<ModuleOpProgress> WaitForEnd(DialogUser& user, std::string_view operation);
-
-  // What the last check left in its dialog's "_Status" when it did not end it ("No card in
-  // reader."); empty when it ended.
-  const std::string& check_status() const { return check_status_; }
 
   StatusOutput& out() { return out_; }
   ScriptedBoxView& view() { return view_; }
@@ -128,7 +127,6 @@ class BoxSession {
   std::thread link_;
   std::vector<ModuleOpProgress> ends_;  // every operation's last report, in order
   std::chrono::steady_clock::time_point last_report_;
-  std::string check_status_;
 };
 
 }  // namespace r7k::cli

@@ -14,6 +14,7 @@ constexpr std::array kCommands = {
     Command{"builtin", "write a built-in image (R7kRom, R7kRomx, demo) to a file", BuiltinCommand},
     Command{"check", "ask the box what module and flash chip sit in it", CheckCommand},
     Command{"clip", "print the directory as Clip Dir copies it", ClipCommand},
+    Command{"erase", "erase the module in the box", EraseCommand},
     Command{"export", "save an entry as an entity file (.r7k, .cut)", ExportCommand},
     Command{"full", "write a pattern's full page (framed picture and HTML) and open it",
             FullCommand},
@@ -26,11 +27,13 @@ constexpr std::array kCommands = {
     Command{"picture", "write the stitch picture of a pattern, sector side or technique grid",
             PictureCommand},
     Command{"ports", "list the ports the programmer box may be on", PortsCommand},
+    Command{"read", "read the module in the box into a virtual module file", ReadCommand},
     Command{"settings", "show or change the saved settings (port, module file, palette...)",
             SettingsCommand},
     Command{"show", "show a technique, sector or text record in words", ShowCommand},
     Command{"split", "write every entry into a new folder of entity files", SplitCommand},
     Command{"version", "ask the box for its firmware version", VersionCommand},
+    Command{"write", "write a virtual module file into the module in the box", WriteCommand},
 };
 
 size_t EditDistance(std::string_view a, std::string_view b) {

@@ -15,11 +15,15 @@ int DrawnByTheDesktop(FieldHandle field, int message, WParam wparam, LParam lpar
 
 }  // namespace
 
+void RegisterFieldsDrawnByTheDesktop() {
+  for (const char* name : {"PictureFld", "CB_Color", "BitmapFld"})
+    if (!FindCallback(name)) RegisterCallback(name, DrawnByTheDesktop);
+}
+
 ModuleSession::ModuleSession(const std::string& module) {
   ClearRegistrations();
   RegisterEditingCallbacks();
-  for (const char* name : {"PictureFld", "CB_Color", "BitmapFld"})
-    if (!FindCallback(name)) RegisterCallback(name, DrawnByTheDesktop);
+  RegisterFieldsDrawnByTheDesktop();
   DlgClearDefinitions();
   LoadAppDialogs();
   view_.SetIdleWait(std::chrono::milliseconds(0));

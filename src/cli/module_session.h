@@ -12,6 +12,10 @@
 // directory, and makes one entry current, as a user clicking in the main dialog would.
 namespace r7k::cli {
 
+// Registers the custom fields only the desktop draws (pictures, swatches, bitmap buttons) as
+// plain fields, unless the program registered them.
+void RegisterFieldsDrawnByTheDesktop();
+
 class ModuleSession {
  public:
   explicit ModuleSession(const std::string& module);

@@ -40,6 +40,11 @@ std::string FormatProgress(const ProgressFigures& f, int bar_width) {
   char text[160];
   std::snprintf(text, sizeof text, "%u/%u commands, ", f.commands_done, f.commands_total);
   line += text;
+  // An erase moves no module bytes: commands and time say it all.
+  if (f.bytes_total == 0) {
+    std::snprintf(text, sizeof text, "%.1f s", f.seconds);
+    return line.substr(0, line.size() - 2) + ", " + text;
+  }
   if (bar_width > 0) {
     std::snprintf(text, sizeof text, "%llu/%llu KiB", (unsigned long long)(f.bytes_done / 1024),
                   (unsigned long long)(f.bytes_total / 1024));

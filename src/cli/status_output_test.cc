@@ -22,8 +22,10 @@ TEST(FormatProgress, PlainAndBarForms) {
             "Read Module [#####-----] 1024/2048 commands, 256/512 KiB, 2.0 s, 128.0 KiB/s");
   // No rate in the first moments; a total of 0 (nothing known yet) draws an empty bar; a write
   // that skipped pieces may end above its lowered total and still draws a full bar.
-  EXPECT_EQ(FormatProgress({"Erase Module", 0, 0, 0, 0, 0.05}, 4),
-            "Erase Module [----] 0/0 commands, 0/0 KiB, 0.1 s");
+  EXPECT_EQ(FormatProgress({"Read Module", 0, 0, 0, 524288, 0.05}, 4),
+            "Read Module [----] 0/0 commands, 0/512 KiB, 0.1 s");
+  EXPECT_EQ(FormatProgress({"Erase Module", 1, 3, 0, 0, 0.3}, 0),
+            "Erase Module: 1/3 commands, 0.3 s");
   EXPECT_EQ(FormatProgress({"Write Module", 9, 8, 1024, 1024, 1.0}, 4),
             "Write Module [####] 9/8 commands, 1/1 KiB, 1.0 s, 1.0 KiB/s");
 }
@@ -56,8 +58,8 @@ TEST(ProgressRenderer, TerminalRedrawsOneLineAndMessagesClearIt) {
   renderer.Update("Erase Module", 3, 3, 0, 0, true, t0 + 1s);
   // The next operation starts its clock anew.
   renderer.Update("Read Module", 0, 2048, 0, 524288, false, t0 + 2s);
-  const std::string bar0 = "Erase Module [" + std::string(30, '-') + "] 0/3 commands, 0/0 KiB, 0.0 s";
-  const std::string bar3 = "Erase Module [" + std::string(30, '#') + "] 3/3 commands, 0/0 KiB, 1.0 s, 0.0 KiB/s";
+  const std::string bar0 = "Erase Module [" + std::string(30, '-') + "] 0/3 commands, 0.0 s";
+  const std::string bar3 = "Erase Module [" + std::string(30, '#') + "] 3/3 commands, 1.0 s";
   const std::string read0 = "Read Module [" + std::string(30, '-') + "] 0/2048 commands, 0/512 KiB, 0.0 s";
   EXPECT_EQ(err.str(), "\r" + bar0 + "\033[K" + "\r\033[Ktrace\n" + "\r" + bar3 + "\033[K\n" +
                            "\r" + read0 + "\033[K");
