@@ -116,15 +116,10 @@ TEST(DataPieces, ErasedPiecesArePassedOverButARowsLastRepetitionIsSent) {
   EXPECT_FALSE(NextDataPiece("ws40", 256, 255, true, data));
 }
 
-TEST(DataPieces, RowKinds) {
-  EXPECT_TRUE(IsDataRow("ws40 00 00 00\r"));
-  EXPECT_TRUE(IsDataRow("WS40 00 00 00\r"));
-  EXPECT_FALSE(IsDataRow("led red\r"));
-  EXPECT_TRUE(IsEraseText("erase40\r"));
-  EXPECT_TRUE(IsEraseText("XRASE40\r"));
-  EXPECT_FALSE(IsEraseText("eras"));
+TEST(DataPieces, APieceMustLieWhollyInTheData) {
   EXPECT_TRUE(PieceIsErased(std::vector<uint8_t>(128, 0xFF), 0));
   EXPECT_FALSE(PieceIsErased(std::vector<uint8_t>(127, 0xFF), 0));
+  EXPECT_FALSE(PieceIsErased(std::vector<uint8_t>(128, 0xFF), 1));
 }
 
 // The message an erase answer gives, as "style: text"; "none" for no message.
@@ -200,14 +195,6 @@ TEST_F(WriteFile, OversizedEmptyAndMissingFilesAreRefused) {
   EXPECT_FALSE(LoadWriteFile(dir_.string(), &refusal));
   EXPECT_EQ(refusal.text.Resolve(), "No file Card.Out!");
   EXPECT_FALSE(LoadWriteBytes({}, &refusal));
-}
-
-TEST(WriteType, OnlyThe29F040IsWritten) {
-  EXPECT_TRUE(WriteTypeSupported("29F040"));
-  EXPECT_TRUE(WriteTypeSupported("29f040"));
-  EXPECT_FALSE(WriteTypeSupported("29F080"));
-  EXPECT_FALSE(WriteTypeSupported("29C040"));
-  EXPECT_FALSE(WriteTypeSupported(""));
 }
 
 // --- Against the simulated box ----------------------------------------------------------------
