@@ -285,13 +285,14 @@ class WriteModuleSim : public ModuleOpsTest {
     return path.string();
   }
 
-  // Presses "Download" in the main dialog, lets the module check run, and waits for the end of
-  // the write. `watch` runs between the messages the dialog handles.
-  void Download(const std::function<void(DialogUser&)>& watch = nullptr) {
+  // Presses "Download" (or `button`) in the main dialog, lets the module check run, and waits
+  // for the end of the operation. `watch` runs between the messages the dialog handles.
+  void Download(const std::function<void(DialogUser&)>& watch = nullptr,
+                const std::string& button = "Download") {
     view_.WhenDialogOpens("CheckModule", [](DialogUser& user) { user.Press("OK"); });
-    view_.WhenDialogOpens("R7kProg", [this, watch](DialogUser& user) {
-      ASSERT_EQ(user.State("Download"), FieldState::kFull);
-      user.Press("Download");
+    view_.WhenDialogOpens("R7kProg", [this, watch, button](DialogUser& user) {
+      ASSERT_EQ(user.State(button), FieldState::kFull);
+      user.Press(button);
       EXPECT_TRUE(user.WaitUntil(
           [&] {
             if (watch) watch(user);
@@ -363,9 +364,6 @@ TEST_F(WriteModuleSim, TheDemoModuleIsWrittenSkippingErasedPiecesButEachRowsLast
   StartBox();
   Download();
   EXPECT_EQ(box_->Flash(), demo_);
-  // "led red", "erase40", the pieces, "led off".
-  EXPECT_EQ(CommandsAfterCheck(), 3 + PiecesToSend(demo_));
-  EXPECT_LT(PiecesToSend(demo_), 4096u / 8);
   EXPECT_MESSAGE_SHOWN(view_, "Write Module", "Module operation completed.");
   EXPECT_EQ(ModuleMessages().size(), 1u);
   EXPECT_GE(view_.beeps(), 1);
@@ -373,21 +371,35 @@ TEST_F(WriteModuleSim, TheDemoModuleIsWrittenSkippingErasedPiecesButEachRowsLast
   EXPECT_EQ(StoreGetType(app_, "_pCardData_"), kItemNone);
   EXPECT_EQ(StoreGetNumeric(app_, "CardSize"), 524288);
   EXPECT_EQ(StoreTableGetRow(app_, "PESTable", 0), std::vector<std::string>{module_});
+
+  // "led red", "erase40", the pieces, "led off".
+  const uint64_t write_commands = 3 + PiecesToSend(demo_);
+  EXPECT_LT(PiecesToSend(demo_), 4096u / 8);
+  EXPECT_EQ(CommandsAfterCheck(), write_commands);
+  const auto commands = BoxCommands();
+  ASSERT_EQ(commands.size(), kCheckCommands + write_commands);
+  EXPECT_EQ(commands.back(), "led off");
   // The last piece of a row of erased pieces goes out as k = ff.
-  const auto log = BoxCommands();
-  EXPECT_NE(std::find_if(log.begin(), log.end(),
+  EXPECT_NE(std::find_if(commands.begin(), commands.end(),
                          [](const std::string& l) { return l.starts_with("ws40 07 ff 80 ff ff"); }),
-            log.end());
+            commands.end());
 
   ASSERT_FALSE(progress_.empty());
-  const ModuleOpProgress& last = progress_.back();
+  const ModuleOpProgress last = progress_.back();
   EXPECT_EQ(last.operation, "Write Module");
   EXPECT_TRUE(last.finished);
   EXPECT_TRUE(last.ok);
   EXPECT_EQ(last.bytes_total, 524288u);
   EXPECT_EQ(last.bytes_done, 524288u);
-  EXPECT_EQ(last.commands_total, 3 + PiecesToSend(demo_));
+  EXPECT_EQ(last.commands_total, write_commands);
   EXPECT_EQ(last.commands_done, last.commands_total);
+
+  // Read back through Upload into a new file: the same bytes.
+  const auto back = env_.dir() / "back.r7v";
+  StoreSetString(app_, "CurrentVirtualModule", back.string());
+  Download(nullptr, "Upload");
+  std::ifstream in(back, std::ios::binary);
+  EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), demo_);
 }
 
 TEST_F(WriteModuleSim, WithDebugEveryPieceIsSentAndAPartialBlockIsPaddedWithErasedBytes) {
