@@ -2,6 +2,7 @@
 
 #include "app/about.h"
 #include "app/configuration.h"
+#include "app/custom_fields.h"
 #include "app/box_version.h"
 #include "app/directory_view.h"
 #include "app/module_check.h"
@@ -52,6 +53,7 @@ void RegisterAppCallbacks() {
   RegisterProcedure("CardAnalyse", CardAnalyse);
   RegisterEditingCallbacks();
   RegisterPictureProcedures();
+  RegisterCustomFields();
 }
 
 }  // namespace r7k

@@ -15,8 +15,6 @@ namespace {
 // Names the dialogs call that later work implements. Remove a name here when its callback or
 // procedure is registered; the list is empty when the program is complete.
 const std::set<std::string> kNotYetImplemented = {
-    // Custom fields of the desktop view: bitmap buttons, pictures, colour swatches.
-    "BitmapFld", "PictureFld", "CB_Color",
 };
 
 // The name quoted in "... unknown callback 'CB_X'" or "... unknown procedure 'DP_X'" (a hint

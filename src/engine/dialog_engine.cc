@@ -629,6 +629,10 @@ bool DlgPrint(FieldHandle field) {
   return field && field->dialog && DlgView().PrintDialog(*field->dialog);
 }
 
+void DlgShowFieldPicture(FieldHandle field, const FieldPicture& picture) {
+  if (field && field->dialog) DlgView().ShowFieldPicture(*field->dialog, field->index, picture);
+}
+
 int DlgFieldDefaultProc(FieldHandle field, int message, WParam wparam, LParam lparam) {
   if (!field || !field->dialog) return 0;
   Field& f = *field;

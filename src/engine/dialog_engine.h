@@ -159,6 +159,8 @@ void DlgSetIcon(WindowHandle window, int reserved, std::string_view icon);
 void DlgBeep();
 std::optional<std::string> DlgChooseFile(WindowHandle owner, const FileRequest& request);
 bool DlgPrint(FieldHandle field);
+// Hands a custom field's picture to the view.
+void DlgShowFieldPicture(FieldHandle field, const FieldPicture& picture);
 
 int DlgFieldDefaultProc(FieldHandle field, int message, WParam wparam, LParam lparam);
 void* DlgFieldMemAlloc(FieldHandle field, std::size_t size);

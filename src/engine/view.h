@@ -9,6 +9,7 @@
 // from any thread; the engine installs the window's wake hook through WakeHook so a loop that
 // is not waiting in GetWindowMessage (a Qt event loop) can be woken.
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -26,6 +27,21 @@ struct FileRequest {
   std::string title;
   std::string filter;  // "Virtual module (*.r7v)|*.r7v|All files|*.*"
   std::string initial_path;
+};
+
+// What a custom field draws (bitmap buttons, pictures, colour swatches).
+struct FieldPicture {
+  enum class Fit {
+    kNone,     // nothing: the control's face only
+    kStretch,  // the picture stretched inside the control (a few pixels in from its edges)
+    kNatural,  // unscaled: centred where the control is larger, its middle part where smaller
+    kColour,   // the whole control in `colour`
+  };
+  Fit fit = Fit::kNone;
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;  // 0xRRGGBB, width x height, top row first
+  std::uint32_t colour = 0xFFFFFF;    // 0xRRGGBB
 };
 
 class View {
@@ -50,6 +66,10 @@ class View {
   virtual void SetIcon(WindowHandle window, std::string_view icon) = 0;
   // Prints what the dialog shows; false when the user cancelled or printing failed.
   virtual bool PrintDialog(Dialog& dialog) = 0;
+  // A custom field's picture changed (a view without pictures ignores it).
+  virtual void ShowFieldPicture(Dialog& dialog, int index, const FieldPicture& picture) {
+    (void)dialog, (void)index, (void)picture;
+  }
 };
 
 }  // namespace r7k

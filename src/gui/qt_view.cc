@@ -86,7 +86,91 @@ QFont FixedFont() {
   return f;
 }
 
+QImage ImageOf(const FieldPicture& p) {
+  if (p.width <= 0 || p.height <= 0 ||
+      p.pixels.size() != static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height))
+    return {};
+  QImage image(p.width, p.height, QImage::Format_RGB32);
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x)
+      image.setPixel(x, y, 0xFF000000u | p.pixels[static_cast<std::size_t>(y) * p.width + x]);
+  return image;
+}
+
+// A bitmap button: the button, then its picture stretched three pixels inside its edges.
+class PictureButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+  void SetPicture(const FieldPicture& p) {
+    image_ = ImageOf(p);
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QPushButton::paintEvent(event);
+    if (image_.isNull()) return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(rect().adjusted(3, 3, -3, -3), image_);
+  }
+
+ private:
+  QImage image_;
+};
+
+// A picture at its natural size (centred where the field is larger, its middle part where
+// smaller) or a colour swatch.
+class PictureFrame : public QFrame {
+ public:
+  explicit PictureFrame(QWidget* parent) : QFrame(parent) {}
+  void SetPicture(const FieldPicture& p) {
+    picture_ = p;
+    image_ = ImageOf(p);
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    const QRect client = contentsRect();
+    if (picture_.fit == FieldPicture::Fit::kColour) {
+      painter.fillRect(client, QColor::fromRgb(picture_.colour));
+      return;
+    }
+    if (image_.isNull()) return;
+    const QRect source = PlaceNatural(client.size(), image_.size()).first;
+    const QRect target = PlaceNatural(client.size(), image_.size()).second.translated(client.topLeft());
+    painter.drawImage(target, image_, source);
+  }
+
+ private:
+  FieldPicture picture_;
+  QImage image_;
+};
+
 }  // namespace
+
+std::pair<QRect, QRect> PlaceNatural(QSize client, QSize picture) {
+  QRect source(QPoint(0, 0), picture);
+  QRect target(QPoint(0, 0), picture);
+  if (picture.width() > client.width()) {
+    source.setLeft((picture.width() - client.width()) / 2);
+    source.setWidth(client.width());
+    target.setWidth(client.width());
+  } else {
+    target.moveLeft((client.width() - picture.width()) / 2);
+  }
+  if (picture.height() > client.height()) {
+    source.setTop((picture.height() - client.height()) / 2);
+    source.setHeight(client.height());
+    target.setHeight(client.height());
+  } else {
+    target.moveTop((client.height() - picture.height()) / 2);
+  }
+  return {source, target};
+}
 
 QImage AppIconImage(int size) {
   // A knitted swatch: rows of stitches in two colours on a rounded card.
@@ -146,6 +230,12 @@ class DialogWindow : public QDialog {
   // Hands typed but not yet committed texts to the engine (before a press, Enter, close).
   void CommitEdits() {
     for (auto& f : dialog_.fields) CommitEdit(*f);
+  }
+
+  void SetPicture(int index, const FieldPicture& picture) {
+    QWidget* w = WidgetOf(index);
+    if (auto* b = dynamic_cast<PictureButton*>(w)) b->SetPicture(picture);
+    if (auto* f = dynamic_cast<PictureFrame*>(w)) f->SetPicture(picture);
   }
 
   void PressField(int index) {
@@ -363,10 +453,17 @@ void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, in
       break;
     }
     case kKindCustom: {
-      auto* frame = new QFrame(parent);
-      frame->setFrameShape(QFrame::Panel);
-      frame->setFrameShadow(QFrame::Sunken);
-      w = frame;
+      if (c.AttrOr(kAttrCallback).find("BitmapFld") != std::string::npos) {
+        auto* b = new PictureButton(parent);
+        b->setAutoDefault(false);
+        if (f) connect(b, &QPushButton::clicked, this, [this, index] { PressField(index); });
+        w = b;
+      } else {
+        auto* frame = new PictureFrame(parent);
+        frame->setFrameShape(QFrame::Panel);
+        frame->setFrameShadow(QFrame::Sunken);
+        w = frame;
+      }
       break;
     }
     default: {
@@ -743,6 +840,11 @@ void QtView::SetIcon(WindowHandle, std::string_view) {
   QIcon icon;
   for (int size : {16, 32, 48, 64}) icon.addPixmap(QPixmap::fromImage(AppIconImage(size)));
   QApplication::setWindowIcon(icon);
+}
+
+void QtView::ShowFieldPicture(Dialog& dialog, int index, const FieldPicture& picture) {
+  auto it = windows_.find(dialog.window);
+  if (it != windows_.end()) it->second->SetPicture(index, picture);
 }
 
 bool QtView::PrintDialog(Dialog& dialog) {

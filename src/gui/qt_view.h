@@ -23,6 +23,9 @@
 #include "engine/dialog_engine.h"
 #include "engine/view.h"
 
+#include <QRect>
+#include <QSize>
+
 class QImage;
 class QWidget;
 
@@ -102,6 +105,7 @@ class QtView : public View {
   void Beep() override;
   void SetIcon(WindowHandle window, std::string_view icon) override;
   bool PrintDialog(Dialog& dialog) override;
+  void ShowFieldPicture(Dialog& dialog, int index, const FieldPicture& picture) override;
 
   // Hands the messages queued for the dialog's window to the engine (only while it is the
   // innermost dialog: an outer dialog's messages wait, as in any modal loop).
@@ -121,6 +125,10 @@ class QtView : public View {
   std::function<void(std::size_t)> open_hook_;
   std::shared_ptr<bool> alive_;
 };
+
+// Where a picture shown at its natural size goes in a client area: the part of the picture
+// drawn (its middle where the client is smaller) and where it lands (centred where larger).
+std::pair<QRect, QRect> PlaceNatural(QSize client, QSize picture);
 
 // The program's icon ("R7K_ICON"), drawn.
 QImage AppIconImage(int size);
