@@ -264,7 +264,10 @@ bool MakeWriteCommand(ModuleOpStep& step, const CommandRow& row, OutgoingCommand
 }
 
 AnswerResult WriteBeforeEcho(ModuleOpStep& step) {
-  if (StartsWithIgnoringCase(step.answer, "timeout")) step.Message(kMbIconInformation, kStrLinkTimeout);
+  // A dead line answers every resend of a piece with "Timeout": one box for the run of
+  // resends, not one to click away per resend before the retries give up.
+  if (step.ctx.failures == 0 && StartsWithIgnoringCase(step.answer, "timeout"))
+    step.Message(kMbIconInformation, kStrLinkTimeout);
   return {};
 }
 
