@@ -97,6 +97,17 @@ TEST_F(BoxCommands, ReadFromASilentBoxEndsWithoutAFile) {
   EXPECT_FALSE(std::filesystem::exists(module));
 }
 
+TEST_F(BoxCommands, ABoxThatHangsUpOrAPortThatDoesNotOpenEndsTheCommandAtOnce) {
+  const std::string module = dir_.File("none.r7v");
+  auto run = RunR7k({"read", module, "--sim", "--fault", "hangup-after=100"});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_NE(run.err.find("The link to the box has ended; giving up."), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(module));
+  run = RunR7k({"check", "--port", "ttyR7kNone"});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_EQ(run.err.rfind("Vardex R7000 Programmer: Connection failed.\n", 0), 0u) << run.err;
+}
+
 TEST_F(BoxCommands, WriteThenReadBackIntoTheBoxFlash) {
   // The box starts with a flash of zeros, kept in its image file.
   const std::string flash = dir_.File("flash.r7v");

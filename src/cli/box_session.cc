@@ -149,7 +149,10 @@ bool BoxSession::Start(const BoxTarget& target) {
   params.owner = base_;
   params.port_name = port;
   params.link_type = "USB";
-  link_ = std::thread([params] { LinkThread(params); });
+  link_ = std::thread([this, params] {
+    LinkThread(params);
+    link_ended_ = true;
+  });
   return true;
 }
 
@@ -185,8 +188,9 @@ void BoxSession::ScriptNextCheck() {
   view_.WhenDialogOpens("CheckModule", [this](DialogUser& user) {
     PressAndWait(user, "CardInfo", "Check Module");
     if (!user.IsOpen()) return;
-    // What the dialog still shows is news to the user ("No card in reader.").
-    if (const std::string status = user.Text("_Status"); !status.empty()) out_.Line(status);
+    // What a finished check still shows is news to the user ("No card in reader.").
+    const std::string status = user.Text("_Status");
+    if (!status.empty() && StoreGetType(app_, "CmdTable") == kItemNone) out_.Line(status);
     user.Press("Cancel");  // without a command table running this ends the dialog
     if (user.IsOpen()) user.Close();
     if (user.IsOpen()) DlgEndDialog(user.dialog(), kIdCancel);
@@ -218,6 +222,11 @@ std::optional<ModuleOpProgress> BoxSession::WaitForEnd(DialogUser& user,
   last_report_ = Clock::now();
   while (!ended() && user.IsOpen()) {
     user.WaitUntil([&] { return ended() != nullptr; }, std::chrono::seconds(1));
+    // Nothing will answer any more: the operation would only run into its time limits.
+    if (link_ended_ && !ended()) {
+      out_.Line("The link to the box has ended; giving up.");
+      return std::nullopt;
+    }
     if (Clock::now() - last_report_ > kSilenceLimit) {
       out_.Line("The box stopped answering; giving up.");
       return std::nullopt;

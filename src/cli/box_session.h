@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -105,7 +106,7 @@ class BoxSession {
   std::optional<ModuleOpProgress> PressAndWait(DialogUser& user, std::string_view field,
                                                std::string_view operation);
   // Waits until the operation reports its end or the dialog ends; nullopt when the dialog ended
-  // without that report or the box went silent for too long.
+  // without that report, the link thread ended or the box went silent for too long.
   std::optional<ModuleOpProgress> WaitForEnd(DialogUser& user, std::string_view operation);
 
   StatusOutput& out() { return out_; }
@@ -125,6 +126,7 @@ class BoxSession {
   WindowHandle base_ = 0;
   std::unique_ptr<BoxSimulator> box_;
   std::thread link_;
+  std::atomic<bool> link_ended_{false};  // the port did not open, or the box hung up
   std::vector<ModuleOpProgress> ends_;  // every operation's last report, in order
   std::chrono::steady_clock::time_point last_report_;
 };

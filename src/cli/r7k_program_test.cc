@@ -48,6 +48,20 @@ TEST(R7kProgram, WritesAndListsABuiltInImage) {
   EXPECT_EQ(ls.out, "   FC T0001 32768  32809  41   \n");
 }
 
+// The README's first command: the demo module read from the simulated box, then listed.
+TEST(R7kProgram, ReadsTheDemoModuleFromTheSimulatedBox) {
+  testing::TempDir dir;
+  const std::string file = dir.File("demo.r7v");
+  const std::string r7k = "R7K_CONFIG_DIR='" + dir.File("config") + "' '" + R7kPath() + "'";
+  const Result read = Shell(r7k + " read '" + file + "' --sim 2>&1 >/dev/null");
+  EXPECT_EQ(read.status, 0) << read.out;
+  // Not a terminal: plain progress lines, the last one complete.
+  EXPECT_NE(read.out.find("Read Module: 2050/2050 commands, 524288/524288 bytes"),
+            std::string::npos)
+      << read.out;
+  EXPECT_EQ(Shell(r7k + " ls '" + file + "' | head -1").out, "   FC _0000 98304  98320  16   \n");
+}
+
 TEST(R7kProgram, ExitStatuses) {
   const std::string r7k = "'" + R7kPath() + "'";
   EXPECT_EQ(Shell(r7k + " --help").status, 0);
