@@ -157,6 +157,7 @@ int CB_ModuleInfo(FieldHandle field, int message, WParam wparam, LParam lparam) 
   StoreHandle store = DlgItemStore(field);
   if (message == kMsgIdle && ModuleOpRunning(store)) return kResultBusy;
   if (message != kMsgActivate) return DlgFieldDefaultProc(field, message, wparam, lparam);
+  if (ModuleOpRunning(store)) return kResultSuppress;  // a second press while one runs
   TableHandle table = BuildModuleCheckTable();
   for (const char* item : kClearedAtStart) StoreDeleteItem(store, item);
   StartModuleOp(field, "hModuleInfo", table, kLimit1s);

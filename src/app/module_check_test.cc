@@ -231,6 +231,14 @@ TEST_F(ModuleCheck, CancelDropsTheReadsButTurnsTheLedOff) {
   EXPECT_FALSE(LastProgress().ok);
 }
 
+TEST_F(ModuleCheck, ASecondPressWhileCheckingStartsNothing) {
+  AddFault("gap-every=1:30");
+  StartBox();
+  EXPECT_EQ(RunCheck([](DialogUser& user) { user.Press("OK"); }), kCheckModuleResult);
+  EXPECT_EQ(BoxCommands().size(), 15u);
+  EXPECT_EQ(Item("Type"), "29F040");
+}
+
 TEST_F(ModuleCheck, SilentBoxTimesOutAndTheDialogStaysForAnotherTry) {
   AddFault("silence-after=2");  // "model" is not answered within its second
   StartBox();

@@ -157,6 +157,8 @@ int CB_ReadModule(FieldHandle field, int message, WParam wparam, LParam lparam) 
   StoreHandle store = DlgItemStore(field);
   if (message == kMsgIdle && ModuleOpRunning(store)) return kResultBusy;
   if (message != kMsgActivate) return DlgFieldDefaultProc(field, message, wparam, lparam);
+  // Another operation's table would be overwritten by the check.
+  if (ModuleOpRunning(store)) return kResultSuppress;
   const WindowHandle window = DlgWindow(field);
   const std::string folder = FolderOf(StoreGetString(store, "CurrentVirtualModule").value_or(""));
   std::error_code ec;
