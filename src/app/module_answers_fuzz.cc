@@ -51,8 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       static const r7k::CheckItems kKnown[] = {{"Present", "Present", ""},
                                                 {"Scan 'n Sew 1", "Not Present", ""},
                                                 {"Present", "Present", "Viking"}};
+      // Texts are parts of the answer or names from the chip table.
       for (const r7k::ItemChange& c : r7k::ExamineCheckAnswer(answer, kKnown[data[0] % 7]))
-        if (c.name.empty() || c.text.size() > answer.size()) __builtin_trap();
+        if (c.name.empty() || c.text.size() > answer.size() + 32) __builtin_trap();
       break;
     }
     case 3: {
