@@ -14,6 +14,7 @@
 #include "gui/qt_view.h"
 #include "gui/screenshots.h"
 #include "link/link_message_box.h"
+#include "app/module_ops.h"
 #include "app/startup.h"
 
 namespace r7k {
@@ -52,10 +53,12 @@ GuiSession::GuiSession(QtView& view) {
   g_boxes_on_screen = false;  // until a dialog is on screen
   view.SetOpenDialogsHook([](std::size_t open) { g_boxes_on_screen = open > 0; });
   SetLinkMessageBoxHook(LinkBoxOnScreen);
+  SetModuleOpProgressHook([&view](const ModuleOpProgress& p) { view.ShowProgress(p); });
 }
 
 GuiSession::~GuiSession() {
   g_boxes_on_screen = false;
+  SetModuleOpProgressHook(nullptr);
   SetLinkMessageBoxHook(nullptr);
   DlgSetView(nullptr);
 }

@@ -23,6 +23,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabWidget>
@@ -30,7 +31,9 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
+#include "app/module_ops.h"
 #include "gui/row_format.h"
+#include "link/channel.h"
 #include "store/item_store.h"
 #include "store/table.h"
 #include "support/ascii.h"
@@ -274,6 +277,7 @@ class DialogWindow : public QDialog {
 
  private:
   void Build();
+  void AddProgress(QWidget* client, const DialogUnits& du);
   void BuildControl(const ControlDef& c, QWidget* parent, int dx, int dy, Field* f);
   void UpdateField(Field& f);
   void CommitEdit(Field& f);
@@ -286,6 +290,28 @@ class DialogWindow : public QDialog {
   std::map<int, bool> dirty_;
   bool updating_ = false;
   QFont fixed_;
+  QProgressBar* progress_ = nullptr;
+  QPushButton* stop_ = nullptr;
+
+ public:
+  // The main dialog's progress of a module operation; hidden when none runs.
+  void ShowProgress(const ModuleOpProgress& p) {
+    if (!progress_) return;
+    const bool running = !p.finished;
+    progress_->setVisible(running);
+    stop_->setVisible(running);
+    stop_->setEnabled(running);
+    if (!running) return;
+    const bool by_bytes = p.bytes_total > 0;
+    const uint64_t total = by_bytes ? p.bytes_total : p.commands_total;
+    const uint64_t done = by_bytes ? p.bytes_done : p.commands_done;
+    // Per mille keeps the numbers in an int whatever the module's size.
+    progress_->setRange(0, 1000);
+    progress_->setValue(total ? static_cast<int>(std::min<uint64_t>(done, total) * 1000 / total) : 0);
+    progress_->setFormat(Q(p.operation + ": " + std::to_string(done) + " of " +
+                           std::to_string(total) + (by_bytes ? " bytes" : " commands")));
+  }
+  QProgressBar* progress() const { return progress_; }
 };
 
 void DialogWindow::Build() {
@@ -373,10 +399,45 @@ void DialogWindow::Build() {
     client->setFixedSize(du.Size(def.w, def.h));
     build_range(0, controls.size(), client);
   }
+  if (EqualsIgnoringCase(dialog_.name, "R7kProg")) AddProgress(client, du);
   // Group boxes stay behind the controls they frame.
   for (QGroupBox* g : findChildren<QGroupBox*>()) g->lower();
   Update(-1);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+// Below the status line of the main dialog: the running operation's progress and a Stop
+// button that sends the cancel marker the operation's handler honours.
+void DialogWindow::AddProgress(QWidget* client, const DialogUnits& du) {
+  const ControlDef* status = nullptr;
+  for (const auto& c : dialog_.def->controls)
+    if (EqualsIgnoringCase(c.AttrOr(kAttrTag), "_Status")) status = &c;
+  if (!status) return;
+  ControlDef bar;
+  bar.x = status->x;
+  bar.y = status->y + status->h + 5;
+  bar.w = 200;
+  bar.h = 12;
+  progress_ = new QProgressBar(client);
+  progress_->setGeometry(du.Rect(bar));
+  progress_->setTextVisible(true);
+  progress_->setObjectName("progress");
+  bar.x += bar.w + 4;
+  bar.y -= 1;
+  bar.w = 50;
+  bar.h = 14;
+  stop_ = new QPushButton("Stop", client);
+  stop_->setAutoDefault(false);
+  stop_->setObjectName("stop");
+  stop_->setGeometry(du.Rect(bar));
+  stop_->setToolTip("Stop the running module operation");
+  connect(stop_, &QPushButton::clicked, this, [this] {
+    ChannelSend(kOpChannel, kOpChannel, kCancelMarker.data(),
+                static_cast<std::uint32_t>(kCancelMarker.size()));
+    stop_->setEnabled(false);
+  });
+  progress_->hide();
+  stop_->hide();
 }
 
 void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, int dy, Field* f) {
@@ -840,6 +901,10 @@ void QtView::SetIcon(WindowHandle, std::string_view) {
   QIcon icon;
   for (int size : {16, 32, 48, 64}) icon.addPixmap(QPixmap::fromImage(AppIconImage(size)));
   QApplication::setWindowIcon(icon);
+}
+
+void QtView::ShowProgress(const ModuleOpProgress& progress) {
+  for (auto& [handle, window] : windows_) window->ShowProgress(progress);
 }
 
 void QtView::ShowFieldPicture(Dialog& dialog, int index, const FieldPicture& picture) {

@@ -31,6 +31,7 @@ class QWidget;
 
 namespace r7k {
 
+struct ModuleOpProgress;
 class DialogWindow;
 class QtView;
 
@@ -106,6 +107,9 @@ class QtView : public View {
   void SetIcon(WindowHandle window, std::string_view icon) override;
   bool PrintDialog(Dialog& dialog) override;
   void ShowFieldPicture(Dialog& dialog, int index, const FieldPicture& picture) override;
+
+  // A module operation's progress: shown in the main dialog until it has finished.
+  void ShowProgress(const ModuleOpProgress& progress);
 
   // Hands the messages queued for the dialog's window to the engine (only while it is the
   // innermost dialog: an outer dialog's messages wait, as in any modal loop).
