@@ -385,6 +385,8 @@ int CB_WriteModule(FieldHandle field, int message, WParam wparam, LParam lparam)
   StoreHandle store = DlgItemStore(field);
   if (message == kMsgIdle && ModuleOpRunning(store)) return kResultBusy;
   if (message != kMsgActivate) return DlgFieldDefaultProc(field, message, wparam, lparam);
+  // Another operation's table would be overwritten by the check.
+  if (ModuleOpRunning(store)) return kResultSuppress;
   const int result = DlgFieldDefaultProc(field, message, wparam, lparam);
 
   const std::string source = StoreGetString(store, "CurrentVirtualModule").value_or("");
@@ -423,6 +425,7 @@ int CB_Erase(FieldHandle field, int message, WParam wparam, LParam lparam) {
   StoreHandle store = DlgItemStore(field);
   if (message == kMsgIdle && ModuleOpRunning(store)) return kResultBusy;
   if (message != kMsgActivate) return DlgFieldDefaultProc(field, message, wparam, lparam);
+  if (ModuleOpRunning(store)) return kResultSuppress;
   if (!ModuleIsWritable(field, true, kStrEraseModule)) return kResultSuppress;
   if (DlgMessageEx(DlgWindow(field), kMbOkCancel | kMbDefaultButton2, kStrEraseModule,
                    kStrAreYouSure) != kIdOk) {

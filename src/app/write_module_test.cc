@@ -402,6 +402,25 @@ TEST_F(WriteModuleSim, TheDemoModuleIsWrittenSkippingErasedPiecesButEachRowsLast
   EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), demo_);
 }
 
+TEST_F(WriteModuleSim, DownloadPressedDuringAnUploadStartsNothing) {
+  StartBox();
+  const auto back = env_.dir() / "back.r7v";
+  StoreSetString(app_, "CurrentVirtualModule", back.string());
+  bool pressed = false;
+  Download(
+      [&](DialogUser& user) {
+        if (!pressed && user.Text("_Status").starts_with("binread 03")) {
+          pressed = true;
+          user.Press("Download");
+        }
+      },
+      "Upload");
+  EXPECT_TRUE(pressed);
+  for (const auto& c : BoxCommands()) EXPECT_FALSE(c.starts_with("erase")) << c;
+  std::ifstream in(back, std::ios::binary);
+  EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), box_->Flash());
+}
+
 TEST_F(WriteModuleSim, WithDebugEveryPieceIsSentAndAPartialBlockIsPaddedWithErasedBytes) {
   // One block and 300 bytes: the rows of block 01 send pages 0 and 1.
   std::vector<uint8_t> data(65536 + 300, 0xFF);
