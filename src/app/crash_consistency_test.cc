@@ -151,7 +151,8 @@ class CrashConsistency : public EditingTest {
 };
 
 TEST_F(CrashConsistency, ModuleImageWriteIsOldOrNew) {
-  // A read module replacing the file: the demo with every entity byte changed.
+  // A read module replacing the file, as CardAnalyse writes it: the demo with every entity
+  // byte changed.
   Bytes image = Read();
   for (size_t i = 0x20000; i < image.size(); ++i) image[i] ^= 0x5A;
   KillDuring("module image", [&] {
