@@ -202,26 +202,6 @@ TEST_F(WriteFile, OversizedEmptyAndMissingFilesAreRefused) {
 using namespace std::chrono_literals;
 
 // A dialog that offers erasing, as the program's own dialogs do not.
-constexpr char kEraseDialog[] = R"(
-dialog EraseTest "Erase Test"
-  size 150 60
-  text 1002 "" at 8 8 130 12
-    tag _Status
-    access 1
-  button 1 "Erase" at 8 30 50 14
-    tag EraseCard
-    callback "=CB_Erase"
-    action Stay
-  button 2 "Cancel" at 70 30 50 14
-    callback "=CB_Cancel"
-    action Stay
-  button 1040 "" at 0 0 0 0
-    tag hCardWrite
-    callback "=CB_hWriteModule"
-    action Stay
-    hidden
-end
-)";
 
 // Stands in for the link thread: answers each command of "R7P" with what `answer` makes of it.
 class ScriptedLink {
@@ -266,7 +246,6 @@ class WriteModuleSim : public ModuleOpsTest {
  protected:
   void SetUp() override {
     ModuleOpsTest::SetUp();
-    ASSERT_EQ(DlgLoadDefinitions(kEraseDialog, "erase test"), std::nullopt);
     // Commands go out whole: the link's pauses between pieces only slow the tests.
     piece_size_ = 1024;
     options_.contents.assign(kMaxWriteSize, 0x00);
@@ -307,12 +286,12 @@ class WriteModuleSim : public ModuleOpsTest {
   void Erase(int answer) {
     view_.WhenDialogOpens("CheckModule", [](DialogUser& user) { user.Press("OK"); });
     view_.AnswerNextMessage(answer);
-    view_.WhenDialogOpens("EraseTest", [this](DialogUser& user) {
+    view_.WhenDialogOpens("EraseModule", [this](DialogUser& user) {
       user.Press("Erase");
       EXPECT_TRUE(user.WaitUntil([&] { return !ModuleOpRunning(app_); }, 30s));
       user.Close();
     });
-    DlgRunDialog(base_, "EraseTest", main_, app_);
+    DlgRunDialog(base_, "EraseModule", main_, app_);
   }
 
   // Runs a write table on the erase dialog's handler against a link that answers every command
@@ -322,7 +301,7 @@ class WriteModuleSim : public ModuleOpsTest {
       if (command == "erase40\r") return erase_answer;
       return command.substr(0, command.size() - 1) + "\r\n?";
     });
-    view_.WhenDialogOpens("EraseTest", [&](DialogUser& user) {
+    view_.WhenDialogOpens("EraseModule", [&](DialogUser& user) {
       TableHandle table = NewCommandTable();
       AppendCommandRow(table, "led red\r");
       AppendCommandRow(table, "erase40\r");
@@ -333,7 +312,7 @@ class WriteModuleSim : public ModuleOpsTest {
       EXPECT_TRUE(user.WaitUntil([&] { return !ModuleOpRunning(app_); }, 10s));
       user.Close();
     });
-    DlgRunDialog(base_, "EraseTest", main_, app_);
+    DlgRunDialog(base_, "EraseModule", main_, app_);
     return link.Commands();
   }
 

@@ -66,30 +66,6 @@ constexpr CommandUsage kEraseUsage = {
 // The caption of the directory view's complaints about a file it cannot list.
 constexpr char kDirectoryLoadCaption[] = "Pattern Load";
 
-// Erasing alone: the button of CB_Erase and the handler field it reports to.
-constexpr char kEraseDialog[] = R"(
-dialog EraseModule "Erase Module"
-  size 150 60
-  font "MS Sans Serif" 8
-  text 1002 "" at 8 8 134 12
-    tag _Status
-    access 1
-    display
-  button 1 "Erase" at 8 36 60 14
-    tag EraseCard
-    callback "=CB_Erase"
-    action Stay
-  button 2 "Cancel" at 82 36 60 14
-    callback "=CB_Cancel"
-    action Stay
-  button 1040 "" at 0 0 0 0
-    tag hCardWrite
-    callback "=CB_hWriteModule"
-    action Stay
-    hidden
-end
-)";
-
 // Parses the command line and starts the session; nullopt with the exit status otherwise.
 struct Started {
   ParsedArgs args;
@@ -284,11 +260,7 @@ int EraseCommand(std::span<const std::string> argv, CommandIo& io) {
   if (!Prepare(argv, kEraseUsage, io, started, status)) return status;
   BoxSession session(io, started.args.Has("--yes"));
   if (!session.Start(*started.target)) return kExitFailure;
-  // The program's dialogs offer no erasing: r7k brings the dialog that does.
-  if (const auto error = DlgLoadDefinitions(kEraseDialog, "r7k erase")) {
-    io.err << "r7k erase: " << *error << '\n';
-    return kExitFailure;
-  }
+  // The main dialog offers no erasing; the "EraseModule" dialog does.
   bool erased = false;
   session.RunDialog("EraseModule", [&](DialogUser& user) {
     session.ScriptNextCheck();
