@@ -208,7 +208,17 @@ bool LoadDirectory(WindowHandle window, StoreHandle app) {
   return true;
 }
 
+void DropOnPathField(FieldHandle field, const std::vector<std::string>& paths) {
+  char tag[256] = "";
+  if (paths.empty() || !DlgGetProperty(field, kThisField, kAttrTag, tag, sizeof tag)) return;
+  // The extension is not checked: the load checks the size.
+  StoreHandle app = DlgItemStore(field);
+  StoreDeleteItem(app, "Directory");
+  StoreSetString(app, tag, paths.front());
+}
+
 int CB_CurrentVirtualModule(FieldHandle field, int message, WParam wparam, LParam lparam) {
+  if (message == kMsgDialogOpened) DlgAcceptDrops(field, DropOnPathField);
   const int result = DlgFieldDefaultProc(field, message, wparam, lparam);
   // Shown: the path changed. Idle: something else may have dropped the directory (a new
   // entry, a module read into the same file) without changing the path.

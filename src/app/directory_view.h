@@ -67,6 +67,9 @@ int SelectVirtualModuleFile(const std::string& initial_folder, std::string& path
 bool LoadDirectory(WindowHandle window, StoreHandle app);
 
 int CB_CurrentVirtualModule(FieldHandle field, int message, WParam wparam, LParam lparam);
+// Files dropped on the path field: the first becomes the field's item (the current virtual
+// module) and the directory is dropped, so the next display loads the new file.
+void DropOnPathField(FieldHandle field, const std::vector<std::string>& paths);
 int CB_Browse(FieldHandle field, int message, WParam wparam, LParam lparam);
 int CB_ShowValidOnly(FieldHandle field, int message, WParam wparam, LParam lparam);
 int CB_NextPattern(FieldHandle field, int message, WParam wparam, LParam lparam);

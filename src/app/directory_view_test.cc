@@ -155,6 +155,26 @@ TEST_F(DirectoryView, PathFieldLoadsBrowseChangesAndCheckboxFilters) {
   EXPECT_NO_USER_PROBLEMS(view_);
 }
 
+TEST_F(DirectoryView, DroppingFilesOnThePathFieldLoadsTheFirst) {
+  ASSERT_EQ(DlgLoadDefinitions(kMainDialog, "test.dlg"), std::nullopt);
+  const std::string rom = WriteImage("rom.r7v", BuiltinImage("R7kRomx"));
+  view_.WhenDialogOpens("TestMain", [&](DialogUser& user) {
+    EXPECT_EQ(Item("Name"), "_0000");
+    Field* path = user.dialog().FindField("CurrentVirtualModule");
+    ASSERT_NE(path, nullptr);
+    EXPECT_FALSE(DlgUserDropFiles(user.dialog(), path->index, {})) << "nothing dropped";
+    EXPECT_TRUE(DlgUserDropFiles(user.dialog(), path->index, {rom, module_}));
+    EXPECT_EQ(Item("CurrentVirtualModule"), rom) << "the first file only";
+    EXPECT_EQ(Item("Name"), "T0001") << "its directory loaded";
+    EXPECT_EQ(user.Text("CurrentVirtualModule"), rom);
+    EXPECT_FALSE(DlgUserDropFiles(user.dialog(), user.dialog().FindField("Directory")->index, {rom}))
+        << "other fields take no drops";
+    user.Close();
+  });
+  DlgRunDialog(base_, "TestMain", main_, app_);
+  EXPECT_NO_USER_PROBLEMS(view_);
+}
+
 TEST_F(DirectoryView, PatternNavigationStopsAtTheEnds) {
   Select("P6000");
   EXPECT_FALSE(StepDirectorySelection(app_, 'P', true)) << "P6000 is the last pattern";

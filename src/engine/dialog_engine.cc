@@ -629,6 +629,10 @@ bool DlgPrint(FieldHandle field) {
   return field && field->dialog && DlgView().PrintDialog(*field->dialog);
 }
 
+void DlgAcceptDrops(FieldHandle field, DropHandler handler) {
+  if (field) field->drop = handler;
+}
+
 void DlgShowFieldPicture(FieldHandle field, const FieldPicture& picture) {
   if (field && field->dialog) DlgView().ShowFieldPicture(*field->dialog, field->index, picture);
 }
@@ -898,6 +902,15 @@ bool DlgUserSelectRow(Dialog& d, int index, int row) {
   f.shown_signature = ItemSignature(f);
   DlgView().FieldChanged(d, f.index);
   Send(f, kMsgValueChanged);
+  AfterAction(d);
+  return true;
+}
+
+bool DlgUserDropFiles(Dialog& d, int index, const std::vector<std::string>& paths) {
+  if (d.ended || index < 0 || static_cast<std::size_t>(index) >= d.fields.size()) return false;
+  Field& f = *d.fields[index];
+  if (!f.drop || paths.empty()) return false;
+  f.drop(&f, paths);
   AfterAction(d);
   return true;
 }

@@ -94,6 +94,9 @@ enum MessageBoxType : int {
 };
 enum MessageBoxResult : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
+// Files dropped on a field, first one first.
+using DropHandler = void (*)(FieldHandle field, const std::vector<std::string>& paths);
+
 struct Field {
   Dialog* dialog = nullptr;
   int index = 0;
@@ -107,6 +110,7 @@ struct Field {
   std::optional<int> access;  // DlgSetAccess override
   PoolBuffer memory;  // DlgFieldMemAlloc
   std::string shown_signature;  // what the item looked like when last shown
+  DropHandler drop = nullptr;   // DlgAcceptDrops
 };
 
 struct Dialog {
@@ -159,6 +163,9 @@ void DlgSetIcon(WindowHandle window, int reserved, std::string_view icon);
 void DlgBeep();
 std::optional<std::string> DlgChooseFile(WindowHandle owner, const FileRequest& request);
 bool DlgPrint(FieldHandle field);
+// Lets the user drop files on the field (a view asks Field::drop when it shows the dialog);
+// the handler gets the dropped paths on the dialog thread, then the dialog refreshes.
+void DlgAcceptDrops(FieldHandle field, DropHandler handler);
 // Hands a custom field's picture to the view.
 void DlgShowFieldPicture(FieldHandle field, const FieldPicture& picture);
 
@@ -211,6 +218,8 @@ bool DlgUserSetField(Dialog& dialog, int index, std::string_view text);
 bool DlgUserPress(Dialog& dialog, int index);
 // The user chose a row of a list (-1: none).
 bool DlgUserSelectRow(Dialog& dialog, int index, int row);
+// The user dropped files on a field that accepts them (DlgAcceptDrops); false when it does not.
+bool DlgUserDropFiles(Dialog& dialog, int index, const std::vector<std::string>& paths);
 // The window's close box: the field with id 2 is pressed, or the dialog ends with 2.
 void DlgUserClose(Dialog& dialog);
 // The Enter key: presses the dialog's default field.

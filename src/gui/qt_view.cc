@@ -12,10 +12,12 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
@@ -268,6 +270,23 @@ class DialogWindow : public QDialog {
   }
 
   bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+        event->type() == QEvent::Drop) {
+      auto* drop = static_cast<QDropEvent*>(event);
+      std::vector<std::string> paths;
+      for (const QUrl& url : drop->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(S(url.toLocalFile()));
+      int index = -1;
+      for (auto& [i, widget] : widgets_)
+        if (widget == watched) index = i;
+      if (paths.empty() || index < 0 || !dialog_.fields[index]->drop) return false;
+      drop->acceptProposedAction();
+      if (event->type() == QEvent::Drop && !dialog_.ended) {
+        dirty_[index] = false;  // the dropped path replaces whatever was being typed
+        DlgUserDropFiles(dialog_, index, paths);
+      }
+      return true;
+    }
     if (event->type() == QEvent::FocusOut) {
       for (auto& [index, widget] : widgets_)
         if (widget == watched && !dialog_.ended) CommitEdit(*dialog_.fields[index]);
@@ -472,6 +491,8 @@ void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, in
         connect(e, &QLineEdit::editingFinished, this, [this, index] {
           if (!dialog_.ended) CommitEdit(*dialog_.fields[index]);
         });
+        // Files dropped on a field that takes them (the path field) go to the engine.
+        if (f && f->drop) e->installEventFilter(this);
         w = e;
       }
       break;

@@ -7,6 +7,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QUrl>
+#include <QDropEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -183,6 +186,34 @@ TEST_F(GuiTest, AReadFromTheSimulatedBoxShowsItsProgressAndStopsOnRequest) {
     EXPECT_TRUE(stop->isVisible());
     stop->click();
     EXPECT_TRUE(user.WaitUntil([&] { return !bar->isVisible(); }, 8000)) << "the read stops";
+    user.Close();
+  });
+  EXPECT_EQ(AppMain({}), 0);
+}
+
+TEST_F(GuiTest, AFileDroppedOnThePathFieldBecomesTheCurrentModule) {
+  const auto rom = root_ / "modules" / "rom.r7v";
+  const auto image = BuiltinImage("R7kRomx");
+  std::ofstream(rom, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  view_.WhenDialogOpens("Configuration", [&](GuiUser& user) {
+    user.Set("CurrentVirtualModule", module_.string());
+    user.Press("Keep file");
+    user.Press("OK");
+  });
+  view_.WhenDialogOpens("R7kProg", [&](GuiUser& user) {
+    ASSERT_TRUE(user.WaitUntil([&] { return user.Shown("Name") == "_0000"; }));
+    QWidget* path = user.Widget("CurrentVirtualModule");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(rom.string())),
+                  QUrl::fromLocalFile(QString::fromStdString(module_.string()))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(path, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(path, &drop);
+    EXPECT_EQ(user.Shown("CurrentVirtualModule"), rom.string()) << "the first file";
+    EXPECT_TRUE(user.WaitUntil([&] { return user.Shown("Name") == "T0001"; })) << user.Shown("Name");
     user.Close();
   });
   EXPECT_EQ(AppMain({}), 0);
