@@ -15,17 +15,6 @@ namespace {
 
 constexpr std::size_t kMaxPictureFile = 64 * 1024 * 1024;
 
-FieldPicture ToPicture(const DibImage& image, FieldPicture::Fit fit) {
-  FieldPicture p;
-  p.fit = fit;
-  p.width = static_cast<int>(image.width);
-  p.height = static_cast<int>(image.height);
-  p.pixels.reserve(image.pixels.size());
-  for (const DibRgb& c : image.pixels)
-    p.pixels.push_back((uint32_t{c.red} << 16) | (uint32_t{c.green} << 8) | c.blue);
-  return p;
-}
-
 // The item a field shows, as text ("" when there is none).
 std::string ItemText(FieldHandle field) {
   char tag[256] = "";
@@ -45,7 +34,7 @@ std::map<FieldHandle, BitmapState> g_bitmaps;
 
 void ShowBitmap(FieldHandle field) {
   const BitmapState& s = g_bitmaps[field];
-  DlgShowFieldPicture(field, s.image ? ToPicture(*s.image, FieldPicture::Fit::kStretch)
+  DlgShowFieldPicture(field, s.image ? ToFieldPicture(*s.image, FieldPicture::Fit::kStretch)
                                      : FieldPicture{});
 }
 
@@ -86,14 +75,14 @@ void LoadPicture(FieldHandle field, std::string value) {
     s.path = value;
     const auto image = DibReadBytes(*bytes);
     // A file the decoder cannot read leaves no picture: the old one is gone already.
-    s.picture = image ? ToPicture(*image, FieldPicture::Fit::kNatural) : FieldPicture{};
+    s.picture = image ? ToFieldPicture(*image, FieldPicture::Fit::kNatural) : FieldPicture{};
   } else {
     if (value.starts_with("=")) value.erase(0, 1);
     const auto image = BuiltinPicture(value);
     if (!image) return;  // neither a file nor a picture of ours: the picture shown stays
     s.written.reset();
     s.path.clear();
-    s.picture = ToPicture(*image, FieldPicture::Fit::kNatural);
+    s.picture = ToFieldPicture(*image, FieldPicture::Fit::kNatural);
   }
   DlgShowFieldPicture(field, s.picture);
 }
@@ -117,6 +106,17 @@ bool ColourItemExists(FieldHandle field) {
 }
 
 }  // namespace
+
+FieldPicture ToFieldPicture(const DibImage& image, FieldPicture::Fit fit) {
+  FieldPicture p;
+  p.fit = fit;
+  p.width = static_cast<int>(image.width);
+  p.height = static_cast<int>(image.height);
+  p.pixels.reserve(image.pixels.size());
+  for (const DibRgb& c : image.pixels)
+    p.pixels.push_back((uint32_t{c.red} << 16) | (uint32_t{c.green} << 8) | c.blue);
+  return p;
+}
 
 std::vector<std::filesystem::path> PictureFolders() {
   const std::filesystem::path program = ProgramFolder();

@@ -22,6 +22,9 @@ int CB_Color(FieldHandle field, int message, WParam wparam, LParam lparam);
 // name.
 std::optional<DibImage> LoadButtonPicture(const std::string& name);
 
+// The image as the view takes it (0xRRGGBB pixels, top row first).
+FieldPicture ToFieldPicture(const DibImage& image, FieldPicture::Fit fit = FieldPicture::Fit::kNone);
+
 // The folders a bare picture name is looked for in after the current one.
 std::vector<std::filesystem::path> PictureFolders();
 

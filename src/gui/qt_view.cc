@@ -33,6 +33,7 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
+#include "app/custom_fields.h"
 #include "app/module_ops.h"
 #include "gui/row_format.h"
 #include "link/channel.h"
@@ -103,15 +104,33 @@ QImage ImageOf(const FieldPicture& p) {
 }
 
 // A bitmap button: the button, then its picture stretched three pixels inside its edges.
+// Ctrl+C copies the picture of its file; Ctrl+V, when the clipboard holds a picture, shows the
+// field's value again (which reloads its file; the clipboard's picture is not taken over).
 class PictureButton : public QPushButton {
  public:
-  using QPushButton::QPushButton;
+  PictureButton(QWidget* parent, Field* field) : QPushButton(parent), field_(field) {}
   void SetPicture(const FieldPicture& p) {
     image_ = ImageOf(p);
     update();
   }
 
  protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    QPushButton::keyPressEvent(event);
+    if (!field_ || !(event->modifiers() & Qt::ControlModifier)) return;
+    // The field's value is the file name it keeps (message 23 of its procedure).
+    char name[256] = "";
+    if (field_->proc) field_->proc(field_, kMsgGetText, sizeof name - 1, reinterpret_cast<LParam>(name));
+    const std::string file = name;
+    if (event->key() == Qt::Key_C) {
+      QApplication::clipboard()->clear();
+      if (auto image = file.empty() ? std::nullopt : LoadButtonPicture(file))
+        QApplication::clipboard()->setImage(ImageOf(ToFieldPicture(*image)));
+    } else if (event->key() == Qt::Key_V && QApplication::clipboard()->mimeData()->hasImage()) {
+      DlgSetField(field_, kThisField, file.c_str(), -1);
+    }
+  }
+
   void paintEvent(QPaintEvent* event) override {
     QPushButton::paintEvent(event);
     if (image_.isNull()) return;
@@ -121,6 +140,7 @@ class PictureButton : public QPushButton {
   }
 
  private:
+  Field* field_;
   QImage image_;
 };
 
@@ -387,20 +407,17 @@ void DialogWindow::Build() {
     frame->setFixedSize(page_size(0));
     build_range(pages[0].second, pages[1].second, frame);
     auto* tabs = new QTabWidget(client);
-    QSize biggest(0, 0);
     for (std::size_t p = 1; p < pages.size(); ++p) {
       auto* page = new QWidget;
       const std::size_t end = p + 1 < pages.size() ? pages[p + 1].second : controls.size();
       build_range(pages[p].second, end, page);
-      page->setMinimumSize(page_size(p));
-      biggest = biggest.expandedTo(page_size(p));
+      page->setFixedSize(page_size(p));
       tabs->addTab(page, WithoutMnemonic(pages[p].first));
     }
     auto* v = new QVBoxLayout(client);
     v->setContentsMargins(4, 4, 4, 4);
     v->addWidget(frame);
     v->addWidget(tabs);
-    tabs->setMinimumSize(biggest + QSize(8, 32));
   } else if (def.w == 0 && def.h == 0) {
     // A stack of entries (the help choices): one button each, one under the other.
     auto* v = new QVBoxLayout(client);
@@ -536,7 +553,7 @@ void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, in
     }
     case kKindCustom: {
       if (c.AttrOr(kAttrCallback).find("BitmapFld") != std::string::npos) {
-        auto* b = new PictureButton(parent);
+        auto* b = new PictureButton(parent, f);
         b->setAutoDefault(false);
         if (f) connect(b, &QPushButton::clicked, this, [this, index] { PressField(index); });
         w = b;

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QUrl>
@@ -72,6 +74,10 @@ TEST_F(GuiTest, StartShowsTheConfigurationThenTheMainDialogWithTheDemoModule) {
     const auto labels = LabelTexts(user.Window());
     for (const char* text : {"Virtual Module", "Valid", "Name", "Start", "End", "Size"})
       EXPECT_TRUE(Has(labels, text)) << text;
+    // Ctrl+C on the help button copies its picture, read again from "question.bmp".
+    QKeyEvent copy(QEvent::KeyPress, Qt::Key_C, Qt::ControlModifier, "\x03");
+    QApplication::sendEvent(user.Widget("Help"), &copy);
+    EXPECT_EQ(QApplication::clipboard()->image().size(), QSize(16, 16));
     EXPECT_TRUE(SaveScreenshot(user, "R7kProg"));
     user.Close();
   });
