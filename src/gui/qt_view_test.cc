@@ -9,6 +9,8 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QTimer>
 #include <QMimeData>
 #include <QUrl>
 #include <QDropEvent>
@@ -223,6 +225,45 @@ TEST_F(GuiTest, AFileDroppedOnThePathFieldBecomesTheCurrentModule) {
     user.Close();
   });
   EXPECT_EQ(AppMain({}), 0);
+}
+
+// A box on screen: its icon and buttons follow the type, and the pressed button is the answer.
+TEST_F(GuiTest, MessageBoxesShowTheIconAndButtonsOfTheirType) {
+  view_.SetScripted(false);
+  struct Seen {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+    QString default_button;
+    QString text;
+  } seen;
+  const auto press = [&seen](QMessageBox::StandardButton which) {
+    QTimer::singleShot(0, [&seen, which] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      seen.icon = box->icon();
+      seen.text = box->text();
+      seen.buttons.clear();
+      for (QAbstractButton* b : box->buttons()) seen.buttons << b->text().remove('&');
+      seen.default_button = box->defaultButton() ? box->defaultButton()->text().remove('&') : "";
+      box->button(which)->click();
+    });
+  };
+  press(QMessageBox::No);
+  EXPECT_EQ(view_.ShowMessage(0, kMbYesNo | kMbIconExclamation | kMbDefaultButton2, "Write Module",
+                              "Overwrite?"),
+            kIdNo);
+  EXPECT_EQ(seen.icon, QMessageBox::Warning);
+  EXPECT_EQ(seen.text.toStdString(), "Overwrite?");
+  EXPECT_EQ(seen.buttons.size(), 2);
+  EXPECT_EQ(seen.default_button.toStdString(), "No");
+  press(QMessageBox::Ok);
+  EXPECT_EQ(view_.ShowMessage(0, kMbIconStop, "Pattern Load", "Cannot load file x, not found"), kIdOk);
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_EQ(seen.buttons.size(), 1);
+  press(QMessageBox::Cancel);
+  EXPECT_EQ(view_.ShowMessage(0, kMbOkCancel | kMbIconInformation, "Read", "Go on?"), kIdCancel);
+  EXPECT_EQ(seen.icon, QMessageBox::Information);
+  EXPECT_EQ(seen.default_button.toStdString(), "OK");
 }
 
 TEST_F(GuiTest, ClosingTheConfigurationEndsTheProgram) {
