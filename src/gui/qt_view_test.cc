@@ -153,6 +153,13 @@ TEST_F(GuiTest, AUserBrowsesTheDemoModuleSavesAnEntityAndLooksAtAPatternASectorA
         technique.Press("Close");
       });
       EXPECT_TRUE(sector.Press("Show"));
+      // No printer here: the dialog's picture goes to the PDF file the user names.
+      const auto pdf = root_ / "sector.pdf";
+      view_.ChooseFileNext(pdf.string());
+      EXPECT_TRUE(sector.Press("&Print"));
+      EXPECT_EQ(view_.prints(), 1);
+      std::error_code ec;
+      EXPECT_GT(std::filesystem::file_size(pdf, ec), 1000u);
       sector.Press("Close");
     });
     EXPECT_TRUE(user.Press("Picture"));
