@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <atomic>
+#include <thread>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,6 +21,7 @@
 #include <QTabWidget>
 
 #include "gui/gui_test_fixture.h"
+#include "link/link_message_box.h"
 
 namespace r7k {
 namespace {
@@ -271,6 +274,24 @@ TEST_F(GuiTest, MessageBoxesShowTheIconAndButtonsOfTheirType) {
   EXPECT_EQ(view_.ShowMessage(0, kMbOkCancel | kMbIconInformation, "Read", "Go on?"), kIdCancel);
   EXPECT_EQ(seen.icon, QMessageBox::Information);
   EXPECT_EQ(seen.default_button.toStdString(), "OK");
+}
+
+TEST_F(GuiTest, TheLinkThreadsBoxesAppearOnScreenWhileADialogIsOpen) {
+  view_.WhenDialogOpens("Configuration", [&](GuiUser& user) {
+    std::atomic<int> answer{0};
+    std::thread link([&] {
+      answer = LinkMessageBoxText(0, "Cannot open port ttyUSB0", "Vardex R7000 Programmer", kBoxStop);
+    });
+    EXPECT_TRUE(user.WaitUntil([&] { return answer != 0; })) << "answered on the GUI thread";
+    link.join();
+    EXPECT_EQ(answer, kIdOk);
+    EXPECT_TRUE(MessageShown("Vardex R7000 Programmer", "Cannot open port ttyUSB0"));
+    user.Close();
+  });
+  EXPECT_EQ(AppMain({}), 0);
+  // Asked for on the GUI thread itself, the box is shown at once.
+  EXPECT_EQ(LinkMessageBoxText(0, "late", "Link", kBoxStop), kIdOk);
+  EXPECT_TRUE(MessageShown("Link", "late"));
 }
 
 TEST_F(GuiTest, ClosingTheConfigurationEndsTheProgram) {
