@@ -9,20 +9,7 @@
 namespace r7k {
 
 bool SelectionToItems(StoreHandle store, std::string_view table_item) {
-  TableHandle table = StoreGetTable(store, table_item);
-  if (!table) return false;
-  const int row = TableReadSelection(table);
-  for (int column = 0; column < TableCols(table); ++column) {
-    const auto name = TableCell(table, kRowNames, column);
-    if (!name || name->empty()) continue;
-    const auto cell = row >= 0 ? TableCell(table, row, column) : std::nullopt;
-    if (cell)
-      StoreSetString(store, *name, *cell);
-    else
-      StoreDeleteItem(store, *name);
-  }
-  TableFree(table);
-  return true;
+  return StoreTableSelectionToItems(store, table_item);
 }
 
 bool DeleteTableRow(StoreHandle store, std::string_view table_item, int row) {

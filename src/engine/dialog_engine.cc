@@ -862,28 +862,6 @@ bool DlgUserPress(Dialog& d, int index) {
   return true;
 }
 
-namespace {
-
-// The selected row's cells become the items named by the table's column titles (up to 256
-// characters each); without a selection those items are deleted.
-void PublishSelectedRow(StoreHandle store, const std::string& tag) {
-  TableHandle t = StoreGetTable(store, tag);
-  if (!t) return;
-  const int row = TableReadSelection(t);
-  for (int column = 0; column < TableCols(t); ++column) {
-    const auto name = TableCell(t, kRowNames, column);
-    if (!name || name->empty()) continue;
-    const auto cell = row >= 0 ? TableCell(t, row, column) : std::nullopt;
-    if (cell)
-      StoreSetString(store, *name, cell->substr(0, 256));
-    else
-      StoreDeleteItem(store, *name);
-  }
-  TableFree(t);
-}
-
-}  // namespace
-
 bool DlgUserSelectRow(Dialog& d, int index, int row) {
   if (d.ended || index < 0 || static_cast<std::size_t>(index) >= d.fields.size()) return false;
   Field& f = *d.fields[index];
@@ -892,7 +870,8 @@ bool DlgUserSelectRow(Dialog& d, int index, int row) {
   if (row >= static_cast<int>(rows.size()) || row < -1) return false;
   if (StoreGetType(d.app_store, f.tag) == kItemTable) {
     StoreTableSetSelection(d.app_store, f.tag, row);
-    PublishSelectedRow(d.app_store, f.tag);
+    // The row's cells become the items named by the column titles (up to 256 characters).
+    StoreTableSelectionToItems(d.app_store, f.tag, 256);
   }
   const std::string key = row >= 0 && !rows[row].empty() ? rows[row][0] : std::string();
   if (const std::string item = ListKeyItem(f); !item.empty() && row >= 0)

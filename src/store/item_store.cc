@@ -346,6 +346,23 @@ bool StoreTableSetSelection(StoreHandle store, std::string_view item, int row) {
   });
 }
 
+bool StoreTableSelectionToItems(StoreHandle store, std::string_view item, std::size_t limit) {
+  TableHandle table = StoreGetTable(store, item);
+  if (!table) return false;
+  const int row = TableReadSelection(table);
+  for (int column = 0; column < TableCols(table); ++column) {
+    const auto name = TableCell(table, kRowNames, column);
+    if (!name || name->empty()) continue;
+    const auto cell = row >= 0 ? TableCell(table, row, column) : std::nullopt;
+    if (cell)
+      StoreSetString(store, *name, cell->substr(0, limit));
+    else
+      StoreDeleteItem(store, *name);
+  }
+  TableFree(table);
+  return true;
+}
+
 int StoreTableFindField(StoreHandle store, std::string_view item, const char* text,
                         std::size_t length, int column, int start_row) {
   if (!store) return -1;

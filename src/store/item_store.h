@@ -82,6 +82,11 @@ std::optional<std::vector<std::string>> StoreTableGetRow(StoreHandle store, std:
                                                          int row);
 int StoreTableRowCount(StoreHandle store, std::string_view item);
 bool StoreTableSetSelection(StoreHandle store, std::string_view item, int row);
+// The selected row's cells become the items named by the table's column titles, each cut to
+// `limit` characters; without a selection those items are deleted. False when the item is no
+// table.
+bool StoreTableSelectionToItems(StoreHandle store, std::string_view item,
+                                std::size_t limit = std::string::npos);
 int StoreTableFindField(StoreHandle store, std::string_view item, const char* text,
                         std::size_t length, int column = 0, int start_row = 0);
 
