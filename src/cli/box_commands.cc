@@ -27,6 +27,7 @@ constexpr auto kCheckOptions = WithBoxOptions(std::array{
 });
 constexpr auto kReadOptions = WithBoxOptions(std::array{
     OptionSpec{"--yes", "-y", "", "replace MODULE when it exists"},
+    OptionSpec{"--no-verify", "", "", "do not read the module a second time to compare"},
 });
 constexpr auto kWriteOptions = WithBoxOptions(std::array{
     OptionSpec{"--yes", "-y", "", "answer yes to the questions of the write"},
@@ -50,7 +51,9 @@ constexpr CommandUsage kCheckUsage = {
 constexpr CommandUsage kReadUsage = {
     "read", "MODULE",
     "Reads the module in the box (512 KiB) into the virtual module file MODULE, as Upload\n"
-    "does. A MODULE that does not end in .r7v is written as module.r7v in its folder.",
+    "does. A MODULE that does not end in .r7v is written as module.r7v in its folder.\n"
+    "Then reads it a second time and compares: the box's answers carry no checksum, so a\n"
+    "damaged line could otherwise slip a wrong byte into the file unnoticed.",
     kReadOptions, 1};
 constexpr CommandUsage kWriteUsage = {
     "write", "MODULE",
@@ -195,18 +198,45 @@ int ReadCommand(std::span<const std::string> argv, CommandIo& io) {
   // it cannot show the directory of a file still to be read is no news.
   session.view().Mute(kDirectoryLoadCaption);
   StoreSetString(session.app(), "CurrentVirtualModule", path);
+  const bool verify = !started.args.Has("--no-verify");
+  ScratchFolder scratch;
+  if (verify && !scratch.ok()) {
+    io.err << "r7k read: no temporary folder for the second read.\n";
+    return kExitFailure;
+  }
   bool read = false;
+  bool read_again = false;
+  std::string written = path;
   session.RunDialog("R7kProg", [&](DialogUser& user) {
     if (!ButtonReady(session, user, "ReadModule", "read")) return;
     read = ReadInto(session, user, path);
     if (!read && !session.view().refused()) ExplainNoStart(session, user, "read");
+    if (!read) return;
+    written = StoreGetString(session.app(), "CurrentVirtualModule").value_or(path);
+    if (!verify) return;
+    session.out().Line("Reading the module a second time to compare...");
+    read_again = ReadInto(session, user, scratch.File("verify.r7v"));
   });
-  if (read) {
-    io.out << StoreGetString(session.app(), "CurrentVirtualModule").value_or(path) << '\n';
-    return kExitOk;
+  if (!read) {
+    if (session.view().refused()) return Refused(session, "read");
+    return kExitFailure;
   }
-  if (session.view().refused()) return Refused(session, "read");
-  return kExitFailure;
+  if (verify) {
+    if (!read_again) {
+      session.out().Line("r7k read: the module could not be read a second time to compare; " +
+                         written + " may hold damaged bytes.");
+      return kExitFailure;
+    }
+    const VerifyResult result = CompareWithModule(written, scratch.File("verify.r7v"));
+    session.out().Line(result.message);
+    if (!result.equal) {
+      session.out().Line("r7k read: the two reads differ, so the line damaged data; " + written +
+                         " may hold wrong bytes. Read again.");
+      return kExitFailure;
+    }
+  }
+  io.out << written << '\n';
+  return kExitOk;
 }
 
 int WriteCommand(std::span<const std::string> argv, CommandIo& io) {

@@ -76,6 +76,15 @@ TEST_F(BoxCommands, ReadGivesTheBoxFlashByteForByte) {
   EXPECT_EQ(testing::ReadBytes(module), std::vector<uint8_t>(demo.begin(), demo.end()));
 }
 
+TEST_F(BoxCommands, ReadDataDamagedOnTheLineIsCaughtBySecondRead) {
+  // The answers carry no checksum: a damaged data byte passes the first read unnoticed.
+  const std::string module = dir_.File("noisy.r7v");
+  const auto run = RunR7k({"read", module, "--sim", "--fault", "corrupt-every=3"});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_NE(run.err.find("the two reads differ"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out, "");
+}
+
 TEST_F(BoxCommands, ReadOntoAnExistingFileOnlyWithYes) {
   const std::string module = dir_.File("mine.r7v");
   const std::vector<uint8_t> mine(524288, 0x42);
