@@ -51,12 +51,7 @@ class ModuleOpsTest : public ::testing::Test {
     ClearRegistrations();
   }
 
-  void AddFault(const std::string& spec) {
-    std::string error;
-    auto fault = ParseFault(spec, &error);
-    ASSERT_TRUE(fault) << error;
-    options_.faults.push_back(*fault);
-  }
+  void AddFault(const std::string& spec) { AddBoxFault(options_, spec); }
   // Starts the box with options_ and the link thread on its port.
   void StartBox() {
     std::string error;

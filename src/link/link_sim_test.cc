@@ -35,12 +35,7 @@ class LinkThreadSim : public ::testing::Test {
     link_.Stop();
     if (box_) box_->Stop();
   }
-  void AddFault(const std::string& spec) {
-    std::string error;
-    auto fault = ParseFault(spec, &error);
-    ASSERT_TRUE(fault) << error;
-    options_.faults.push_back(*fault);
-  }
+  void AddFault(const std::string& spec) { AddBoxFault(options_, spec); }
   void StartBox() {
     std::string error;
     box_ = BoxSimulator::Start(options_, &error);

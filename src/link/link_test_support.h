@@ -21,8 +21,17 @@
 #include "link/link_message_box.h"
 #include "link/link_thread.h"
 #include "platform/fake_serial_port.h"
+#include "sim/box_simulator.h"
 
 namespace r7k {
+
+// Adds a fault of the simulated box as the command line gives it ("drop-every=3").
+inline void AddBoxFault(BoxOptions& options, const std::string& spec) {
+  std::string error;
+  const auto fault = ParseFault(spec, &error);
+  ASSERT_TRUE(fault) << error;
+  options.faults.push_back(*fault);
+}
 
 struct TimedWrite {
   std::string bytes;
