@@ -7,12 +7,16 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
+#include "app/read_module.h"
 #include "app/strings.h"
 #include "cli/box_session.h"
 #include "cli/box_verify.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "support/file_io.h"
 
 namespace r7k::cli {
 namespace {
@@ -53,7 +57,8 @@ constexpr CommandUsage kReadUsage = {
     "Reads the module in the box (512 KiB) into the virtual module file MODULE, as Upload\n"
     "does. A MODULE that does not end in .r7v is written as module.r7v in its folder.\n"
     "Then reads it a second time and compares: the box's answers carry no checksum, so a\n"
-    "damaged line could otherwise slip a wrong byte into the file unnoticed.",
+    "damaged line could otherwise slip a wrong byte into the file unnoticed. When the\n"
+    "second read fails or differs, MODULE is put back as it was before.",
     kReadOptions, 1};
 constexpr CommandUsage kWriteUsage = {
     "write", "MODULE",
@@ -147,6 +152,19 @@ bool ReadInto(BoxSession& session, DialogUser& user, const std::string& path) {
   return end && end->ok && StoreGetString(session.main(), "_Status").value_or("") == "Module read";
 }
 
+// Undoes a read that could not be trusted: the file the user had goes back, or the new one
+// goes away. Says, for the user, what became of `path`.
+std::string PutBack(const std::string& path, const std::optional<std::vector<uint8_t>>& kept) {
+  std::string error;
+  if (kept) {
+    if (WriteFileAtomically(path, *kept, &error)) return path + " holds what it held before.";
+    return path + " may hold damaged bytes: putting its old content back failed (" + error + ").";
+  }
+  std::error_code ec;
+  if (fs::remove(path, ec) || !fs::exists(path, ec)) return "nothing was kept.";
+  return path + " may hold damaged bytes: it could not be removed (" + ec.message() + ").";
+}
+
 // Refers the user to --yes after a question was answered no.
 int Refused(BoxSession& session, std::string_view command) {
   session.out().Line("r7k " + std::string(command) + ": stopped at the question \"" +
@@ -204,6 +222,17 @@ int ReadCommand(std::span<const std::string> argv, CommandIo& io) {
     io.err << "r7k read: no temporary folder for the second read.\n";
     return kExitFailure;
   }
+  // A read that fails its comparison must leave the user's file as it was: keep it to put back.
+  const std::string target = ModuleFileFor(path);
+  std::optional<std::vector<uint8_t>> kept;
+  std::error_code ec;
+  if (verify && fs::exists(target, ec)) {
+    kept = ReadFileBytes(target, size_t{64} << 20);
+    if (!kept) {
+      io.err << "r7k read: cannot read " << target << " to keep it should the reads differ.\n";
+      return kExitFailure;
+    }
+  }
   bool read = false;
   bool read_again = false;
   std::string written = path;
@@ -224,14 +253,14 @@ int ReadCommand(std::span<const std::string> argv, CommandIo& io) {
   if (verify) {
     if (!read_again) {
       session.out().Line("r7k read: the module could not be read a second time to compare; " +
-                         written + " may hold damaged bytes.");
+                         PutBack(written, kept) + " Read again.");
       return kExitFailure;
     }
     const VerifyResult result = CompareWithModule(written, scratch.File("verify.r7v"));
     session.out().Line(result.message);
     if (!result.equal) {
-      session.out().Line("r7k read: the two reads differ, so the line damaged data; " + written +
-                         " may hold wrong bytes. Read again.");
+      session.out().Line("r7k read: the two reads differ, so the line damaged data; " +
+                         PutBack(written, kept) + " Read again.");
       return kExitFailure;
     }
   }

@@ -76,13 +76,32 @@ TEST_F(BoxCommands, ReadGivesTheBoxFlashByteForByte) {
   EXPECT_EQ(testing::ReadBytes(module), std::vector<uint8_t>(demo.begin(), demo.end()));
 }
 
-TEST_F(BoxCommands, ReadDataDamagedOnTheLineIsCaughtBySecondRead) {
+TEST_F(BoxCommands, ReadDataDamagedOnTheLineIsCaughtBySecondReadAndUndone) {
   // The answers carry no checksum: a damaged data byte passes the first read unnoticed.
   const std::string module = dir_.File("noisy.r7v");
-  const auto run = RunR7k({"read", module, "--sim", "--fault", "corrupt-every=3"});
+  auto run = RunR7k({"read", module, "--sim", "--fault", "corrupt-every=3"});
   EXPECT_EQ(run.status, kExitFailure);
   EXPECT_NE(run.err.find("the two reads differ"), std::string::npos) << run.err;
   EXPECT_EQ(run.out, "");
+  EXPECT_FALSE(std::filesystem::exists(module));
+  // A file the user had comes back as it was, though --yes let the first read replace it.
+  const std::vector<uint8_t> mine(1000, 0x42);
+  testing::WriteBytes(module, mine);
+  run = RunR7k({"read", module, "--sim", "--yes", "--fault", "corrupt-every=3"});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_NE(run.err.find(module + " holds what it held before."), std::string::npos) << run.err;
+  EXPECT_EQ(testing::ReadBytes(module), mine);
+}
+
+TEST_F(BoxCommands, ReadWhoseSecondReadFailsLeavesTheFileAsItWas) {
+  // The box falls silent after the first read's 2050 rows and its check.
+  const std::string module = dir_.File("mine.r7v");
+  const std::vector<uint8_t> mine(524288, 0x42);
+  testing::WriteBytes(module, mine);
+  const auto run = RunR7k({"read", module, "--sim", "--yes", "--fault", "silence-after=2080"});
+  EXPECT_EQ(run.status, kExitFailure);
+  EXPECT_NE(run.err.find("could not be read a second time"), std::string::npos) << run.err;
+  EXPECT_EQ(testing::ReadBytes(module), mine);
 }
 
 TEST_F(BoxCommands, ReadOntoAnExistingFileOnlyWithYes) {
