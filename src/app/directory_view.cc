@@ -220,6 +220,8 @@ void DropOnPathField(FieldHandle field, const std::vector<std::string>& paths) {
 int CB_CurrentVirtualModule(FieldHandle field, int message, WParam wparam, LParam lparam) {
   if (message == kMsgDialogOpened) DlgAcceptDrops(field, DropOnPathField);
   const int result = DlgFieldDefaultProc(field, message, wparam, lparam);
+  // Typed by the user: the directory shown is that of the path before.
+  if (message == kMsgValueChanged) StoreDeleteItem(DlgItemStore(field), "Directory");
   // Shown: the path changed. Idle: something else may have dropped the directory (a new
   // entry, a module read into the same file) without changing the path.
   if (message != kMsgValueShown && message != kMsgIdle) return result;

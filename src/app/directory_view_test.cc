@@ -155,7 +155,7 @@ TEST_F(DirectoryView, PathFieldLoadsBrowseChangesAndCheckboxFilters) {
   EXPECT_NO_USER_PROBLEMS(view_);
 }
 
-TEST_F(DirectoryView, DroppingFilesOnThePathFieldLoadsTheFirst) {
+TEST_F(DirectoryView, DroppedOrTypedPathsLoadTheirDirectory) {
   ASSERT_EQ(DlgLoadDefinitions(kMainDialog, "test.dlg"), std::nullopt);
   const std::string rom = WriteImage("rom.r7v", BuiltinImage("R7kRomx"));
   view_.WhenDialogOpens("TestMain", [&](DialogUser& user) {
@@ -169,6 +169,10 @@ TEST_F(DirectoryView, DroppingFilesOnThePathFieldLoadsTheFirst) {
     EXPECT_EQ(user.Text("CurrentVirtualModule"), rom);
     EXPECT_FALSE(DlgUserDropFiles(user.dialog(), user.dialog().FindField("Directory")->index, {rom}))
         << "other fields take no drops";
+    // A path typed into the field loads as well.
+    EXPECT_TRUE(user.Set("CurrentVirtualModule", module_));
+    user.Pump();
+    EXPECT_EQ(Item("Name"), "_0000");
     user.Close();
   });
   DlgRunDialog(base_, "TestMain", main_, app_);
