@@ -57,14 +57,16 @@ constexpr CommandUsage kReadUsage = {
     "Reads the module in the box (512 KiB) into the virtual module file MODULE, as Upload\n"
     "does. A MODULE that does not end in .r7v is written as module.r7v in its folder.\n"
     "Then reads it a second time and compares: the box's answers carry no checksum, so a\n"
-    "damaged line could otherwise slip a wrong byte into the file unnoticed. When the\n"
-    "second read fails or differs, MODULE is put back as it was before.",
+    "damaged line could otherwise slip a wrong byte into the file unnoticed. When the two\n"
+    "differ, a third read settles each byte by the two reads that agree on it; when that\n"
+    "fails too, MODULE is put back as it was before.",
     kReadOptions, 1};
 constexpr CommandUsage kWriteUsage = {
     "write", "MODULE",
     "Writes the virtual module file MODULE into the module in the box, as Download does:\n"
     "erase, then every 128-byte piece that is not all 0xFF. Then reads the module back and\n"
-    "compares it with MODULE.",
+    "compares it with MODULE; bytes that read back wrong are read back again (up to three\n"
+    "read-backs), as a damaged line can change a byte but not the same one each time.",
     kWriteOptions, 1};
 constexpr CommandUsage kEraseUsage = {
     "erase", "",
@@ -142,6 +144,12 @@ bool ButtonReady(BoxSession& session, DialogUser& user, std::string_view field,
                      ": the box did not tell its firmware version; is it connected and on?");
   return false;
 }
+
+constexpr size_t kModuleBytes = 524288;
+// Files kept or compared are read whole up to this; the handlers refuse larger modules.
+constexpr size_t kLargestFile = size_t{64} << 20;
+// Read-backs of a written module before a byte that reads wrong counts as not written.
+constexpr int kReadBacks = 3;
 
 // Reads the module in the box into `path` from the open main dialog; true when written.
 bool ReadInto(BoxSession& session, DialogUser& user, const std::string& path) {
@@ -227,44 +235,61 @@ int ReadCommand(std::span<const std::string> argv, CommandIo& io) {
   std::optional<std::vector<uint8_t>> kept;
   std::error_code ec;
   if (verify && fs::exists(target, ec)) {
-    kept = ReadFileBytes(target, size_t{64} << 20);
+    kept = ReadFileBytes(target, kLargestFile);
     if (!kept) {
       io.err << "r7k read: cannot read " << target << " to keep it should the reads differ.\n";
       return kExitFailure;
     }
   }
   bool read = false;
-  bool read_again = false;
-  std::string written = path;
+  std::vector<std::vector<uint8_t>> reads;  // the first, then those made to compare with it
+  std::string failed;                       // why the reads could not be compared
+  auto read_more = [&](DialogUser& user, const std::string& file) {
+    if (!ReadInto(session, user, file)) return false;
+    reads.push_back(ReadFileBytes(file, kModuleBytes).value_or(std::vector<uint8_t>{}));
+    return true;
+  };
   session.RunDialog("R7kProg", [&](DialogUser& user) {
     if (!ButtonReady(session, user, "ReadModule", "read")) return;
     read = ReadInto(session, user, path);
     if (!read && !session.view().refused()) ExplainNoStart(session, user, "read");
-    if (!read) return;
-    written = StoreGetString(session.app(), "CurrentVirtualModule").value_or(path);
-    if (!verify) return;
+    if (!read || !verify) return;
+    reads.push_back(ReadFileBytes(target, kModuleBytes).value_or(std::vector<uint8_t>{}));
     session.out().Line("Reading the module a second time to compare...");
-    read_again = ReadInto(session, user, scratch.File("verify.r7v"));
+    if (!read_more(user, scratch.File("second.r7v"))) {
+      failed = "the module could not be read a second time to compare";
+      return;
+    }
+    const size_t differ = CountDifferences(reads[0], reads[1]);
+    if (differ == 0) return;
+    // A damaged line changes bytes here and there: a third read outvotes it.
+    session.out().Line("The two reads differ in " + std::to_string(differ) +
+                       " bytes; reading a third time to settle them...");
+    if (!read_more(user, scratch.File("third.r7v")))
+      failed = "the two reads differ and the module could not be read a third time";
   });
   if (!read) {
     if (session.view().refused()) return Refused(session, "read");
     return kExitFailure;
   }
   if (verify) {
-    if (!read_again) {
-      session.out().Line("r7k read: the module could not be read a second time to compare; " +
-                         PutBack(written, kept) + " Read again.");
+    std::optional<std::vector<uint8_t>> settled;
+    if (failed.empty())
+      settled = reads.size() == 3 ? Settle(reads[0], reads[1], reads[2]) : std::optional(reads[0]);
+    if (!settled && failed.empty()) failed = "the three reads differ at the same byte, so the line damaged data";
+    std::string error;
+    if (settled && reads.size() == 3 && !WriteFileAtomically(target, *settled, &error)) {
+      failed = "the settled bytes could not be written (" + error + ")";
+      settled.reset();
+    }
+    if (!settled) {
+      session.out().Line("r7k read: " + failed + "; " + PutBack(target, kept) + " Read again.");
       return kExitFailure;
     }
-    const VerifyResult result = CompareWithModule(written, scratch.File("verify.r7v"));
-    session.out().Line(result.message);
-    if (!result.equal) {
-      session.out().Line("r7k read: the two reads differ, so the line damaged data; " +
-                         PutBack(written, kept) + " Read again.");
-      return kExitFailure;
-    }
+    session.out().Line(reads.size() == 3 ? "Settled: every byte agreed in two of the three reads."
+                                         : "Compared: the two reads agree.");
   }
-  io.out << written << '\n';
+  io.out << target << '\n';
   return kExitOk;
 }
 
@@ -286,6 +311,12 @@ int WriteCommand(std::span<const std::string> argv, CommandIo& io) {
     io.err << "r7k write: no temporary folder to read the module back into.\n";
     return kExitFailure;
   }
+  const auto file = ReadFileBytes(path, kLargestFile);
+  if (verify && !file) {
+    io.err << "r7k write: cannot read " << path << " to compare the module with it.\n";
+    return kExitFailure;
+  }
+  WriteVerifier verifier(file.value_or(std::vector<uint8_t>{}));
   bool written = false;
   bool read_back = false;
   StoreSetString(session.app(), "CurrentVirtualModule", path);
@@ -297,7 +328,17 @@ int WriteCommand(std::span<const std::string> argv, CommandIo& io) {
     if (!end && !session.view().refused()) ExplainNoStart(session, user, "write");
     if (!written || !verify) return;
     session.out().Line("Reading the module back to compare it...");
-    read_back = ReadInto(session, user, scratch.File("verify.r7v"));
+    // A damaged line can change a byte read back; the bytes still in doubt are read again.
+    for (int round = 0; round < kReadBacks && !verifier.verified(); ++round) {
+      if (round > 0)
+        session.out().Line(std::to_string(verifier.open()) +
+                           " bytes read back differ from the file; reading back again...");
+      // A file of its own each time: the read asks before it replaces one.
+      const std::string image = scratch.File("verify" + std::to_string(round) + ".r7v");
+      read_back = ReadInto(session, user, image);
+      if (!read_back) return;
+      verifier.Add(ReadFileBytes(image, kModuleBytes).value_or(std::vector<uint8_t>{}));
+    }
   });
   if (!written) {
     if (session.view().refused()) return Refused(session, "write");
@@ -308,9 +349,8 @@ int WriteCommand(std::span<const std::string> argv, CommandIo& io) {
     session.out().Line("r7k write: the module could not be read back to compare it.");
     return kExitFailure;
   }
-  const VerifyResult result = CompareWithModule(path, scratch.File("verify.r7v"));
-  session.out().Line(result.message);
-  return result.equal ? kExitOk : kExitFailure;
+  session.out().Line(verifier.Message());
+  return verifier.verified() ? kExitOk : kExitFailure;
 }
 
 int EraseCommand(std::span<const std::string> argv, CommandIo& io) {

@@ -4,35 +4,57 @@
 
 #include <vector>
 
-#include "cli/cli_test_util.h"
-
 namespace r7k::cli {
 namespace {
 
-TEST(FirstDifference, OverTheFileOnly) {
-  std::vector<uint8_t> file(196608, 0x11), module(524288, 0xFF);
+TEST(WriteVerifier, ABytesCountsOnceAnyReadBackShowsItRight) {
+  const std::vector<uint8_t> file(196608, 0x11);
+  std::vector<uint8_t> module(524288, 0xFF);
   std::copy(file.begin(), file.end(), module.begin());
-  EXPECT_EQ(FirstDifference(file, module), std::nullopt) << "the rest of the module was not written";
+  WriteVerifier verifier(file);
+  EXPECT_FALSE(verifier.verified()) << "nothing read back yet";
   module[0x1A2B3] = 0x10;
-  EXPECT_EQ(FirstDifference(file, module), 0x1A2B3u);
-  EXPECT_EQ(FirstDifference(file, std::span(module).first(100)), 100u);
+  module[0x1A2B4] = 0x12;
+  verifier.Add(module);
+  EXPECT_EQ(verifier.open(), 2u);
+  EXPECT_EQ(verifier.Message(),
+            "Verify failed: 2 bytes differ in every read-back; the first at address 0x01A2B3 "
+            "(file 0x11, module 0x10).");
+  // The next read-back is damaged elsewhere: what it shows right settles only its part.
+  module[0x1A2B3] = 0x11;
+  module[0x00010] = 0x00;
+  verifier.Add(module);
+  EXPECT_EQ(verifier.open(), 1u);
+  EXPECT_EQ(verifier.Message(),
+            "Verify failed: 1 byte differs in every read-back; the first at address 0x01A2B4 "
+            "(file 0x11, module 0x12).");
+  module[0x1A2B4] = 0x11;
+  verifier.Add(module);
+  EXPECT_TRUE(verifier.verified()) << "the rest of the module was not written";
+  EXPECT_EQ(verifier.Message(), "Verified: the module holds the file's 196608 bytes.");
 }
 
-TEST(CompareWithModule, SaysWhereAndWhat) {
-  testing::TempDir dir;
-  std::vector<uint8_t> file(524288, 0x5A), module = file;
-  testing::WriteBytes(dir.File("a.r7v"), file);
-  testing::WriteBytes(dir.File("b.r7v"), module);
-  VerifyResult result = CompareWithModule(dir.File("a.r7v"), dir.File("b.r7v"));
-  EXPECT_TRUE(result.equal);
-  EXPECT_EQ(result.message, "Verified: the module holds the file's 524288 bytes.");
-  module[0x7FFFF] = 0xFF;
-  testing::WriteBytes(dir.File("b.r7v"), module);
-  result = CompareWithModule(dir.File("a.r7v"), dir.File("b.r7v"));
-  EXPECT_FALSE(result.equal);
-  EXPECT_EQ(result.message,
-            "Verify failed: first difference at address 0x07FFFF (file 0x5A, module 0xFF).");
-  EXPECT_FALSE(CompareWithModule(dir.File("a.r7v"), dir.File("none.r7v")).equal);
+TEST(WriteVerifier, AShortReadBackShowsNothingBeyondItsEnd) {
+  WriteVerifier verifier(std::vector<uint8_t>(524288, 0x5A));
+  verifier.Add(std::vector<uint8_t>(100, 0x5A));
+  EXPECT_EQ(verifier.Message(), "Verify failed: the module read back ends at 0x000064.");
+  verifier.Add({});
+  EXPECT_FALSE(verifier.verified());
+}
+
+TEST(Settle, EachByteByTheTwoReadsThatAgree) {
+  std::vector<uint8_t> a(1000, 7), b = a, c = a;
+  a[1] = 1;  // each read damaged at its own place
+  b[500] = 2;
+  c[999] = 3;
+  EXPECT_EQ(Settle(a, b, c), std::vector<uint8_t>(1000, 7));
+  EXPECT_EQ(CountDifferences(a, b), 2u);
+  c[1] = 4;  // three values at one address: nothing to go by
+  EXPECT_EQ(Settle(a, b, c), std::nullopt);
+  c[1] = 1;  // two reads damaged alike outvote the third
+  EXPECT_EQ(Settle(a, b, c).value()[1], 1);
+  EXPECT_EQ(Settle(a, b, std::span(c).first(999)), std::nullopt) << "a read that ended early";
+  EXPECT_EQ(CountDifferences(a, std::span(a).first(990)), 10u);
 }
 
 }  // namespace
