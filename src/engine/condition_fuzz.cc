@@ -10,10 +10,16 @@
 namespace {
 
 std::optional<r7k::ConditionValue> Lookup(std::string_view name) {
-  if (name == "_tag") return r7k::ConditionValue{std::string("P2000")};
-  if (name == "moduleversion") return r7k::ConditionValue{std::string("-9223372036854775808")};
-  if (!name.empty() && (name[0] == 'f' || name[0] == 'n')) return r7k::ConditionValue{std::int64_t{-1}};
-  return std::nullopt;
+  // Built in place: GCC's sanitizer build warns falsely about a variant moved into an optional.
+  std::optional<r7k::ConditionValue> value;
+  if (name == "_tag") {
+    value.emplace(std::in_place_type<std::string>, "P2000");
+  } else if (name == "moduleversion") {
+    value.emplace(std::in_place_type<std::string>, "-9223372036854775808");
+  } else if (!name.empty() && (name[0] == 'f' || name[0] == 'n')) {
+    value.emplace(std::in_place_type<std::int64_t>, -1);
+  }
+  return value;
 }
 
 }  // namespace
