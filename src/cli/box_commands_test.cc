@@ -60,6 +60,23 @@ TEST_F(BoxCommands, CheckWithoutAModuleOrAnswerFailsAtOnce) {
   EXPECT_EQ(run.err, "Module Informatiuon: Device not responding!\n");
 }
 
+TEST_F(BoxCommands, ACheckThatLostAnAnswerIsTriedAgain) {
+  // The simulated box's losses are drawn from a fixed seed: the first two checks lose one.
+  auto run = RunR7k({"check", "--sim", "--fault", "drop-rate=0.05"});
+  EXPECT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_EQ(run.err.find("Module Informatiuon: The communication process timed out.\n"
+                         "Checking the module again...\n"),
+            0u)
+      << run.err;
+  EXPECT_NE(run.out.find("CardDetect    Present"), std::string::npos);
+  // Three tries, then the command gives up.
+  run = RunR7k({"check", "--sim", "--fault", "drop-every=5"});
+  EXPECT_EQ(run.status, kExitFailure);
+  size_t tries = 0;
+  for (size_t at = 0; (at = run.err.find("timed out", at)) != std::string::npos; ++at) ++tries;
+  EXPECT_EQ(tries, 3u) << run.err;
+}
+
 TEST_F(BoxCommands, TraceShowsTheWireInPrintableForm) {
   const auto run = RunR7k({"check", "--sim", "--trace", "--no-card"});
   EXPECT_EQ(run.status, kExitFailure);

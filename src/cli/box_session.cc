@@ -7,6 +7,7 @@
 #include "app/dialog_texts.h"
 #include "app/register.h"
 #include "app/settings.h"
+#include "app/strings.h"
 #include "cli/module_session.h"
 #include "engine/callbacks.h"
 #include "link/channel.h"
@@ -186,7 +187,20 @@ int BoxSession::RunDialog(std::string_view name, HeadlessView::Steps steps) {
 
 void BoxSession::ScriptNextCheck() {
   view_.WhenDialogOpens("CheckModule", [this](DialogUser& user) {
-    PressAndWait(user, "CardInfo", "Check Module");
+    // A check that timed out leaves its dialog open for another try: one lost answer on the
+    // line should not end a read or write before it began.
+    for (int tries = 1;; ++tries) {
+      const size_t shown = view_.messages().size();
+      PressAndWait(user, "CardInfo", "Check Module");
+      if (!user.IsOpen() || tries == kCheckTries) break;
+      const auto& messages = view_.messages();
+      const bool timed_out = messages.size() > shown && messages.back().text == AppString(kStrTimedOut);
+      if (!timed_out) break;
+      // The link still owes its own time-out answer to the lost command; the next check
+      // throws it away when it is there before the check starts.
+      user.WaitUntil([] { return false; }, kLinkAnswerWait);
+      out_.Line("Checking the module again...");
+    }
     if (!user.IsOpen()) return;
     // What a finished check still shows is news to the user ("No card in reader.").
     const std::string status = user.Text("_Status");

@@ -83,6 +83,10 @@ class BoxSession {
   // operations end themselves far sooner (60 s at most for an erase); this only keeps a
   // command from waiting for ever.
   static constexpr auto kSilenceLimit = std::chrono::seconds(150);
+  // Presses of "Check" when the check times out.
+  static constexpr int kCheckTries = 3;
+  // Longer than the link waits for an answer before it gives its own "Timeout".
+  static constexpr auto kLinkAnswerWait = std::chrono::milliseconds(2500);
 
   BoxSession(CommandIo& io, bool yes);
   ~BoxSession();
