@@ -192,6 +192,18 @@ TEST_F(LinkThreadTest, OrdersAreObeyedWithoutAnswer) {
   EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
+TEST_F(LinkThreadTest, PortThatGoesAwayDuringAnEraseEndsTheWaitAndTheThread) {
+  harness_.fake.SetResponder([this](std::string_view) {
+    harness_.fake.HangUp();
+    return std::string();
+  });
+  Start();
+  // Well before the minute an erase answer may take.
+  EXPECT_EQ(link_.Ask("erase40\r", 5000), "Timeout");
+  link_.Join();
+  EXPECT_EQ(link_.exit_code(), kLinkThreadExitCode);
+}
+
 TEST_F(LinkThreadTest, PortThatDoesNotOpenEndsTheThreadWithABox) {
   harness_.fake.FailOpen("No such file or directory");
   Start("ttyUSB9");

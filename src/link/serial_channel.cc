@@ -36,8 +36,12 @@ void PortWatcher(PortRecord* record) {
     if (event == SerialEvent::kTimeout) continue;
     if (event == SerialEvent::kAborted || event == SerialEvent::kHangup) {
       // Closing the port aborts the wait on purpose; anything else means the port has gone,
-      // and the link thread is told to end.
-      if (record->connected) ChannelSend("R7P", nullptr, "exit", 4);
+      // and the link thread is told to end. An answer it still waits for will not come: it
+      // hears "Timeout" now rather than after its own wait (a minute for an erase).
+      if (record->connected) {
+        ChannelSend("CommThread", "Timeout", nullptr, 0);
+        ChannelSend("R7P", nullptr, "exit", 4);
+      }
       break;
     }
     WaitForHandshake(record);

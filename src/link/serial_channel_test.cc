@@ -137,6 +137,9 @@ TEST_F(SerialChannelPort, PortThatGoesAwayTellsTheLinkThreadToExit) {
   PortRecord* port = Open();
   ASSERT_TRUE(PortOpen(port));
   harness_.fake.HangUp();
+  auto notice = TakeMessage("CommThread", 2000);
+  ASSERT_TRUE(notice);
+  EXPECT_EQ(notice->first, "Timeout") << "an answer still awaited will not come";
   auto order = TakeMessage("R7P", 2000);
   ASSERT_TRUE(order);
   EXPECT_EQ(order->second, "exit");
