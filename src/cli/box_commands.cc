@@ -244,9 +244,12 @@ int ReadCommand(std::span<const std::string> argv, CommandIo& io) {
   bool read = false;
   std::vector<std::vector<uint8_t>> reads;  // the first, then those made to compare with it
   std::string failed;                       // why the reads could not be compared
+  auto keep_read = [&](const std::string& file) {
+    reads.push_back(ReadFileBytes(file, kModuleBytes).value_or(std::vector<uint8_t>{}));
+  };
   auto read_more = [&](DialogUser& user, const std::string& file) {
     if (!ReadInto(session, user, file)) return false;
-    reads.push_back(ReadFileBytes(file, kModuleBytes).value_or(std::vector<uint8_t>{}));
+    keep_read(file);
     return true;
   };
   session.RunDialog("R7kProg", [&](DialogUser& user) {
@@ -254,7 +257,7 @@ int ReadCommand(std::span<const std::string> argv, CommandIo& io) {
     read = ReadInto(session, user, path);
     if (!read && !session.view().refused()) ExplainNoStart(session, user, "read");
     if (!read || !verify) return;
-    reads.push_back(ReadFileBytes(target, kModuleBytes).value_or(std::vector<uint8_t>{}));
+    keep_read(target);
     session.out().Line("Reading the module a second time to compare...");
     if (!read_more(user, scratch.File("second.r7v"))) {
       failed = "the module could not be read a second time to compare";
@@ -274,9 +277,10 @@ int ReadCommand(std::span<const std::string> argv, CommandIo& io) {
   }
   if (verify) {
     std::optional<std::vector<uint8_t>> settled;
-    if (failed.empty())
-      settled = reads.size() == 3 ? Settle(reads[0], reads[1], reads[2]) : std::optional(reads[0]);
-    if (!settled && failed.empty()) failed = "the three reads differ at the same byte, so the line damaged data";
+    if (failed.empty()) {
+      settled = reads.size() == 3 ? Settle(reads[0], reads[1], reads[2]) : reads[0];
+      if (!settled) failed = "the three reads differ at the same byte, so the line damaged data";
+    }
     std::string error;
     if (settled && reads.size() == 3 && !WriteFileAtomically(target, *settled, &error)) {
       failed = "the settled bytes could not be written (" + error + ")";
