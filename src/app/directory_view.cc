@@ -5,12 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <fstream>
-#include <system_error>
 
-#include "support/file_io.h"
+#include "app/module_file.h"
 #include "engine/callbacks.h"
 #include "module/address.h"
 #include "support/ascii.h"
@@ -165,40 +163,14 @@ int SelectVirtualModuleFile(const std::string& initial_folder, std::string& path
 
 bool LoadDirectory(WindowHandle window, StoreHandle app) {
   const std::string path = StoreGetString(app, "CurrentVirtualModule").value_or("");
-  std::error_code ec;
-  const bool exists = std::filesystem::exists(path, ec);
-  const char* failure = nullptr;
-  Directory directory;
-  if (!exists) {
-    failure = "Cannot load file %s, not found";
-  } else {
-    const auto bytes = ReadFileBytes(path, kModuleImageSize + 1);
-    if (!bytes) {
-      failure = "Cannot load file %s; no conversion";
-    } else {
-      const DirectoryResult result = ReadDirectory(*bytes);
-      switch (result.error) {
-        case DirectoryError::kNone:
-          directory = result.directory;
-          break;
-        case DirectoryError::kIncorrectSize:
-          failure = "Cannot load file %s, incorrect filesize";
-          break;
-        case DirectoryError::kCorrupted:
-        case DirectoryError::kNoEndMarker:
-          failure =
-              "Cannot Load file %s, directory corrupted, please defragment the Memory Module "
-              "with the R7000 console.";
-          break;
-      }
-    }
-  }
-  if (failure) {
+  const LoadedModule module = LoadVirtualModule(path);
+  if (!module.ok()) {
     if (StoreGetType(app, "CmdTable") == kItemNone)
-      DlgMessageFmt(window, kMbOk, kLoadCaption, failure, path.c_str());
+      DlgMessage(window, kMbOk, kLoadCaption, ModuleLoadMessage(module, path));
     StoreDeleteItem(app, "Directory");
     return false;
   }
+  const Directory& directory = module.directory;
   TableHandle table = BuildDirectoryTable(directory, StoreGetNumeric(app, "fShowValidOnly") != 0);
   TableWriteSelection(table, TableRows(table) > 0 ? 0 : -1);
   StoreSetTable(app, "Directory", table);

@@ -84,6 +84,12 @@ TEST_F(DirectoryView, LoadFailuresAreShownOnceUnlessAModuleOperationRuns) {
   EXPECT_MESSAGE_SHOWN(view_, "Pattern Load", "Cannot load file " + path + ", incorrect filesize");
   EXPECT_EQ(StoreGetType(app_, "Directory"), kItemNone);
 
+  // Over the largest image: the same words as r7k gives, not "no conversion".
+  const std::string big = WriteImage("big.r7v", std::vector<uint8_t>(524290, 0xFF));
+  StoreSetString(app_, "CurrentVirtualModule", big);
+  EXPECT_FALSE(LoadDirectory(base_, app_));
+  EXPECT_MESSAGE_SHOWN(view_, "Pattern Load", "Cannot load file " + big + ", incorrect filesize");
+
   const std::string missing = (dir_ / "none.r7v").string();
   StoreSetString(app_, "CurrentVirtualModule", missing);
   EXPECT_FALSE(LoadDirectory(base_, app_));

@@ -36,6 +36,10 @@ enum StringId : int {
   kStrFileExists = 3011,     // format: the file name
   kStrCreateThreadFailed = 205,
   kStrPrinting = 3009,
+  kStrLoadNoConversion = 3008,   // format: the path
+  kStrLoadNotFound = 3012,       // format: the path
+  kStrLoadIncorrectSize = 3013,  // format: the path
+  kStrLoadCorrupted = 3014,      // format: the path
   kStrSelectModuleTitle = 3071,
 };
 

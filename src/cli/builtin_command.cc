@@ -1,7 +1,7 @@
 #include <array>
 
 #include "cli/commands.h"
-#include "cli/module_file.h"
+#include "support/file_io.h"
 #include "module/builtin_images.h"
 
 namespace r7k::cli {
@@ -37,7 +37,7 @@ int BuiltinCommand(std::span<const std::string> args, CommandIo& io) {
     return kExitUsage;
   }
   std::string error;
-  if (!WriteFileAtomically(output, image, error)) {
+  if (!WriteFileAtomically(output, image, &error)) {
     io.err << "Cannot write file " << output << ": " << error << '\n';
     return kExitFailure;
   }

@@ -3,7 +3,7 @@
 
 #include "cli/commands.h"
 #include "cli/json_writer.h"
-#include "cli/module_file.h"
+#include "app/module_file.h"
 
 namespace r7k::cli {
 namespace {
@@ -40,8 +40,8 @@ int LsCommand(std::span<const std::string> args, CommandIo& io) {
   if (!ParseCommandArgs(args, kUsage, io, parsed, status)) return status;
   const std::string& path = parsed.positional[0];
   const LoadedModule module = LoadVirtualModule(path);
-  if (module.error != LoadError::kNone) {
-    io.err << LoadErrorMessage(module.error, path) << '\n';
+  if (!module.ok()) {
+    io.err << ModuleLoadMessage(module, path) << '\n';
     return kExitFailure;
   }
   const Table table = DirectoryTable(module.directory, parsed.Has("--valid-only"));

@@ -98,7 +98,7 @@ TEST_F(LsCommand, BadFilesAreRefusedWithTheLoadMessages) {
                               ", directory corrupted, please defragment the Memory Module with "
                               "the R7000 console.");
 
-  expect_failure(dir_.path().string(), "Cannot load file " + dir_.path().string() + "; no conversion");
+  expect_failure(dir_.path().string(), "Cannot load file " + dir_.path().string() + ", it is a folder");
 }
 
 }  // namespace

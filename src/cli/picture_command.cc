@@ -4,7 +4,7 @@
 #include "app/pattern_view.h"
 #include "app/sector_pictures.h"
 #include "cli/commands.h"
-#include "cli/module_file.h"
+#include "app/module_file.h"
 #include "common/sti_bmp.h"
 #include "common/sti_png.h"
 #include "app/sectors.h"
@@ -80,8 +80,8 @@ std::optional<std::vector<uint8_t>> LoadNamedEntry(const std::string& path,
                                                    const std::string& name, CommandIo& io,
                                                    std::string_view command) {
   const LoadedModule module = LoadVirtualModule(path);
-  if (module.error != LoadError::kNone) {
-    io.err << LoadErrorMessage(module.error, path) << '\n';
+  if (!module.ok()) {
+    io.err << ModuleLoadMessage(module, path) << '\n';
     return std::nullopt;
   }
   // A valid entry wins over a deleted one of the same name.
