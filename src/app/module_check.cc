@@ -2,7 +2,6 @@
 
 #include "app/flash_chips.h"
 #include "app/strings.h"
-#include "link/channel.h"
 #include "support/ascii.h"
 
 namespace r7k {
@@ -172,7 +171,7 @@ int CB_hModuleInfo(FieldHandle field, int message, WParam wparam, LParam lparam)
 int CB_Cancel(FieldHandle field, int message, WParam wparam, LParam lparam) {
   if (message != kMsgActivate) return DlgFieldDefaultProc(field, message, wparam, lparam);
   if (!ModuleOpRunning(DlgItemStore(field))) return kResultEnd;
-  ChannelSend(kOpChannel, kOpChannel, kCancelMarker.data(), static_cast<uint32_t>(kCancelMarker.size()));
+  CancelModuleOp();
   return kResultSuppress;
 }
 

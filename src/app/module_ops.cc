@@ -365,6 +365,11 @@ bool StartModuleOp(FieldHandle field, std::string_view handler_tag, TableHandle 
   return true;
 }
 
+bool CancelModuleOp() {
+  return ChannelSend(kOpChannel, kOpChannel, kCancelMarker.data(),
+                     static_cast<uint32_t>(kCancelMarker.size())) == kChannelOk;
+}
+
 void PostFieldCommand(FieldHandle field, int control_id) {
   const int index = DlgIndexFromId(field, control_id);
   const LParam window = index >= 0 ? static_cast<LParam>(DlgGetFieldInfo(field, index, kFieldWindow)) : 0;

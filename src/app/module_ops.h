@@ -215,6 +215,12 @@ bool StartModuleOp(FieldHandle field, std::string_view handler_tag, TableHandle 
 int RegisterModuleOpNotification(FieldHandle field, std::string_view handler_tag,
                                  uint32_t limit_ms);
 
+// Asks the running module operation to stop, as the Stop and Cancel buttons do: the cancel
+// marker goes to the handlers' channel, and the handler drops the rows still to send of its
+// kind (reads, pieces, an erase not yet sent) but still sends "led off". Any thread may call
+// it; false when the channel refused the marker.
+bool CancelModuleOp();
+
 // Posts the command of the field with `control_id` to the field's dialog.
 void PostFieldCommand(FieldHandle field, int control_id);
 

@@ -30,6 +30,8 @@ enum StringId : int {
   kStrOperationCompleted = 109,
   kStrNoCard = 110,
   kStrTooManyRetries = 111,  // format: the command, the number of tries
+  kStrStoppedBeforeErase = 112,
+  kStrStoppedWrite = 113,
   kStrDeviceNotResponding = 206,
   kStrTimedOut = 207,
   kStrModuleLoadCaption = 3010,

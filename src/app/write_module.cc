@@ -4,10 +4,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <set>
+#include <map>
 #include <system_error>
 
 #include "app/module_check.h"
+#include "app/module_file.h"
 #include "module/hex_text.h"
 #include "store/item_store.h"
 #include "support/ascii.h"
@@ -204,11 +205,14 @@ PoolBuffer TakeOver(int64_t id) {
   return std::move(p.buffer);
 }
 
-// Writes whose erase the box reported as failed: their data rows were dropped and their end is
-// no success.
-std::set<const ModuleOpContext*>& FailedWrites() {
-  static auto* failed = new std::set<const ModuleOpContext*>;
-  return *failed;
+// What a write or erase has done to the module so far, kept beside its context.
+struct WriteRun {
+  bool erase_sent = false;    // the module may be erased from here on
+  bool erase_failed = false;  // the box reported a failed erase: the data rows were dropped
+};
+std::map<const ModuleOpContext*, WriteRun>& WriteRuns() {
+  static auto* runs = new std::map<const ModuleOpContext*, WriteRun>;
+  return *runs;
 }
 
 void ShowStatus(FieldHandle field, std::string_view text) {
@@ -223,13 +227,17 @@ void AddBytesDone(ModuleOpContext& ctx, uint64_t bytes) {
 void ForgetWriteData(ModuleOpStep& step) {
   StoreDeleteItem(step.store(), kCardDataItem);
   step.ctx.data = PoolBuffer();
-  FailedWrites().erase(&step.ctx);
+  WriteRuns().erase(&step.ctx);
 }
 
 void PatchWriteIndex(std::string& text, uint32_t k) { PatchDataRowIndex(text, k); }
 
+// A stop drops the data rows, and the erase too while it was not sent: a module stopped
+// before its erase keeps what it held.
+bool IsCancellableWriteRow(std::string_view row) { return IsDataRow(row) || IsEraseText(row); }
+
 void KickOffWrite(ModuleOpStep& step) {
-  FailedWrites().erase(&step.ctx);
+  WriteRuns()[&step.ctx] = {};
   step.ctx.data = TakeOver(StoreGetNumeric(step.store(), kCardDataItem));
   if (step.ctx.data) {
     step.ctx.progress.bytes_total =
@@ -241,6 +249,7 @@ void KickOffWrite(ModuleOpStep& step) {
 
 // A data row goes out as the next piece that is not erased, with its 128 bytes as hex text.
 bool MakeWriteCommand(ModuleOpStep& step, const CommandRow& row, OutgoingCommand& out) {
+  if (IsEraseText(row.text)) WriteRuns()[&step.ctx].erase_sent = true;
   if (!IsDataRow(row.text)) return true;
   ModuleOpContext& ctx = step.ctx;
   const bool send_erased = StoreGetNumeric(step.store(), "debug") != 0;
@@ -277,7 +286,7 @@ AnswerResult ExamineWriteAnswer(ModuleOpStep& step) {
       DlgMessage(step.window(), message->style, "", message->text.Resolve());
       // Programming a module that was not erased would leave wrong data behind: the data rows
       // are dropped and "led off" still goes out.
-      FailedWrites().insert(&step.ctx);
+      WriteRuns()[&step.ctx].erase_failed = true;
       step.ctx.cancelled = true;
     }
   } else if (IsDataRow(step.last_command)) {
@@ -288,19 +297,26 @@ AnswerResult ExamineWriteAnswer(ModuleOpStep& step) {
 
 int CompleteWrite(ModuleOpStep& step) {
   StoreHandle store = step.store();
-  const bool failed = FailedWrites().count(&step.ctx) > 0;
+  const WriteRun run = WriteRuns()[&step.ctx];
+  const bool writing = static_cast<bool>(step.ctx.data);
   ForgetWriteData(step);
   DlgBeep();
-  if (failed) {
+  if (run.erase_failed) {
     step.ok = false;
     return step.Default();
   }
-  if (step.ctx.cancelled) return kResultEnd;
+  // Stopped: the dialog stays (its result 1 would end the program), and the user learns what
+  // the module now holds. An erase alone that was sent has done all it would have.
+  if (step.ctx.cancelled && (writing || !run.erase_sent)) {
+    step.Message(kMbIconExclamation, run.erase_sent ? kStrStoppedWrite : kStrStoppedBeforeErase);
+    return kResultSuppress;
+  }
+  step.ok = true;
   if (StoreGetType(store, "NoCompletedMessage") != kItemNone)
     StoreDeleteItem(store, "NoCompletedMessage");
   else
     step.Message(kMbIconInformation, kStrOperationCompleted);
-  return StoreGetNumeric(store, "_Memory_") != 0 ? kResultEnd : step.Default();
+  return step.Default();
 }
 
 int WriteTimedOut(ModuleOpStep& step) {
@@ -369,7 +385,7 @@ const ModuleOp kWriteModuleOp = {
     .takes_cancel = true,
     .bytes_total = 0,
     .is_repeated = IsDataRow,
-    .is_cancellable = IsDataRow,
+    .is_cancellable = IsCancellableWriteRow,
     .patch_index = PatchWriteIndex,
     .make_command = MakeWriteCommand,
     .kick_off = KickOffWrite,
@@ -404,6 +420,15 @@ int CB_WriteModule(FieldHandle field, int message, WParam wparam, LParam lparam)
   if (!data) {
     DlgMessageEx(DlgWindow(field), refusal.style, kStrWriteModule, refusal.text);
     return kResultSuppress;
+  }
+  // The module is erased first: a file that is no virtual module would cost what it held.
+  if (!memory && StoreGetNumeric(store, "ForceWrite") == 0) {
+    const LoadedModule module = LoadVirtualModule(source);
+    if (!module.ok()) {
+      DlgMessageEx(DlgWindow(field), kMbIconStop, kStrWriteModule,
+                   std::string_view(ModuleLoadMessage(module, source)));
+      return kResultSuppress;
+    }
   }
   StoreSetNumeric(store, kCardSizeItem, data->size);
   StoreSetNumeric(store, kCardDataItem, HandOver(std::move(data->buffer)));

@@ -105,7 +105,8 @@ bool WriteTypeSupported(std::string_view type);
 // The stepping of the write and the erase ("hWriteModule", "hCardWrite").
 extern const ModuleOp kWriteModuleOp;
 
-// "Download": checks the module, reads the current virtual module and writes it.
+// "Download": checks the module, reads the current virtual module and writes it. A file that
+// does not load as a virtual module is refused unless the numeric item "ForceWrite" is set.
 int CB_WriteModule(FieldHandle field, int message, WParam wparam, LParam lparam);
 // The handler field of a write or an erase.
 int CB_hWriteModule(FieldHandle field, int message, WParam wparam, LParam lparam);

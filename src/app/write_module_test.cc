@@ -253,7 +253,7 @@ class WriteModuleSim : public ModuleOpsTest {
     module_ = WriteFile("module.r7v", demo_);
     StoreSetString(app_, "CurrentVirtualModule", module_);
     StoreSetString(app_, "ModuleVersion", "R7kProg 2.10");
-    for (const char* item : {"debug", "_Memory_", "NoCompletedMessage", "Type", "CmdTable"})
+    for (const char* item : {"debug", "_Memory_", "NoCompletedMessage", "Type", "CmdTable", "ForceWrite"})
       StoreDeleteItem(app_, item);
   }
 
@@ -407,6 +407,7 @@ TEST_F(WriteModuleSim, WithDebugEveryPieceIsSentAndAPartialBlockIsPaddedWithEras
   data[65536 + 299] = 0x42;
   StoreSetString(app_, "CurrentVirtualModule", WriteFile("part.r7v", data));
   StoreSetNumeric(app_, "debug", 1);
+  StoreSetNumeric(app_, "ForceWrite", 1);
   StartBox();
   Download();
   EXPECT_EQ(CommandsAfterCheck(), 3u + 512 + 4);
@@ -434,6 +435,74 @@ TEST_F(WriteModuleSim, AFileOverHalfAMegabyteIsRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(CommandsAfterCheck(), 0u);
   EXPECT_EQ(StoreGetType(app_, "CmdTable"), kItemNone);
   EXPECT_EQ(box_->Flash(), options_.contents);
+}
+
+TEST_F(WriteModuleSim, AFileThatIsNoVirtualModuleIsRefusedUnlessForced) {
+  StoreSetString(app_, "CurrentVirtualModule", WriteFile("short.r7v", std::vector<uint8_t>(1000, 0x11)));
+  StartBox();
+  Download();
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module",
+                       "Cannot load file " + Item("CurrentVirtualModule") + ", incorrect filesize");
+  EXPECT_EQ(CommandsAfterCheck(), 0u);
+  EXPECT_EQ(box_->Flash(), options_.contents);
+  StoreSetNumeric(app_, "ForceWrite", 1);
+  Download();
+  EXPECT_EQ(box_->Flash()[999], 0x11);
+}
+
+TEST_F(WriteModuleSim, StopKeepsTheMainDialogOpenAndSaysWhatTheModuleNowHolds) {
+  StartBox();
+  // Stopped as soon as the write reports its start: "led red" is out, the erase is not.
+  bool stopped = false;
+  bool open_after = false;
+  auto stop_at = [&](uint64_t bytes) {
+    stopped = false;
+    SetModuleOpProgressHook([&, bytes](const ModuleOpProgress& p) {
+      if (!stopped && p.operation == "Write Module" && !p.finished && p.bytes_done >= bytes)
+        stopped = CancelModuleOp();
+    });
+  };
+  auto watch = [&](DialogUser& user) { open_after = user.IsOpen(); };
+  stop_at(0);
+  Download(watch);
+  EXPECT_TRUE(open_after);
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module",
+                       "Stopped before the module was erased: the module in the box is unchanged.");
+  EXPECT_EQ(box_->Flash(), options_.contents);
+  EXPECT_EQ(BoxCommands().back(), "led off");
+
+  stop_at(65536);
+  Download(watch);
+  EXPECT_TRUE(open_after);
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module",
+                       "Stopped: the module in the box is now erased or partly written. Write it "
+                       "again before you use it.");
+  EXPECT_NE(box_->Flash(), demo_);
+  EXPECT_EQ(BoxCommands().back(), "led off");
+}
+
+TEST_F(WriteModuleSim, AWriteFromMemoryKeepsTheMainDialogOpen) {
+  StartBox();
+  StoreSetNumeric(app_, "_Memory_", 1);
+  bool open_after = false;
+  view_.WhenDialogOpens("R7kProg", [&](DialogUser& user) {
+    // The image of a read, as the read's handler field holds it while the read runs.
+    ModuleOpContext* read = ModuleOpContextOf(user.dialog().FindField("hReadModule"));
+    ASSERT_NE(read, nullptr);
+    read->data = PoolBuffer(demo_.size());
+    std::copy(demo_.begin(), demo_.end(), read->data.data());
+    read->data_length = uint32_t(demo_.size());
+    StoreSetNumeric(app_, "_carddata_", reinterpret_cast<intptr_t>(read));
+    StoreSetString(app_, "Type", "29F040");
+    user.Press("Download");
+    EXPECT_TRUE(user.WaitUntil([&] { return !ModuleOpRunning(app_); }, 30s));
+    open_after = user.IsOpen();
+    user.Close();
+  });
+  DlgRunDialog(base_, "R7kProg", main_, app_);
+  EXPECT_TRUE(open_after);
+  EXPECT_EQ(box_->Flash(), demo_);
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module", "Module operation completed.");
 }
 
 TEST_F(WriteModuleSim, AnotherChipIsRefused) {

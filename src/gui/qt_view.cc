@@ -468,8 +468,7 @@ void DialogWindow::AddProgress(QWidget* client, const DialogUnits& du) {
   stop_->setGeometry(du.Rect(bar));
   stop_->setToolTip("Stop the running module operation");
   connect(stop_, &QPushButton::clicked, this, [this] {
-    ChannelSend(kOpChannel, kOpChannel, kCancelMarker.data(),
-                static_cast<std::uint32_t>(kCancelMarker.size()));
+    CancelModuleOp();
     stop_->setEnabled(false);
   });
   progress_->hide();
