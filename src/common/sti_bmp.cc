@@ -147,7 +147,6 @@ std::optional<std::vector<uint8_t>> StiWriteBmp(std::span<const uint8_t> block) 
   std::vector<uint8_t> bmp(kStiBmpPixelOffset, 0);
   bmp[0] = 'B';
   bmp[1] = 'M';
-  // The file size field (offset 2) is left 0, as readers take the sizes from the info header.
   WriteLe32(bmp, 10, kStiBmpPixelOffset);
   WriteLe32(bmp, 14, 40);
   WriteLe32(bmp, 18, raster->width);
@@ -169,6 +168,8 @@ std::optional<std::vector<uint8_t>> StiWriteBmp(std::span<const uint8_t> block) 
     entry[3] = c.flags;
   }
   bmp.insert(bmp.end(), raster->pixels.begin(), raster->pixels.end());
+  // Strict readers refuse a file whose header does not give its true size.
+  WriteLe32(bmp, 2, static_cast<uint32_t>(bmp.size()));
   return bmp;
 }
 

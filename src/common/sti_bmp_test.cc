@@ -51,7 +51,7 @@ TEST(StiWriteBmp, P2000File) {
   ASSERT_EQ(bmp->size(), 1334u);
   EXPECT_EQ((*bmp)[0], 'B');
   EXPECT_EQ((*bmp)[1], 'M');
-  EXPECT_EQ(ReadLe32(*bmp, 2), 0u);  // file size left unset
+  EXPECT_EQ(ReadLe32(*bmp, 2), 1334u);  // the true file size: strict readers check it
   EXPECT_EQ(ReadLe32(*bmp, 6), 0u);
   EXPECT_EQ(ReadLe32(*bmp, 10), 1078u);
   EXPECT_EQ(ReadLe32(*bmp, 14), 40u);
@@ -170,6 +170,7 @@ TEST(StiWriteBmpFramed, SizesAlwaysUseEightPixelCells) {
   EXPECT_EQ(ReadLe32(*wide, 18), 3216u);
   EXPECT_EQ(ReadLe32(*wide, 22), 24u);
   EXPECT_EQ(ReadLe32(*wide, 34), 3216u * 24);
+  EXPECT_EQ(ReadLe32(*wide, 2), wide->size());
   EXPECT_EQ((*wide)[54 + 4 * 253], 128);
 }
 
