@@ -7,6 +7,21 @@ namespace {
 
 bool OptionalValue(const OptionSpec& o) { return o.value.size() > 2 && o.value.front() == '['; }
 
+// The placeholder of the i-th argument in the usage line ("MODULE" of "MODULE NAME"), for
+// messages; the last one stands for any further arguments.
+std::string ArgumentName(std::string_view arguments, size_t i) {
+  std::vector<std::string> words;
+  for (size_t at = 0; at < arguments.size();) {
+    const size_t end = std::min(arguments.find(' ', at), arguments.size());
+    std::string word(arguments.substr(at, end - at));
+    std::erase_if(word, [](char c) { return c == '[' || c == ']'; });
+    if (!word.empty() && word != "...") words.push_back(word);
+    at = end + 1;
+  }
+  if (words.empty()) return "an";
+  return "the " + words[std::min(i, words.size() - 1)];
+}
+
 }  // namespace
 
 std::string ParsedArgs::Value(std::string_view name) const {
@@ -48,6 +63,9 @@ bool ParseCommandArgs(std::span<const std::string> args, const CommandUsage& usa
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (options_done || arg.size() < 2 || arg[0] != '-') {
+      // An empty path or name would only fail later, and less clearly.
+      if (arg.empty())
+        return fail(ArgumentName(usage.arguments, parsed.positional.size()) + " argument is empty");
       parsed.positional.push_back(arg);
       continue;
     }
@@ -81,6 +99,8 @@ bool ParseCommandArgs(std::span<const std::string> args, const CommandUsage& usa
       if (i + 1 >= args.size()) return fail("option '" + name + "' needs a value");
       value = args[++i];
     }
+    if (value.empty() && !spec->value.empty() && (inline_value || !OptionalValue(*spec)))
+      return fail("the value of '" + std::string(spec->name) + "' is empty");
     parsed.options[std::string(spec->name)] = value;
   }
   if (parsed.positional.size() < usage.positional ||

@@ -72,6 +72,38 @@ TEST(Cli, WrongCommandLinesAreUsageErrors) {
   EXPECT_NE(run.err.find("needs a value"), std::string::npos);
 }
 
+// An empty path or name is a wrong command line for every command, before anything runs.
+TEST(Cli, EmptyArgumentsAreUsageErrors) {
+  for (const Command& c : Commands()) {
+    // The placeholders of the usage line: "Usage: r7k read [options] MODULE".
+    const std::string usage = RunR7k({std::string(c.name), "--help"}).out;
+    std::istringstream line(usage.substr(0, usage.find('\n')));
+    std::vector<std::string> words;
+    for (std::string w; line >> w;)
+      if (w != "Usage:" && w != "r7k" && w != c.name && w != "[options]") words.push_back(w);
+    for (size_t empty = 0; empty < std::max<size_t>(words.size(), 1); ++empty) {
+      std::vector<std::string> args = {std::string(c.name)};
+      for (size_t i = 0; i < std::max<size_t>(words.size(), 1); ++i)
+        args.push_back(i == empty ? "" : words[i].starts_with('[') ? "x=1" : "x");
+      const auto run = RunR7k(args);
+      EXPECT_EQ(run.status, kExitUsage) << c.name << ' ' << empty << ": " << run.err;
+    }
+  }
+  auto run = RunR7k({"ls", ""});
+  EXPECT_EQ(run.err, "r7k ls: the MODULE argument is empty\nRun 'r7k ls --help' for usage.\n");
+  run = RunR7k({"import-image", "m.r7v", "P3001", "", "--dry-run"});
+  EXPECT_NE(run.err.find("the PICTURE argument is empty"), std::string::npos) << run.err;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"builtin", "demo", "-o", ""},
+        {"picture", "m.r7v", "P3000", "--output="},
+        {"export", "m.r7v", "P3000", "--dir", ""},
+        {"read", "m.r7v", "--sim=", "--yes"}}) {
+    run = RunR7k(args);
+    EXPECT_EQ(run.status, kExitUsage) << args[0];
+    EXPECT_NE(run.err.find("' is empty"), std::string::npos) << run.err;
+  }
+}
+
 TEST(Cli, OptionalValuesOnlyWithAnEqualsSign) {
   static constexpr std::array kOptions = {OptionSpec{"--sim", "", "[IMAGE]", "a box"}};
   constexpr CommandUsage kUsage = {"x", "[FILE]", "", kOptions, 0, true};
