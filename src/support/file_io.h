@@ -11,9 +11,11 @@
 namespace r7k {
 
 // Replaces `path` with `bytes` so that a failure never leaves it truncated: the bytes go to
-// a new file beside it, are flushed, and the new file is renamed over the old one. False
-// (and `path` untouched) when any step fails.
-// On failure *error (when given) says why, in words for the user.
+// a new hidden file beside it, are flushed, and the new file is renamed over the old one.
+// A symbolic link is followed: the file it leads to is replaced and the link stays. Hidden
+// files that killed writes of the same file left behind are removed afterwards. False (and
+// `path` untouched) when any step fails; *error (when given) then says why, in words for the
+// user.
 bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint8_t> bytes,
                          std::string* error = nullptr);
 inline bool WriteFileAtomically(const std::filesystem::path& path, std::string_view text,
