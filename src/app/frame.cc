@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "module/hex_text.h"
+#include "platform/temp_folder.h"
 #include "store/table.h"
 
 namespace r7k {
@@ -28,11 +29,11 @@ std::vector<std::uint8_t> HexPairsToBytes(std::string_view text, std::size_t pai
 }
 
 std::string LongTempPath() {
+  const auto temp = PrivateTempFolder();
+  if (!temp) return {};
   std::error_code ec;
-  const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
-  if (ec) return {};
-  std::filesystem::path full = std::filesystem::weakly_canonical(temp, ec);
-  return (ec ? temp : full).string();
+  std::filesystem::path full = std::filesystem::weakly_canonical(*temp, ec);
+  return (ec ? *temp : full).string();
 }
 
 }  // namespace r7k

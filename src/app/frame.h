@@ -24,8 +24,8 @@ bool DeleteTableRow(StoreHandle store, std::string_view table_item, int row);
 // `pairs` bytes from hexadecimal text, first digit high; stops early where the text ends.
 std::vector<std::uint8_t> HexPairsToBytes(std::string_view text, std::size_t pairs);
 
-// The temporary-files folder, where pictures, the pattern page and "@@temp.pal" go; empty
-// when there is none.
+// The temporary-files folder, where pictures, the pattern page and "@@temp.pal" go: the
+// user's private folder, never a shared one; empty when there is none.
 std::string LongTempPath();
 
 }  // namespace r7k

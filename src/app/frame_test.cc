@@ -51,10 +51,11 @@ TEST(HexPairs, FirstDigitHighAndStaysInsideTheText) {
   EXPECT_EQ(HexPairsToBytes("ABC", 4), (std::vector<std::uint8_t>{0xAB}));
 }
 
-TEST(TempPath, IsTheTemporaryFolder) {
+TEST(TempPath, IsThePrivateFolder) {
   const std::string path = LongTempPath();
   ASSERT_FALSE(path.empty());
   EXPECT_TRUE(std::filesystem::is_directory(path));
+  EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms::owner_all);
 }
 
 }  // namespace

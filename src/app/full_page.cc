@@ -25,6 +25,7 @@ std::optional<StiPicture> FullPatternPicture(std::span<const uint8_t> record) {
 FullPageFiles WriteFullPage(const StiPicture& framed, std::string_view name,
                             const std::filesystem::path& folder) {
   FullPageFiles files;
+  if (folder.empty()) return files;
   files.picture = folder / kPatternFullBmpFile;
   files.page = folder / kPatternPageFile;
   files.picture_written = StiWriteBmp(files.picture, framed.Block()) == StiWriteResult::kOk;

@@ -34,11 +34,11 @@ TEST_F(FullPage, WritesTheFramedPictureAndThePage) {
   SelectRecord(kPatternP2000, "P2000");
   EXPECT_EQ(Run("DP_ShowFull"), 1);
   EXPECT_TRUE(view_.messages().empty());
-  const auto bmp = ReadAll(folder_ / "PatternFull.Bmp");
+  const auto bmp = ReadAll(pictures_ / "PatternFull.Bmp");
   ASSERT_EQ(bmp.size(), 1078u + 32 * 32);
   EXPECT_EQ(ReadLe32(bmp, 18), 32u);
   EXPECT_EQ(ReadLe32(bmp, 22), 32u);
-  const auto page = ReadAll(folder_ / "Pattern.htm");
+  const auto page = ReadAll(pictures_ / "Pattern.htm");
   EXPECT_EQ(std::string(page.begin(), page.end()), PatternPageHtml("P2000", 2, 2));
 }
 
@@ -53,7 +53,7 @@ TEST_F(FullPage, FailuresNameTheModule) {
   EXPECT_EQ(view_.messages()[0].text, "Cannot load module " + (folder_ / "missing.r7v").string());
   EXPECT_EQ(view_.messages()[1].text, "Cannot load " + module_.string());
   EXPECT_EQ(view_.messages()[1].caption, "Show full pattern");
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "Pattern.htm"));
+  EXPECT_FALSE(std::filesystem::exists(pictures_ / "Pattern.htm"));
 }
 
 }  // namespace

@@ -42,10 +42,15 @@ std::string ReadText(StoreHandle store, std::string_view item, size_t limit) {
 
 std::filesystem::path PictureFolder() { return LongTempPath(); }
 
+std::filesystem::path PictureFile(std::string_view name) {
+  const std::filesystem::path folder = PictureFolder();
+  return folder.empty() ? folder : folder / name;
+}
+
 std::optional<StiPicture> PatternRecordPicture(std::span<const uint8_t> record) {
   const CutFile cut = ConvertPatternToCut(record);
   if (cut.code != 0) return std::nullopt;
-  return RunsToSti(cut.bytes, PictureFolder() / kTempPalette);
+  return RunsToSti(cut.bytes, PictureFile(kTempPalette));
 }
 
 void SetColorItems(StoreHandle app_store, const StiPicture& picture) {
@@ -69,7 +74,7 @@ bool BuildPatternPicture(StoreHandle app_store, std::span<const uint8_t> record)
   SetColorItems(app_store, *picture);
   StoreSetNumeric(app_store, "nRows", picture->Rows());
   StoreSetNumeric(app_store, "nSts", picture->Stitches());
-  const auto path = PictureFolder() / kPatBmpFile;
+  const auto path = PictureFile(kPatBmpFile);
   // An unwritable file is not reported: the picture field then shows what it finds.
   StiWriteBmp(path, picture->Block());
   StoreSetString(app_store, "PatBmp", path.string());

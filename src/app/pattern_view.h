@@ -20,6 +20,9 @@ inline constexpr char kPatBmpFile[] = "Pat.Bmp";
 
 // The temporary-files folder: the picture files and the working palette live there.
 std::filesystem::path PictureFolder();
+// The file `name` in that folder; empty when there is no folder, so that nothing is written
+// or removed anywhere else.
+std::filesystem::path PictureFile(std::string_view name);
 
 // A text item cut to `limit` characters; empty when it is not there.
 std::string ReadText(StoreHandle store, std::string_view item, size_t limit);

@@ -19,7 +19,8 @@
 #include "module/directory.h"
 #include "store/item_store.h"
 
-// A scratch temporary-files folder (TMPDIR points there), the two stores, a headless view,
+// A scratch folder (XDG_RUNTIME_DIR points there, so the pictures go to its "r7kprog"), the two
+// stores, a headless view,
 // stand-in view dialogs and the demo module on disk, for the picture procedures' tests.
 namespace r7k::testing {
 
@@ -45,8 +46,10 @@ class PictureProcedures : public ::testing::Test {
     std::string pattern = (std::filesystem::temp_directory_path() / "r7k-pic-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     folder_ = pattern;
-    if (const char* old = getenv("TMPDIR")) old_tmpdir_ = old;
-    setenv("TMPDIR", folder_.c_str(), 1);
+    pictures_ = folder_ / "r7kprog";
+    if (const char* old = getenv("XDG_RUNTIME_DIR")) old_runtime_ = old;
+    setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
+    std::filesystem::create_directory(pictures_);
     ClearRegistrations();
     RegisterPictureProcedures();
     DlgClearDefinitions();
@@ -66,10 +69,10 @@ class PictureProcedures : public ::testing::Test {
     ClearRegistrations();
     StoreClose(main_);
     StoreClose(app_);
-    if (old_tmpdir_) {
-      setenv("TMPDIR", old_tmpdir_->c_str(), 1);
+    if (old_runtime_) {
+      setenv("XDG_RUNTIME_DIR", old_runtime_->c_str(), 1);
     } else {
-      unsetenv("TMPDIR");
+      unsetenv("XDG_RUNTIME_DIR");
     }
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
@@ -105,7 +108,8 @@ class PictureProcedures : public ::testing::Test {
   int Run(const char* procedure) { return DlgRunProcedure(0, procedure, main_, app_); }
 
   std::filesystem::path folder_;
-  std::optional<std::string> old_tmpdir_;
+  std::filesystem::path pictures_;  // the picture folder inside it
+  std::optional<std::string> old_runtime_;
   HeadlessView view_;
   StoreHandle main_ = nullptr;
   StoreHandle app_ = nullptr;

@@ -33,7 +33,7 @@ TEST_F(PatternView, P2000ShowsTheSmallPictureAndItsSwatches) {
   EXPECT_EQ(StoreGetNumeric(app_, "nRows"), 2);
   EXPECT_EQ(StoreGetNumeric(app_, "nSts"), 2);
   EXPECT_EQ(StoreGetNumeric(app_, "pnColors"), 1);
-  const auto path = folder_ / kPatBmpFile;
+  const auto path = pictures_ / kPatBmpFile;
   EXPECT_EQ(StoreGetString(app_, "PatBmp"), path.string());
   EXPECT_EQ(ReadAll(path).size(), 1334u);
 }
@@ -65,7 +65,7 @@ TEST_F(PatternView, FailuresAreReportedAndChangeNothing) {
   EXPECT_TRUE(view_.opened_names().empty());
   EXPECT_EQ(StoreGetString(app_, "PatBmp"), "before");
   EXPECT_FALSE(Has(app_, "nRows"));
-  EXPECT_FALSE(std::filesystem::exists(folder_ / kPatBmpFile));
+  EXPECT_FALSE(std::filesystem::exists(pictures_ / kPatBmpFile));
 }
 
 TEST_F(PatternView, SwatchesStopAtEightAndOldOnesGo) {
@@ -146,7 +146,7 @@ TEST_F(PatternView, EveryPatternOfTheBuiltInImagesRenders) {
   for (const auto& entry : Entries(demo_, 'P')) {
     Select(entry);
     ASSERT_EQ(Run("DP_UpdateBitmap"), 1) << entry.name;
-    EXPECT_GT(ReadAll(folder_ / kPatBmpFile).size(), 1078u) << entry.name;
+    EXPECT_GT(ReadAll(pictures_ / kPatBmpFile).size(), 1078u) << entry.name;
     ++rendered;
   }
   EXPECT_GT(rendered, 3u);

@@ -61,7 +61,7 @@ void RemovePicture(const SectorSide& side, const std::filesystem::path& path,
 
 int UpdateSectorPicture(const SectorSide& side, WindowHandle owner, StoreHandle main_store,
                         StoreHandle app_store) {
-  const auto path = PictureFolder() / side.file;
+  const auto path = PictureFile(side.file);
   const std::string source = ReadText(main_store, side.source, 15);
   // A side without a pattern, or with a source no lookup knows ("Unknown"), shows nothing.
   const bool known = source.starts_with("ROM") || source.starts_with("MOD") ||
@@ -116,7 +116,7 @@ int UpdateSectorPicture(const SectorSide& side, WindowHandle owner, StoreHandle 
 
 int UpdateTechniquePicture(const TechniqueSide& side, WindowHandle owner,
                            StoreHandle app_store) {
-  const auto path = PictureFolder() / side.file;
+  const auto path = PictureFile(side.file);
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
   auto technique = StoreGetItem(app_store, "TechData").value_or(std::vector<uint8_t>{});

@@ -49,13 +49,13 @@ class SectorPictures : public testing::PictureProcedures {
 };
 
 TEST_F(SectorPictures, ASideWithoutAPatternRemovesItsPicture) {
-  WriteAll(folder_ / "fPat.Bmp", std::vector<uint8_t>{1});
+  WriteAll(pictures_ / "fPat.Bmp", std::vector<uint8_t>{1});
   StoreSetString(app_, "fPatBmp", "x");
   StoreSetNumeric(main_, "fnRows", 2);
   StoreSetNumeric(main_, "fnSts", 2);
   StoreSetNumeric(main_, "fnColors", 1);
   EXPECT_EQ(Run("DP_UpdatefBitmap"), 1);
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "fPat.Bmp"));
+  EXPECT_FALSE(std::filesystem::exists(pictures_ / "fPat.Bmp"));
   for (const char* gone : {"fnRows", "fnSts", "fnColors"}) EXPECT_FALSE(Has(main_, gone));
   EXPECT_FALSE(Has(app_, "fPatBmp"));
   EXPECT_TRUE(view_.messages().empty());
@@ -66,10 +66,10 @@ TEST_F(SectorPictures, RomPatternsAreFoundAndSizesChecked) {
   SetBack("ROM", RomP2000(), "P2000", 3, 2);
   EXPECT_EQ(Run("DP_UpdatefBitmap"), 1);
   EXPECT_EQ(Run("DP_UpdatebBitmap"), 1);
-  EXPECT_EQ(StoreGetString(app_, "fPatBmp"), (folder_ / "fPat.Bmp").string());
-  EXPECT_EQ(StoreGetString(app_, "bPatBmp"), (folder_ / "bPat.Bmp").string());
-  EXPECT_EQ(ReadAll(folder_ / "fPat.Bmp").size(), 1334u);
-  EXPECT_EQ(ReadAll(folder_ / "bPat.Bmp").size(), 1334u);
+  EXPECT_EQ(StoreGetString(app_, "fPatBmp"), (pictures_ / "fPat.Bmp").string());
+  EXPECT_EQ(StoreGetString(app_, "bPatBmp"), (pictures_ / "bPat.Bmp").string());
+  EXPECT_EQ(ReadAll(pictures_ / "fPat.Bmp").size(), 1334u);
+  EXPECT_EQ(ReadAll(pictures_ / "bPat.Bmp").size(), 1334u);
   ASSERT_EQ(view_.messages().size(), 1u);
   EXPECT_EQ(Texts()[0], "Update Bitmap: nRows of nStitches inconsistent");
   EXPECT_EQ(view_.messages()[0].type, kMbIconExclamation);
@@ -97,12 +97,12 @@ TEST_F(SectorPictures, ModuleReferences) {
   ASSERT_GE(patterns.size(), 2u);
   SetFront("MOD", patterns[0].index, patterns[0].name, 0, 0);
   SetBack("MOD", patterns[1].index, "PXXXX", 0, 0);
-  WriteAll(folder_ / "bPat.Bmp", std::vector<uint8_t>{1});
+  WriteAll(pictures_ / "bPat.Bmp", std::vector<uint8_t>{1});
   EXPECT_EQ(Run("DP_UpdatefBitmap"), 1);
-  EXPECT_EQ(StoreGetString(app_, "fPatBmp"), (folder_ / "fPat.Bmp").string());
+  EXPECT_EQ(StoreGetString(app_, "fPatBmp"), (pictures_ / "fPat.Bmp").string());
   EXPECT_EQ(Run("DP_UpdatebBitmap"), 2);
   EXPECT_EQ(StoreGetString(app_, "bPatBmp"), "Corrupt");
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "bPat.Bmp"));
+  EXPECT_FALSE(std::filesystem::exists(pictures_ / "bPat.Bmp"));
   EXPECT_EQ(Texts().back(),
             "Show Sector: Index points into free space or other entry, may be deleted");
 
@@ -171,9 +171,9 @@ TEST_F(SectorPictures, TechniqueGridsBecomePictures) {
   StoreSetItem(app_, "TechData", technique.data(), technique.size());
   EXPECT_EQ(Run("DP_UpdateTechfBitmap"), 1);
   EXPECT_EQ(Run("DP_UpdateTechbBitmap"), 1);
-  EXPECT_EQ(StoreGetString(app_, "fTechBmp"), (folder_ / "fTech.Bmp").string());
-  EXPECT_EQ(StoreGetString(app_, "bTechBmp"), (folder_ / "bTech.Bmp").string());
-  EXPECT_TRUE(std::filesystem::exists(folder_ / "bTech.Bmp"));
+  EXPECT_EQ(StoreGetString(app_, "fTechBmp"), (pictures_ / "fTech.Bmp").string());
+  EXPECT_EQ(StoreGetString(app_, "bTechBmp"), (pictures_ / "bTech.Bmp").string());
+  EXPECT_TRUE(std::filesystem::exists(pictures_ / "bTech.Bmp"));
 
   // Without the end code, or with the back grid cut off, there is nothing to show.
   technique.resize(15);
@@ -182,7 +182,7 @@ TEST_F(SectorPictures, TechniqueGridsBecomePictures) {
   technique[12] = 0xEE;
   StoreSetItem(app_, "TechData", technique.data(), technique.size());
   EXPECT_EQ(Run("DP_UpdateTechfBitmap"), 2);
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "fTech.Bmp"));
+  EXPECT_FALSE(std::filesystem::exists(pictures_ / "fTech.Bmp"));
   EXPECT_EQ(Texts().back(), "Show Technique: Cannot load fTech.Bmp");
 
   // A grid wider than one literal run is split over several.

@@ -59,6 +59,7 @@ class Startup : public ::testing::Test {
     std::filesystem::create_directories(root_ / "tmp");
     ::setenv("R7K_CONFIG_DIR", (root_ / "config").c_str(), 1);
     ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
+    ::unsetenv("XDG_RUNTIME_DIR");
     AppEnvironment env;
     env.roots = sysfs_.roots();
     env.start_link = [this](const LinkStartParams& p) -> std::optional<std::int64_t> {
@@ -192,7 +193,7 @@ TEST_F(Startup, PaletteIsCopiedToTheTemporaryFolderOrItsCopyRemoved) {
   view_.WhenDialogOpens("Configuration", [](DialogUser& user) { user.Press("OK"); });
   view_.WhenDialogOpens("R7kProg", [](DialogUser& user) { user.Press("Close"); });
   AppMain({});
-  const auto copy = root_ / "tmp" / kTempPalette;
+  const auto copy = root_ / "tmp" / ("r7kprog-" + std::to_string(geteuid())) / kTempPalette;
   ASSERT_TRUE(std::filesystem::exists(copy));
 
   // Emptying the palette field deletes the item, so the copy goes at this start.

@@ -4,6 +4,7 @@
 #include "app/pattern_view.h"
 #include "cli/commands.h"
 #include "common/sti_png.h"
+#include "platform/temp_folder.h"
 
 namespace r7k::cli {
 namespace {
@@ -16,9 +17,9 @@ constexpr std::array kOptions = {
 constexpr CommandUsage kUsage = {
     "full", "MODULE NAME",
     "Writes the pattern NAME of the virtual module MODULE whole, 8 x 8 pixels per stitch in a\n"
-    "ruled frame, as PatternFull.Bmp and the page Pattern.htm presenting it, into the\n"
-    "temporary-files folder, prints their paths and opens the page in the web browser\n"
-    "($BROWSER, else xdg-open).",
+    "ruled frame, as PatternFull.Bmp and the page Pattern.htm presenting it, into your private\n"
+    "temporary folder ($XDG_RUNTIME_DIR/r7kprog, else r7kprog-UID in $TMPDIR), prints their\n"
+    "paths and opens the page in the web browser ($BROWSER, else xdg-open).",
     kOptions, 2};
 
 }  // namespace
@@ -36,7 +37,13 @@ int FullCommand(std::span<const std::string> args, CommandIo& io) {
     io.err << "Cannot load " << name << '\n';
     return kExitFailure;
   }
-  const FullPageFiles files = WriteFullPage(*framed, name, PictureFolder());
+  std::string why;
+  const auto folder = PrivateTempFolder(&why);
+  if (!folder) {
+    io.err << "r7k full: no private folder for the page: " << why << '\n';
+    return kExitFailure;
+  }
+  const FullPageFiles files = WriteFullPage(*framed, name, *folder);
   if (!files.picture_written || !files.page_written) {
     io.err << "Cannot write file "
            << (files.picture_written ? files.page : files.picture).string() << '\n';

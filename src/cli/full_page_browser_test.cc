@@ -131,11 +131,12 @@ TEST(FullPageInBrowser, ScreenshotShowsTheFramedPattern) {
   const std::string demo = dir.File("demo.r7v");
   WriteBytes(demo, BuiltinImage("demo"));
   {
-    ScopedEnv tmpdir("TMPDIR", dir.path().string());
+    ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path().string());
     const auto run = RunR7k({"full", demo, "P3000", "--no-open"});
     ASSERT_EQ(run.status, 0) << run.err;
   }
-  const auto bmp = ReadBmp8(ReadBytes(dir.File("PatternFull.Bmp")));
+  const fs::path pages = dir.path() / "r7kprog";
+  const auto bmp = ReadBmp8(ReadBytes((pages / "PatternFull.Bmp").string()));
   ASSERT_TRUE(bmp);
 
   const fs::path shots = fs::read_symlink("/proc/self/exe").parent_path().parent_path() /
@@ -149,7 +150,7 @@ TEST(FullPageInBrowser, ScreenshotShowsTheFramedPattern) {
       {"timeout", "120", *browser, "--headless", "--no-sandbox", "--disable-gpu",
        "--hide-scrollbars", "--force-device-scale-factor=1", "--force-color-profile=srgb",
        "--user-data-dir=" + dir.File("profile"), "--window-size=" + size,
-       "--screenshot=" + shot.string(), "file://" + dir.File("Pattern.htm")});
+       "--screenshot=" + shot.string(), "file://" + (pages / "Pattern.htm").string()});
   ASSERT_EQ(status, 0) << "the browser failed";
   const auto screen = ReadPng(shot);
   ASSERT_TRUE(screen) << "no screenshot at " << shot;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "cli/cli_test_util.h"
 #include "common/little_endian.h"
@@ -64,20 +65,25 @@ TEST_F(PictureCommand, ReportsWrongUseAndMissingEntries) {
   EXPECT_FALSE(std::filesystem::exists(dir_.File("x.bmp")));
 }
 
-TEST_F(PictureCommand, FullWritesThePageWithoutOpeningIt) {
+// The page and its picture go to the user's private folder, never under fixed names into
+// the shared temporary folder.
+TEST_F(PictureCommand, FullWritesThePageIntoThePrivateFolderWithoutOpeningIt) {
   ASSERT_FALSE(names_['P'].empty());
   testing::Run run;
+  const auto folder = dir_.path() / ("r7kprog-" + std::to_string(geteuid()));
   {
     testing::ScopedEnv tmpdir("TMPDIR", dir_.path().string());
+    testing::ScopedEnv runtime("XDG_RUNTIME_DIR", "");
     run = RunR7k({"full", demo_, names_['P'][0], "--no-open", "--png"});
   }
   EXPECT_EQ(run.status, 0) << run.err;
-  const auto page = dir_.File("Pattern.htm");
-  EXPECT_EQ(run.out, dir_.File("PatternFull.Bmp") + "\n" + page + "\n" +
-                         dir_.File("PatternFull.png") + "\n");
+  const auto page = (folder / "Pattern.htm").string();
+  EXPECT_EQ(run.out, (folder / "PatternFull.Bmp").string() + "\n" + page + "\n" +
+                         (folder / "PatternFull.png").string() + "\n");
   const auto html = ReadBytes(page);
   EXPECT_NE(std::string(html.begin(), html.end()).find("<title>" + names_['P'][0]),
             std::string::npos);
+  EXPECT_EQ(std::filesystem::status(folder).permissions(), std::filesystem::perms::owner_all);
   EXPECT_EQ(RunR7k({"full", demo_, names_['T'][0], "--no-open"}).status, 1);
 }
 
