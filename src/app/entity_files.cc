@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/directory_view.h"
+#include "app/output_guard.h"
 #include "support/file_io.h"
 #include "module/address.h"
 #include "module/cut.h"
@@ -99,13 +101,22 @@ int SaveEntity(WindowHandle owner, StoreHandle app, const std::string& folder) {
     return 2;
   }
   const std::string path = EntityFilePath(folder, entry.name, ".r7k");
+  const std::string cut_path = EntityFilePath(folder, entry.name, ".cut");
+  // A module kept under an entity file's name must not become that entity.
+  const std::filesystem::path inputs[] = {entry.module};
+  for (const std::string& file : {path, cut_path}) {
+    if (const auto refusal = CheckOutputPath(file, inputs, true)) {
+      DlgMessageFmt(owner, kMbIconStop, kSaveCaption, "Cannot write %s: %s", file.c_str(),
+                    refusal->text.c_str());
+      return 2;
+    }
+  }
   if (!WriteFileAtomically(path, *bytes)) {
     DlgMessageFmt(owner, kMbIconStop, kSaveCaption, "Cannot write %s", path.c_str());
     return 2;
   }
   StoreSetString(app, "_Status", "File " + path + " saved");
   if (!entry.name.starts_with("P")) return 1;
-  const std::string cut_path = EntityFilePath(folder, entry.name, ".cut");
   const CutFile cut = ConvertPatternToCut(*bytes);
   if (cut.code != 0) {
     DlgMessageFmt(owner, kMbIconExclamation, kSaveCaption,

@@ -63,6 +63,17 @@ TEST_F(EntityFiles, SaveRefusesBadTextAndInvalidRecordsWritingNothing) {
   EXPECT_EQ(Run(DP_Save), 2);
   EXPECT_EQ(view_.messages().back().text, HexTextErrorMessage(HexTextError::kTooLong));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "T0001.r7k"));
+
+  // A module kept under the entity file's name is not saved over.
+  const auto demo = ReadAll(module_);
+  const std::string named = WriteImage("T0031.r7k", demo);
+  StoreSetString(app_, "CurrentVirtualModule", named);
+  Select("T0031");
+  StoreSetString(app_, "HexData", RenderHexText(EntityBytes()));
+  EXPECT_EQ(Run(DP_Save), 2);
+  EXPECT_MESSAGE_SHOWN(view_, "Save Entity",
+                       "Cannot write " + named + ": " + named + " is one of the files being read");
+  EXPECT_EQ(ReadAll(named), demo);
 }
 
 TEST_F(EntityFiles, UpdateChecksTheSizeThenPatchesTheModule) {

@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::array kOptions = {
     OptionSpec{"--output", "-o", "FILE", "the file to write (replaced atomically)"},
+    OptionSpec{"--yes", "-y", "", "replace FILE when it is a virtual module or entity file"},
 };
 
 constexpr CommandUsage kUsage = {
@@ -36,6 +37,8 @@ int BuiltinCommand(std::span<const std::string> args, CommandIo& io) {
     io.err << "r7k builtin: missing -o FILE\nRun 'r7k builtin --help' for usage.\n";
     return kExitUsage;
   }
+  if (const auto refused = RefuseOutput(output, {}, parsed.Has("--yes"), "builtin", io))
+    return *refused;
   std::string error;
   if (!WriteFileAtomically(output, image, &error)) {
     io.err << "Cannot write file " << output << ": " << error << '\n';

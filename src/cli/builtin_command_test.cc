@@ -26,13 +26,15 @@ TEST(BuiltinCommand, WritesEachImageByteForByte) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);
 }
 
-TEST(BuiltinCommand, ReplacesAnExistingFileWhole) {
+TEST(BuiltinCommand, ReplacesAnExistingModuleWholeWhenAsked) {
   TempDir dir;
   const std::string path = dir.File("module.r7v");
   WriteBytes(path, std::vector<uint8_t>(1000000, 0xAB));
-  EXPECT_EQ(RunR7k({"builtin", "R7kRomx", "--output", path}).status, 0);
+  EXPECT_EQ(RunR7k({"builtin", "R7kRomx", "--output", path}).status, 1);
+  EXPECT_EQ(ReadBytes(path).size(), 1000000u);
+  EXPECT_EQ(RunR7k({"builtin", "R7kRomx", "--output", path, "--yes"}).status, 0);
   EXPECT_EQ(ReadBytes(path).size(), 196608u);
-  EXPECT_EQ(RunR7k({"builtin", "--output=" + path, "demo"}).status, 0);
+  EXPECT_EQ(RunR7k({"builtin", "--output=" + path, "demo", "-y"}).status, 0);
   EXPECT_EQ(ReadBytes(path).size(), 524288u);
 }
 

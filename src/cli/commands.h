@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,6 +35,13 @@ int ShowCommand(std::span<const std::string> args, CommandIo& io);
 int SplitCommand(std::span<const std::string> args, CommandIo& io);
 int VersionCommand(std::span<const std::string> args, CommandIo& io);
 int WriteCommand(std::span<const std::string> args, CommandIo& io);
+
+// Whether the command may write `output` while it reads `inputs` (CheckOutputPath): nothing
+// when it may; otherwise prints why and gives the exit status, kExitUsage for an output that
+// is an input or a folder, kExitFailure for a module or entity file that only --yes replaces.
+std::optional<int> RefuseOutput(const std::filesystem::path& output,
+                                std::span<const std::filesystem::path> inputs, bool yes,
+                                std::string_view command, CommandIo& io);
 
 // The bytes of the entry NAME of the virtual module at `path` (picture_command.cc); nothing,
 // with the reason on io.err, when the module or the entry cannot be read.

@@ -1,4 +1,5 @@
 #include <array>
+#include <filesystem>
 
 #include "app/directory_view.h"
 #include "app/entity_files.h"
@@ -11,6 +12,7 @@ namespace {
 
 constexpr std::array kOptions = {
     OptionSpec{"--dir", "", "DIR", "write the files into DIR (default: the module's folder)"},
+    OptionSpec{"--yes", "-y", "", "replace entity files of that name that are there already"},
 };
 
 constexpr CommandUsage kUsage = {
@@ -40,6 +42,13 @@ int ExportCommand(std::span<const std::string> args, CommandIo& io) {
   }
   std::string folder = parsed.Has("--dir") ? parsed.Value("--dir") : FolderOf(entry.module);
   if (!folder.empty() && folder.back() != '/') folder += '/';
+  const std::filesystem::path inputs[] = {entry.module};
+  for (const char* extension : {".r7k", ".cut"}) {
+    if (std::string_view(extension) == ".cut" && !entry.name.starts_with('P')) continue;
+    if (const auto refused = RefuseOutput(EntityFilePath(folder, entry.name, extension), inputs,
+                                          parsed.Has("--yes"), "export", io))
+      return *refused;
+  }
   const int result = SaveEntity(session.window(), app, folder);
   const bool stopped = session.ReportMessages(io);
   if (result != 1 || stopped) return kExitFailure;

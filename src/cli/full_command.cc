@@ -3,6 +3,7 @@
 #include "app/full_page.h"
 #include "app/pattern_view.h"
 #include "cli/commands.h"
+#include "common/pattern_page.h"
 #include "common/sti_png.h"
 #include "platform/temp_folder.h"
 
@@ -43,6 +44,10 @@ int FullCommand(std::span<const std::string> args, CommandIo& io) {
     io.err << "r7k full: no private folder for the page: " << why << '\n';
     return kExitFailure;
   }
+  // The files there are the program's own; only the module itself must not be among them.
+  const std::filesystem::path inputs[] = {path};
+  for (const char* file : {kPatternFullBmpFile, kPatternPageFile, "PatternFull.png"})
+    if (const auto refused = RefuseOutput(*folder / file, inputs, true, "full", io)) return *refused;
   const FullPageFiles files = WriteFullPage(*framed, name, *folder);
   if (!files.picture_written || !files.page_written) {
     io.err << "Cannot write file "

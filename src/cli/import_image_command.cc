@@ -19,6 +19,7 @@ constexpr std::array kOptions = {
     OptionSpec{"--preview", "", "FILE",
                "the preview picture of --dry-run (PNG, or BMP for .bmp); default\n"
                "NAME-preview.png beside PICTURE"},
+    OptionSpec{"--yes", "-y", "", "let the preview replace a virtual module or entity file"},
 };
 
 constexpr CommandUsage kUsage = {
@@ -64,6 +65,14 @@ int ImportImageCommand(std::span<const std::string> args, CommandIo& io) {
   const bool reduce = parsed.Has("--reduce");
   const bool replace = parsed.Has("--replace");
   const bool dry_run = parsed.Has("--dry-run");
+  // A dry run writes its preview only, and never over what it reads.
+  std::filesystem::path preview = parsed.Value("--preview");
+  if (preview.empty()) preview = picture.parent_path() / (name + "-preview.png");
+  const std::filesystem::path inputs[] = {parsed.positional[0], picture};
+  if (dry_run) {
+    if (const auto refused = RefuseOutput(preview, inputs, parsed.Has("--yes"), "import-image", io))
+      return *refused;
+  }
 
   // A scripted user of "Import picture...": chooses the file, answers the question about
   // reducing the colours, and fills in the name.
@@ -97,8 +106,6 @@ int ImportImageCommand(std::span<const std::string> args, CommandIo& io) {
     return kExitOk;
   }
   io.out << "would " << (replace ? "replace " : "add ") << name << ": " << info << '\n';
-  std::filesystem::path preview = parsed.Value("--preview");
-  if (preview.empty()) preview = picture.parent_path() / (name + "-preview.png");
   return WritePreview(app, preview, io) ? kExitOk : kExitFailure;
 }
 

@@ -18,6 +18,7 @@ constexpr std::array kOptions = {
     OptionSpec{"--side", "", "front|back", "NAME is a sector: picture its front or back pattern"},
     OptionSpec{"--grid", "", "front|back", "NAME is a technique: picture its front or back grid"},
     OptionSpec{"--png", "", "", "also write a PNG beside the BMP (FILE with .png)"},
+    OptionSpec{"--yes", "-y", "", "replace FILE when it is a virtual module or entity file"},
 };
 
 constexpr CommandUsage kUsage = {
@@ -142,6 +143,14 @@ int PictureCommand(std::span<const std::string> args, CommandIo& io) {
   if (parsed.Has("--side") && !SideOption(parsed, "--side", side, io)) return kExitUsage;
   if (parsed.Has("--grid") && !SideOption(parsed, "--grid", side, io)) return kExitUsage;
 
+  const std::filesystem::path inputs[] = {path};
+  std::filesystem::path png_output = output;
+  png_output.replace_extension(".png");
+  for (const auto& file : {std::filesystem::path(output), png_output}) {
+    if (const auto refused = RefuseOutput(file, inputs, parsed.Has("--yes"), "picture", io))
+      return *refused;
+    if (!parsed.Has("--png")) break;
+  }
   auto record = LoadNamedEntry(path, name, io, "picture");
   if (!record) return kExitFailure;
   if (parsed.Has("--side")) {
