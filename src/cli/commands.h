@@ -43,6 +43,10 @@ std::optional<int> RefuseOutput(const std::filesystem::path& output,
                                 std::span<const std::filesystem::path> inputs, bool yes,
                                 std::string_view command, CommandIo& io);
 
+// Why the entry NAME is not pictured as a pattern, naming what pictures it ("S0012 is a
+// sector, not a pattern: ..."); empty for a pattern or an entry of no known kind.
+std::string NotAPattern(const std::string& name);
+
 // The bytes of the entry NAME of the virtual module at `path` (picture_command.cc); nothing,
 // with the reason on io.err, when the module or the entry cannot be read.
 std::optional<std::vector<uint8_t>> LoadNamedEntry(const std::string& path,

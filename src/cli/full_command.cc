@@ -31,6 +31,10 @@ int FullCommand(std::span<const std::string> args, CommandIo& io) {
   if (!ParseCommandArgs(args, kUsage, io, parsed, status)) return status;
   const std::string& path = parsed.positional[0];
   const std::string& name = parsed.positional[1];
+  if (const std::string why = NotAPattern(name); !why.empty()) {
+    io.err << "r7k full: " << why << '\n';
+    return kExitUsage;
+  }
   const auto record = LoadNamedEntry(path, name, io, "full");
   if (!record) return kExitFailure;
   const auto framed = FullPatternPicture(*record);

@@ -9,12 +9,14 @@
 #include "common/sti_png.h"
 #include "app/sectors.h"
 #include "module/sector.h"
+#include "support/ascii.h"
 
 namespace r7k::cli {
 namespace {
 
 constexpr std::array kOptions = {
-    OptionSpec{"--output", "-o", "FILE", "the picture file to write (BMP, replaced atomically)"},
+    OptionSpec{"--output", "-o", "FILE",
+               "the picture file to write, FILE.bmp or FILE.png (replaced atomically)"},
     OptionSpec{"--side", "", "front|back", "NAME is a sector: picture its front or back pattern"},
     OptionSpec{"--grid", "", "front|back", "NAME is a technique: picture its front or back grid"},
     OptionSpec{"--png", "", "", "also write a PNG beside the BMP (FILE with .png)"},
@@ -23,11 +25,40 @@ constexpr std::array kOptions = {
 
 constexpr CommandUsage kUsage = {
     "picture", "MODULE NAME",
-    "Writes the stitch picture of the entry NAME of the virtual module MODULE as an 8-bit BMP:\n"
+    "Writes the stitch picture of the entry NAME of the virtual module MODULE as an 8-bit BMP\n"
+    "or a PNG, by the name of FILE:\n"
     "a pattern as the pattern view shows it, the pattern a sector refers to (--side), or a\n"
     "technique's cell grid (--grid). The colours come from the working palette when there is\n"
     "one, else from the default colour table.",
     kOptions, 2};
+
+const char* KindName(char kind) {
+  switch (kind) {
+    case 'P': return "a pattern";
+    case 'T': return "a technique";
+    case 'S': return "a sector";
+    case '_': return "a text record";
+  }
+  return "not a sector or technique";
+}
+
+// Why NAME cannot be pictured with these options, or empty: a sector is pictured by the
+// pattern of a side, a technique by a cell grid, and those options fit nothing else.
+std::string KindRefusal(const std::string& name, bool side, bool grid) {
+  const char kind = name.empty() ? '\0' : name[0];
+  if (kind == 'S' && !side)
+    return name + " is a sector: give --side front or --side back for its pattern";
+  if (kind == 'T' && !grid)
+    return name + " is a technique: give --grid front or --grid back for its cell grid";
+  if (kind != 'S' && side) return name + " is " + KindName(kind) + ": --side is for a sector";
+  if (kind != 'T' && grid) return name + " is " + KindName(kind) + ": --grid is for a technique";
+  if (kind == '_') return std::string(NotAPattern(name));
+  return {};
+}
+
+bool EndsWith(const std::filesystem::path& path, std::string_view extension) {
+  return AsciiLower(path.extension().string()) == extension;
+}
 
 bool SideOption(const ParsedArgs& parsed, std::string_view option, PictureSide& side,
                 CommandIo& io) {
@@ -77,6 +108,20 @@ std::optional<std::vector<uint8_t>> SectorSideRecord(std::span<const uint8_t> se
 
 }  // namespace
 
+std::string NotAPattern(const std::string& name) {
+  switch (name.empty() ? '\0' : name[0]) {
+    case 'S':
+      return name + " is a sector, not a pattern: r7k picture MODULE " + name +
+             " --side front|back -o FILE pictures its patterns";
+    case 'T':
+      return name + " is a technique, not a pattern: r7k picture MODULE " + name +
+             " --grid front|back -o FILE pictures its cell grids";
+    case '_':
+      return name + " is a text record, not a pattern: r7k show MODULE " + name + " shows it";
+  }
+  return {};
+}
+
 std::optional<std::vector<uint8_t>> LoadNamedEntry(const std::string& path,
                                                    const std::string& name, CommandIo& io,
                                                    std::string_view command) {
@@ -106,21 +151,20 @@ std::optional<std::vector<uint8_t>> LoadNamedEntry(const std::string& path,
   return std::vector<uint8_t>(bytes->begin(), bytes->end());
 }
 
-bool WritePictureFiles(const std::filesystem::path& bmp, const StiPicture& picture, bool png,
+// Writes the picture as FILE.bmp or FILE.png, and with `png` a PNG beside a BMP.
+bool WritePictureFiles(const std::filesystem::path& output, const StiPicture& picture, bool png,
                        CommandIo& io) {
-  if (StiWriteBmp(bmp, picture.Block()) != StiWriteResult::kOk) {
-    io.err << "Cannot write file " << bmp.string() << '\n';
-    return false;
+  std::vector<std::filesystem::path> files = {output};
+  if (png && EndsWith(output, ".bmp")) files.push_back(std::filesystem::path(output).replace_extension(".png"));
+  for (const auto& file : files) {
+    const StiWriteResult written = EndsWith(file, ".png") ? StiWritePng(file, picture.Block())
+                                                         : StiWriteBmp(file, picture.Block());
+    if (written != StiWriteResult::kOk) {
+      io.err << "Cannot write file " << file.string() << '\n';
+      return false;
+    }
+    io.out << file.string() << '\n';
   }
-  io.out << bmp.string() << '\n';
-  if (!png) return true;
-  auto png_path = bmp;
-  png_path.replace_extension(".png");
-  if (StiWritePng(png_path, picture.Block()) != StiWriteResult::kOk) {
-    io.err << "Cannot write file " << png_path.string() << '\n';
-    return false;
-  }
-  io.out << png_path.string() << '\n';
   return true;
 }
 
@@ -144,12 +188,20 @@ int PictureCommand(std::span<const std::string> args, CommandIo& io) {
   if (parsed.Has("--grid") && !SideOption(parsed, "--grid", side, io)) return kExitUsage;
 
   const std::filesystem::path inputs[] = {path};
-  std::filesystem::path png_output = output;
-  png_output.replace_extension(".png");
+  const std::filesystem::path png_output = std::filesystem::path(output).replace_extension(".png");
   for (const auto& file : {std::filesystem::path(output), png_output}) {
     if (const auto refused = RefuseOutput(file, inputs, parsed.Has("--yes"), "picture", io))
       return *refused;
     if (!parsed.Has("--png")) break;
+  }
+  if (!EndsWith(output, ".bmp") && !EndsWith(output, ".png")) {
+    io.err << "r7k picture: " << output << ": name the picture FILE.bmp or FILE.png\n";
+    return kExitUsage;
+  }
+  if (const std::string why = KindRefusal(name, parsed.Has("--side"), parsed.Has("--grid"));
+      !why.empty()) {
+    io.err << "r7k picture: " << why << '\n';
+    return kExitUsage;
   }
   auto record = LoadNamedEntry(path, name, io, "picture");
   if (!record) return kExitFailure;
