@@ -156,6 +156,12 @@ std::optional<NewEntryRefusal> AddEntryToImage(std::vector<uint8_t>& image, NewE
 
   std::array<uint8_t, 3> start_bytes = NextEntryStartBytes(image, dir);
   const uint32_t start = DecodeModuleAddress(start_bytes);
+  // Entities lie back to back, so the new one starts where every other ends; in a damaged
+  // directory that place can lie inside an entity, which must not be written over.
+  for (const DirectoryEntry& e : dir.entries)
+    if (std::max(e.start, e.end) > start)
+      return refuse("The space after the last entry lies inside " + e.name +
+                    " (the directory is damaged); nothing added");
   const uint64_t end = uint64_t{start} + record->size();
   std::array<uint8_t, 3> end_bytes{};
   if (start < entry_at + 2 * kDirectoryEntrySize || end >= image.size())

@@ -82,6 +82,24 @@ TEST_F(NewEntries, RefusalsLeaveTheModuleUnchanged) {
   const auto endless_before = endless;
   EXPECT_TRUE(AddNewEntry(endless, NewEntryKind::kPattern, "P3000", 40).has_value());
   EXPECT_EQ(endless, endless_before);
+  // A damaged directory: the last entry T0010 ends before it starts, so the space after it
+  // lies inside T0009; or T0009 reaches beyond the end of T0010.
+  for (const auto& [t0009_end, t0010_end] : {std::pair{0x1C500u, 0x1C4E0u}, {0x1C600u, 0x1C510u}}) {
+    auto damaged = SmallModule();
+    uint8_t* e = damaged.data() + kModuleDirectoryBase + kFirstEntryOffset;
+    EncodeModuleAddress(t0009_end, std::span<uint8_t, 3>(e + 9, 3));
+    e += kDirectoryEntrySize;
+    e[0] = kEntryValid;
+    std::copy_n("T0010", 5, e + 1);
+    EncodeModuleAddress(0x1C500, std::span<uint8_t, 3>(e + 6, 3));
+    EncodeModuleAddress(t0010_end, std::span<uint8_t, 3>(e + 9, 3));
+    const auto damaged_before = damaged;
+    const auto refusal = AddNewEntry(damaged, NewEntryKind::kTechnique, "T0123", 31);
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_EQ(refusal->text, "The space after the last entry lies inside T0009 (the directory "
+                             "is damaged); nothing added");
+    EXPECT_EQ(damaged, damaged_before);
+  }
 }
 
 TEST_F(NewEntries, NamesNumbersAndDeletedDuplicates) {
