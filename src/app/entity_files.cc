@@ -42,7 +42,11 @@ std::string EntityFilePath(const std::string& folder, const std::string& name,
 }
 
 bool IsEntityFileName(const std::string& name) {
-  return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
+  // Printable ASCII, as the console writes names: no control bytes reach the file system.
+  const bool printable = std::all_of(name.begin(), name.end(), [](char c) {
+    return c >= 0x20 && c < 0x7F && c != '/' && c != '\\';
+  });
+  return printable && !name.empty() && name != "." && name != "..";
 }
 
 bool PatchFileAtomically(const std::string& path, size_t offset, std::span<const uint8_t> bytes) {

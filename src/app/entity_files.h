@@ -12,7 +12,8 @@ namespace r7k {
 // The folder (with its separator) + name + extension (".r7k" or ".cut").
 std::string EntityFilePath(const std::string& folder, const std::string& name,
                            const char* extension);
-// A name that stays a file name inside its folder (the directory may hold any bytes).
+// A name that stays a file name inside its folder (the directory may hold any bytes):
+// printable ASCII without "/" or "\", and not "." or "..".
 bool IsEntityFileName(const std::string& name);
 
 // Save, Load and Update of the current entry with the entity files in `folder` (with its

@@ -194,22 +194,31 @@ std::optional<NewEntryRefusal> AddNewEntryRecord(std::vector<uint8_t>& image, Ne
                          static_cast<int64_t>(record.size()));
 }
 
-int SplitModule(const std::vector<uint8_t>& image, const Table* directory,
-                const std::string& folder) {
-  int written = 0;
+SplitResult SplitModule(const std::vector<uint8_t>& image, const Table* directory,
+                        const std::string& folder) {
+  SplitResult result;
   for (int row = 0; row < TableRows(directory); ++row) {
     const std::string name = TableCell(directory, row, 1).value_or("");
     const int64_t start = std::atoll(TableCell(directory, row, 2).value_or("-1").c_str());
     const int64_t size = std::atoll(TableCell(directory, row, 4).value_or("-1").c_str());
-    if (!IsEntityFileName(name) || start < 0 || size < 0 ||
-        start > static_cast<int64_t>(image.size()) ||
-        size > static_cast<int64_t>(image.size()) - start)
+    if (!IsEntityFileName(name)) {
+      result.skipped.emplace_back(name, "the name cannot be a file name");
       continue;
+    }
+    if (start < 0 || size < 0 || start > static_cast<int64_t>(image.size()) ||
+        size > static_cast<int64_t>(image.size()) - start) {
+      result.skipped.emplace_back(name, "its range lies outside the module");
+      continue;
+    }
     const auto bytes = std::span<const uint8_t>(image).subspan(static_cast<size_t>(start),
                                                                static_cast<size_t>(size));
-    if (WriteFileAtomically(folder + "/" + name + ".r7k", bytes)) ++written;
+    std::string error;
+    if (WriteFileAtomically(folder + "/" + name + ".r7k", bytes, &error))
+      ++result.written;
+    else
+      result.skipped.emplace_back(name, error);
   }
-  return written;
+  return result;
 }
 
 int DP_NewTechnique(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app) {
@@ -235,20 +244,24 @@ int CB_Split(FieldHandle field, int message, WParam wparam, LParam lparam) {
   return result;
 }
 
-std::optional<std::string> SplitIntoTimeFolder(StoreHandle app) {
+std::optional<SplitOutcome> SplitIntoTimeFolder(StoreHandle app) {
   TableHandle directory = StoreGetTable(app, "Directory");
   if (!directory) return std::nullopt;
-  std::optional<std::string> made;
+  std::optional<SplitOutcome> made;
   const std::string path = StoreGetString(app, "CurrentVirtualModule").value_or("");
   if (const auto image = ReadFileBytes(path, kModuleImageSize)) {
     char stamp[16];
     std::snprintf(stamp, sizeof stamp, "%08X", static_cast<unsigned>(std::time(nullptr)));
-    const std::string folder = FolderOf(path) + stamp;
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (!ec) {
-      SplitModule(*image, directory, folder);
-      made = folder;
+    // A folder that exists may hold another split's files (two splits in one second): the
+    // folder is made new, its name taken only when the making succeeds.
+    const std::string base = FolderOf(path) + stamp;
+    for (int n = 1; n <= 1000 && !made; ++n) {
+      const std::string folder = n == 1 ? base : base + "-" + std::to_string(n);
+      std::error_code ec;
+      if (std::filesystem::create_directory(folder, ec))
+        made = SplitOutcome{folder, SplitModule(*image, directory, folder)};
+      else if (ec)
+        break;
     }
   }
   TableFree(directory);

@@ -39,13 +39,25 @@ std::optional<NewEntryRefusal> AddNewEntryRecord(std::vector<uint8_t>& image, Ne
                                                  const std::string& name,
                                                  std::span<const uint8_t> record);
 
-// Writes one entity file per row of "Directory" into `folder`; the number of files written.
-int SplitModule(const std::vector<uint8_t>& image, const Table* directory,
-                const std::string& folder);
+struct SplitResult {
+  int written = 0;
+  // Entries not written, each with the reason in words: a name that cannot be a file name, a
+  // range outside the module, or a file that could not be written.
+  std::vector<std::pair<std::string, std::string>> skipped;
+};
+
+// Writes one entity file per row of "Directory" into `folder`.
+SplitResult SplitModule(const std::vector<uint8_t>& image, const Table* directory,
+                        const std::string& folder);
 
 // Splits the current module by its "Directory" into a new folder beside it named by the
-// time ("%08X" seconds); the folder, or nothing when there is no directory or file.
-std::optional<std::string> SplitIntoTimeFolder(StoreHandle app);
+// time ("%08X" seconds, with "-2", "-3", ... when a folder of that name exists: one is never
+// shared); nothing when there is no directory, file or folder.
+struct SplitOutcome {
+  std::string folder;
+  SplitResult result;
+};
+std::optional<SplitOutcome> SplitIntoTimeFolder(StoreHandle app);
 
 int DP_NewTechnique(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app);
 int DP_NewPattern(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app);

@@ -122,7 +122,7 @@ TEST_F(NewEntries, SplitAndClipDirectory) {
   const std::string folder = (dir_ / "split").string();
   std::filesystem::create_directories(folder);
   TableHandle t = StoreGetTable(app_, "Directory");
-  EXPECT_EQ(SplitModule(image, t, folder), TableRows(t));
+  EXPECT_EQ(SplitModule(image, t, folder).written, TableRows(t));
   const int row = TableFindField(t, "P3002", 5, 1);
   const auto start = std::stoul(*TableCell(t, row, 2));
   const auto size = std::stoul(*TableCell(t, row, 4));

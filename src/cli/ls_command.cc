@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "app/module_file.h"
+#include "support/ascii.h"
 
 namespace r7k::cli {
 namespace {
@@ -50,10 +51,12 @@ int LsCommand(std::span<const std::string> args, CommandIo& io) {
     WriteJsonTable(json, table);
     return kExitOk;
   }
+  // A damaged directory may hold any bytes in a name: they are shown, not sent to the terminal.
   for (const auto& row : table.rows) {
     char line[128];
     std::snprintf(line, sizeof line, "%5s %-5s %-6s %-6s %-5s", CellText(row[0]).c_str(),
-                  CellText(row[1]).c_str(), CellText(row[2]).c_str(), CellText(row[3]).c_str(),
+                  PrintableText(CellText(row[1])).c_str(), CellText(row[2]).c_str(),
+                  CellText(row[3]).c_str(),
                   CellText(row[4]).c_str());
     io.out << line << '\n';
   }

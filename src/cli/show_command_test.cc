@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <filesystem>
+#include <set>
 
 #include "cli/cli_test_util.h"
 #include "module/builtin_images.h"
@@ -126,6 +128,47 @@ TEST_F(EditingCommands, NewEntriesSplitAndClip) {
   run = RunR7k({"clip", demo});
   ASSERT_EQ(run.status, 0);
   EXPECT_TRUE(run.out.starts_with("Valid\tName\tStart\tEnd\tSize\r\nFC\t_0000\t"));
+}
+
+// Two splits in the same second get folders of their own, and entries whose names cannot be
+// file names are reported, escaped, and make the exit status say so.
+TEST_F(EditingCommands, SplitMakesANewFolderAndReportsNamesThatCannotBeFiles) {
+  const std::string demo = Put("demo.r7v", "demo");
+  auto image = ReadBytes(demo);
+  const size_t first = 0x10000 + 0x80;
+  std::copy_n("T\x1B[2J", 5, image.begin() + first + 1);  // would clear the screen
+  std::copy_n("a/b.c", 5, image.begin() + first + 12 + 1);
+  WriteBytes(demo, image);
+  // Folders named by this second and the next few exist already.
+  const auto now = std::time(nullptr);
+  for (auto t = now - 1; t <= now + 5; ++t) {
+    char stamp[16];
+    std::snprintf(stamp, sizeof stamp, "%08X", static_cast<unsigned>(t));
+    std::filesystem::create_directory(dir_.File(stamp));
+  }
+
+  std::set<std::string> folders;
+  for (int i = 0; i < 2; ++i) {
+    const auto run = RunR7k({"split", demo});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "r7k split: T\\x1B[2J not written: the name cannot be a file name\n"
+                       "r7k split: a/b.c not written: the name cannot be a file name\n");
+    const std::string folder = run.out.substr(0, run.out.size() - 1);
+    folders.insert(folder);
+    EXPECT_TRUE(std::filesystem::exists(folder + "/P3002.r7k")) << folder;
+  }
+  EXPECT_EQ(folders.size(), 2u);
+  // The folders that were there are left as they were: empty.
+  for (const auto& f : std::filesystem::directory_iterator(dir_.path())) {
+    if (f.is_directory() && !folders.contains(f.path().string())) {
+      EXPECT_TRUE(std::filesystem::is_empty(f.path())) << f.path();
+    }
+  }
+
+  // ls shows such names escaped too.
+  const auto run = RunR7k({"ls", demo});
+  EXPECT_TRUE(run.out.starts_with("   FC T\\x1B[2J ")) << run.out;
+  EXPECT_EQ(run.out.find('\x1B'), std::string::npos);
 }
 
 TEST_F(EditingCommands, EveryEntityOfTheDemoModuleCanBeShown) {

@@ -30,6 +30,22 @@ inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
                     [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
+// The text with control characters and bytes above 0x7E written as "\xNN", so that a name
+// read from a file cannot steer the terminal or pass such bytes on.
+inline std::string PrintableText(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+      out += c;
+    } else {
+      static constexpr char kDigits[] = "0123456789ABCDEF";
+      out += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
+    }
+  }
+  return out;
+}
+
 inline std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
