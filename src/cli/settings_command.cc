@@ -1,10 +1,12 @@
 #include <array>
+#include <charconv>
 #include <optional>
 #include <string>
 
 #include "app/settings.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "link/link_thread.h"
 #include "platform/config_files.h"
 #include "support/ascii.h"
 
@@ -43,19 +45,21 @@ const Setting* FindSetting(std::string_view name) {
   return nullptr;
 }
 
-bool AllDigits(std::string_view text) {
-  if (text.empty()) return false;
-  for (char c : text)
-    if (c < '0' || c > '9') return false;
-  return true;
+// A rate the box speaks: one of the two pairs the link switches between.
+bool IsBoxBaudRate(std::string_view text) {
+  uint32_t rate = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), rate);
+  return ec == std::errc() && end == text.data() + text.size() && PartnerBaudRate(rate);
 }
 
 // Why the value cannot be saved, or empty when it can.
 std::string Refusal(const Setting& s, std::string_view value) {
   const std::string_view name = s.name;
+  if (HasControlCharacter(value)) return "control characters such as a line break cannot be saved";
   if (name == "Port1" && value.size() >= 8) return "a port name has fewer than 8 characters";
   if (name == "ShowPrintDialog" && value != "0" && value != "1") return "use 0 or 1";
-  if (name == "BaudRate" && !value.empty() && !AllDigits(value)) return "use a decimal number";
+  if (name == "BaudRate" && !value.empty() && !IsBoxBaudRate(value))
+    return "the box speaks 57600, 115200, 460800 or 921600 (empty: the port's default)";
   return {};
 }
 
@@ -87,7 +91,7 @@ int SettingsCommand(std::span<const std::string> args, CommandIo& io) {
     }
     const std::string value = assignment.substr(eq + 1);
     if (const std::string why = Refusal(*s, value); !why.empty()) {
-      io.err << "r7k settings: " << s->name << "=" << value << ": " << why << '\n';
+      io.err << "r7k settings: " << s->name << "=" << PrintableText(value) << ": " << why << '\n';
       return kExitUsage;
     }
     changes.emplace_back(s, value);

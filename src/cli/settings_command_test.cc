@@ -38,13 +38,22 @@ TEST_F(SettingsCommandTest, ChangesAndShowsTheSavedValues) {
 
 TEST_F(SettingsCommandTest, AWrongAssignmentWritesNothing) {
   for (const char* bad : {"Port1=ttyUSB10", "ShowPrintDialog=yes", "BaudRate=fast", "Colour=red",
-                          "Port1"}) {
+                          "Port1", "BaudRate=12345", "BaudRate=99999999999999999999",
+                          "ModuleFile=/x\nPort1=evil", "Palette=a\tb", "Port1=tty\x1B"}) {
     const auto run = RunR7k({"settings", "Palette=/p/a.pal", bad});
     EXPECT_EQ(run.status, 2) << bad;
     EXPECT_EQ(run.err.find("too many arguments"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("r7k settings: "), std::string::npos) << run.err;
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / kRegistryFile));
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / kProfileFile));
+  // The refusal says what is allowed, and shows the value without its control characters.
+  auto run = RunR7k({"settings", "BaudRate=12345"});
+  EXPECT_EQ(run.err, "r7k settings: BaudRate=12345: the box speaks 57600, 115200, 460800 or "
+                     "921600 (empty: the port's default)\n");
+  run = RunR7k({"settings", "ModuleFile=/x\nPort1=evil"});
+  EXPECT_EQ(run.err, "r7k settings: ModuleFile=/x\\x0APort1=evil: control characters such as "
+                     "a line break cannot be saved\n");
 }
 
 TEST(AboutCommandTest, PrintsTheAboutItems) {

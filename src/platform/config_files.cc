@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -194,8 +195,18 @@ std::string GetProfileString(std::string_view file, std::string_view section,
   return ReadProfileValue(file, section, key).value_or(std::string(fallback));
 }
 
+bool HasControlCharacter(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
 bool WriteProfileString(std::string_view file, std::string_view section, std::string_view key,
                         std::string_view value, std::string* error) {
+  // One line per value: a line break would add lines, and keys, of its own.
+  if (HasControlCharacter(section) || HasControlCharacter(key) || HasControlCharacter(value)) {
+    if (error) *error = "a control character (such as a line break) cannot be saved";
+    return false;
+  }
   return UpdateProfile(
       file, [&](std::string_view text) { return IniSetValue(text, section, key, value); }, error);
 }

@@ -34,8 +34,12 @@ std::optional<std::string> ReadProfileValue(std::string_view file, std::string_v
 // Reads from the profile file `file` (a name inside ConfigFolder(), e.g. "R7kProg.ini").
 std::string GetProfileString(std::string_view file, std::string_view section,
                              std::string_view key, std::string_view fallback = {});
+// True when the text holds a byte below 0x20 or 0x7F: no such text is written to a file.
+bool HasControlCharacter(std::string_view text);
+
 // Writes the value, creating the folder and the file as needed; the file is replaced
-// atomically. False with *error for the user when that failed.
+// atomically. False with *error for the user when that failed or when the section, key or
+// value holds a control character.
 bool WriteProfileString(std::string_view file, std::string_view section, std::string_view key,
                         std::string_view value, std::string* error = nullptr);
 

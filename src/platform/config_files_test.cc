@@ -89,6 +89,18 @@ TEST_F(ProfileFiles, MissingAndEmptyValuesDifferAndDeletionSticks) {
   EXPECT_EQ(ReadProfileValue("registry.ini", "K", "V"), std::nullopt);
 }
 
+// A line break in a value would add keys of its own to the file.
+TEST_F(ProfileFiles, ControlCharactersAreNeverWritten) {
+  ASSERT_TRUE(WriteProfileString("registry.ini", "K", "ModuleFile", "/a.r7v"));
+  std::string error;
+  EXPECT_FALSE(WriteProfileString("registry.ini", "K", "ModuleFile", "/x\nPort1=evil", &error));
+  EXPECT_FALSE(WriteProfileString("registry.ini", "K", "Module\rFile", "/x", &error));
+  EXPECT_FALSE(WriteProfileString("registry.ini", "K]\n[L", "V", "/x", &error));
+  EXPECT_EQ(error, "a control character (such as a line break) cannot be saved");
+  EXPECT_EQ(ReadProfileValue("registry.ini", "K", "ModuleFile"), "/a.r7v");
+  EXPECT_EQ(ReadProfileValue("registry.ini", "K", "Port1"), std::nullopt);
+}
+
 TEST_F(ProfileFiles, WriteFailureIsReported) {
   std::filesystem::create_directories(dir_);
   std::ofstream(dir_ / "sub") << "a file where the folder should be";
