@@ -22,6 +22,14 @@ std::optional<StiPicture> FullPatternPicture(std::span<const uint8_t> record) {
   return picture;
 }
 
+std::string FullPageTooLarge(std::string_view name, const StiPicture& framed) {
+  if (StiFramedFits(framed.Rows(), framed.Stitches())) return {};
+  return std::string(name) + " is too large for the full page: " + std::to_string(framed.Rows()) +
+         " rows of " + std::to_string(framed.Stitches()) + " stitches, and the page draws at most " +
+         std::to_string(kStiMaxFramedCells) +
+         " cells of 8 x 8 pixels with its frame; the pattern view shows it smaller";
+}
+
 FullPageFiles WriteFullPage(const StiPicture& framed, std::string_view name,
                             const std::filesystem::path& folder) {
   FullPageFiles files;
@@ -49,6 +57,10 @@ int DP_ShowFull(WindowHandle owner, int, int, StoreHandle, StoreHandle app_store
   const auto framed = FullPatternPicture(*bytes);
   if (!framed) {
     DlgMessageFmt(owner, kMbIconStop, kShowFullTitle, "Cannot load %s", entry.module.c_str());
+    return 2;
+  }
+  if (const std::string why = FullPageTooLarge(entry.name, *framed); !why.empty()) {
+    DlgMessage(owner, kMbIconStop, kShowFullTitle, why);
     return 2;
   }
   // Files that cannot be written are not reported: the browser is started all the same.

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "common/sti_picture.h"
@@ -16,6 +17,11 @@ namespace r7k {
 
 // The framed picture of a pattern record; nothing when the record does not decode.
 std::optional<StiPicture> FullPatternPicture(std::span<const uint8_t> record);
+
+// Why the framed picture of a pattern that large is not made, naming it; empty when it fits.
+// Every stitch is drawn at 8 x 8 pixels, so a pattern beyond kStiMaxFramedCells cells with
+// its frame is refused rather than drawn smaller.
+std::string FullPageTooLarge(std::string_view name, const StiPicture& framed);
 
 struct FullPageFiles {
   std::filesystem::path picture;  // "PatternFull.Bmp"

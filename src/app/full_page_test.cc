@@ -6,6 +6,7 @@
 #include "common/little_endian.h"
 #include "common/pattern_page.h"
 #include "module/builtin_records.h"
+#include "module/pattern.h"
 
 namespace r7k {
 namespace {
@@ -53,6 +54,24 @@ TEST_F(FullPage, FailuresNameTheModule) {
   EXPECT_EQ(view_.messages()[0].text, "Cannot load module " + (folder_ / "missing.r7v").string());
   EXPECT_EQ(view_.messages()[1].text, "Cannot load " + module_.string());
   EXPECT_EQ(view_.messages()[1].caption, "Show full pattern");
+  EXPECT_FALSE(std::filesystem::exists(pictures_ / "Pattern.htm"));
+}
+
+// A pattern too large for 8 x 8 pixels a stitch is refused with its size, nothing written.
+TEST_F(FullPage, RefusesAPatternTooLargeForThePage) {
+  PatternGrid grid;
+  grid.width = 25273;
+  grid.rows = 50;
+  grid.cells.assign(size_t{grid.width} * grid.rows, 1);
+  SelectRecord(*EncodePattern(2, grid), "P3001");
+  EXPECT_EQ(Run("DP_ShowFull"), 2);
+  ASSERT_EQ(view_.messages().size(), 1u);
+  EXPECT_EQ(view_.messages()[0].caption, "Show full pattern");
+  EXPECT_EQ(view_.messages()[0].text,
+            "P3001 is too large for the full page: 50 rows of 25273 stitches, and the page draws "
+            "at most 1048576 cells of 8 x 8 pixels with its frame; the pattern view shows it "
+            "smaller");
+  EXPECT_FALSE(std::filesystem::exists(pictures_ / "PatternFull.Bmp"));
   EXPECT_FALSE(std::filesystem::exists(pictures_ / "Pattern.htm"));
 }
 

@@ -42,6 +42,11 @@ int FullCommand(std::span<const std::string> args, CommandIo& io) {
     io.err << "Cannot load " << name << '\n';
     return kExitFailure;
   }
+  if (const std::string why = FullPageTooLarge(name, *framed); !why.empty()) {
+    io.err << "r7k full: " << why << "\n(r7k picture MODULE " << name
+           << " -o FILE.png draws it with smaller cells)\n";
+    return kExitFailure;
+  }
   std::string why;
   const auto folder = PrivateTempFolder(&why);
   if (!folder) {

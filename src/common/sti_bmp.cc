@@ -95,6 +95,7 @@ std::optional<StiRaster> RenderPlain(const StiPicture& picture) {
 std::optional<StiRaster> RenderFramed(const StiPicture& picture) {
   const uint32_t rows = picture.Rows();
   const uint32_t stitches = picture.Stitches();
+  if (!StiFramedFits(rows, stitches)) return std::nullopt;
   const uint64_t width = uint64_t{stitches + 2} * kFrameCell;
   StiRaster out;
   if (!Allocate(out, width, uint64_t{rows + 2} * kFrameCell, width)) return std::nullopt;
@@ -132,6 +133,10 @@ uint32_t StiCellSize(uint32_t rows, uint32_t stitches) {
   if (larger <= 50) return 4;
   if (larger <= 100) return 2;
   return 1;
+}
+
+bool StiFramedFits(uint32_t rows, uint32_t stitches) {
+  return (uint64_t{rows} + 2) * (uint64_t{stitches} + 2) <= kStiMaxFramedCells;
 }
 
 std::optional<StiRaster> StiRender(std::span<const uint8_t> block) {

@@ -28,12 +28,17 @@ struct StiRaster {
   std::array<StiColor, 256> palette{};
 };
 
+// The framed picture draws every stitch at 8 x 8 pixels; it holds at most this many cells,
+// frame included (64 MiB of pixels), so that a huge pattern cannot take gigabytes.
+inline constexpr uint64_t kStiMaxFramedCells = uint64_t{1} << 20;
+bool StiFramedFits(uint32_t rows, uint32_t stitches);
+
 // Cell size in pixels for a plain picture: 8 up to 25 rows and stitches, 4 up to 50, 2 up
 // to 100, else 1.
 uint32_t StiCellSize(uint32_t rows, uint32_t stitches);
 
 // Draws a picture block (plain, or framed for kind 0x40). Nothing for a block without the
-// tag or too short for its cells.
+// tag or too short for its cells, or a framed one that does not fit.
 std::optional<StiRaster> StiRender(std::span<const uint8_t> block);
 
 // The BMP file bytes of a picture block, or nothing when it is not a picture.

@@ -171,6 +171,10 @@ TEST(StiWriteBmpFramed, SizesAlwaysUseEightPixelCells) {
   EXPECT_EQ(ReadLe32(*wide, 22), 24u);
   EXPECT_EQ(ReadLe32(*wide, 34), 3216u * 24);
   EXPECT_EQ(ReadLe32(*wide, 2), wide->size());
+  // A frame of more cells than a full page holds is not drawn (25,273 x 50 stitches took 84 MB).
+  EXPECT_FALSE(StiWriteBmp(Block(CutLayoutFilled(25273, 50, 1), kStiKindFramed)));
+  EXPECT_TRUE(StiFramedFits(50, 20000));
+  EXPECT_FALSE(StiFramedFits(50, 25273));
   EXPECT_EQ((*wide)[54 + 4 * 253], 128);
 }
 
