@@ -1,6 +1,6 @@
 // The file-side work a user waits for: loading the directory of a 524,288-byte module from its
-// file, drawing every pattern of both ROM images as a picture file, and decoding the instruction
-// listing of every technique the program carries.
+// file, drawing every pattern of both ROM images as a picture file, decoding the instruction
+// listing of every technique the program carries, and counting the colours of a huge picture.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -10,6 +10,7 @@
 
 #include "app/directory_view.h"
 #include "app/techniques.h"
+#include "common/picture_cells.h"
 #include "common/sti_bmp.h"
 #include "common/sti_picture.h"
 #include "module/builtin_images.h"
@@ -80,5 +81,27 @@ void DecodeEveryTechnique(benchmark::State& state) {
   r7k::StoreClose(app);
 }
 BENCHMARK(DecodeEveryTechnique)->Unit(benchmark::kMillisecond);
+
+// A 4000 x 4000 picture whose top half has four colours and whose bottom half has a colour of
+// its own at nearly every pixel, as import-image meets it: refused at its fifth colour, half-way
+// down (argument 0), or its four most frequent colours found and every pixel given the nearest
+// (argument 1, --reduce).
+void CountTheColoursOfAHugePicture(benchmark::State& state) {
+  r7k::RgbPicture picture;
+  picture.width = picture.height = 4000;
+  picture.pixels.resize(size_t{picture.width} * picture.height);
+  const size_t half = picture.pixels.size() / 2;
+  for (size_t i = 0; i < picture.pixels.size(); ++i)
+    picture.pixels[i] = i < half ? static_cast<uint32_t>(i % 4) * 0x404040
+                                 : static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF;
+  const bool reduce = state.range(0) != 0;
+  for (auto _ : state) {
+    const auto cells = r7k::PictureToCells(picture, reduce);
+    if (cells.cells.has_value() != reduce) state.SkipWithError("unexpected result");
+    benchmark::DoNotOptimize(cells);
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * picture.pixels.size()));
+}
+BENCHMARK(CountTheColoursOfAHugePicture)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

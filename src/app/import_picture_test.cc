@@ -124,7 +124,7 @@ TEST_F(ImportPicture, MoreThanFourColoursOnlyWhenTheUserAgreesToReduce) {
   const auto before = ReadAll(module_);
   EXPECT_EQ(Import(file, "P3200", false, kIdNo, false), 2);
   EXPECT_MESSAGE_SHOWN(view_, "Import Picture",
-                       "The picture has 5 colours; a pattern holds at most 4.\nTake the nearest "
+                       "The picture has more than 4 colours; a pattern holds at most 4.\nTake the nearest "
                        "of its 4 most frequent colours instead?");
   EXPECT_MESSAGE_SHOWN(view_, "Import Picture", "No pattern added");
   EXPECT_EQ(ReadAll(module_), before);

@@ -3,8 +3,11 @@
 #include <png.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <cstring>
-#include <unordered_map>
+#include <functional>
+#include <memory>
 
 #include "common/dib.h"
 #include "common/little_endian.h"
@@ -33,19 +36,27 @@ RgbPictureResult ReadPng(std::span<const uint8_t> bytes) {
     return {std::nullopt, *refusal};
   }
   image.format = PNG_FORMAT_RGB;
-  std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-  const png_color white = {255, 255, 255};
-  if (!png_image_finish_read(&image, &white, rgb.data(), 0, nullptr)) {
-    const std::string why = image.message;
-    png_image_free(&image);
-    return Refuse("The PNG picture cannot be read: " + why);
-  }
   RgbPicture picture;
   picture.width = image.width;
   picture.height = image.height;
   picture.pixels.resize(size_t{image.width} * image.height);
-  for (size_t i = 0; i < picture.pixels.size(); ++i) {
-    picture.pixels[i] = uint32_t{rgb[3 * i]} << 16 | uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
+  // The decoder writes each row's 3-byte pixels at the start of that row of the pixel array
+  // (4 bytes a pixel), which is then spread out from its right end: no second copy of a
+  // picture that may be large.
+  auto* raw = reinterpret_cast<uint8_t*>(picture.pixels.data());
+  const png_color white = {255, 255, 255};
+  if (!png_image_finish_read(&image, &white, raw, static_cast<png_int_32>(4 * image.width),
+                             nullptr)) {
+    const std::string why = image.message;
+    png_image_free(&image);
+    return Refuse("The PNG picture cannot be read: " + why);
+  }
+  for (size_t y = 0; y < picture.height; ++y) {
+    const uint8_t* rgb = raw + 4 * y * picture.width;
+    uint32_t* row = picture.pixels.data() + y * picture.width;
+    for (size_t x = picture.width; x-- > 0;) {
+      row[x] = uint32_t{rgb[3 * x]} << 16 | uint32_t{rgb[3 * x + 1]} << 8 | rgb[3 * x + 2];
+    }
   }
   return {std::move(picture), {}};
 }
@@ -89,6 +100,61 @@ RgbPictureResult ReadBmp(std::span<const uint8_t> bytes) {
     picture.pixels.push_back(uint32_t{p.red} << 16 | uint32_t{p.green} << 8 | p.blue);
   }
   return {std::move(picture), {}};
+}
+
+// A colour of the picture, how often it occurs and where it is first met (reading from the
+// top left).
+struct ColourTally {
+  uint32_t colour = 0;
+  size_t count = 0;
+  size_t first = 0;
+};
+
+// By falling frequency, ties by the one met first.
+bool ComesFirst(const ColourTally& a, const ColourTally& b) {
+  return a.count != b.count ? a.count > b.count : a.first < b.first;
+}
+
+// The four most frequent colours of a picture with more than four, in ComesFirst order, and
+// the number of its colours. One count per 24-bit colour bounds the memory (64 MiB, of which
+// only the pages of colours met are touched) whatever the picture holds; passes over the
+// pixels in order find the top counts and, for ties, the first meeting. Nothing when the
+// memory cannot be had.
+std::optional<std::vector<ColourTally>> MostFrequentColours(std::span<const uint32_t> pixels,
+                                                            size_t& colours) {
+  constexpr size_t kColours = size_t{1} << 24;
+  const std::unique_ptr<uint32_t, decltype(&std::free)> table(
+      static_cast<uint32_t*>(std::calloc(kColours, sizeof(uint32_t))), &std::free);
+  if (!table) return std::nullopt;
+  uint32_t* const counts = table.get();
+  // A picture that fits a module has far fewer than 2^30 pixels: the top bits mark colours.
+  constexpr uint32_t kSeen = 1u << 31, kKept = 1u << 30, kCount = kKept - 1;
+  for (const uint32_t p : pixels) ++counts[p & 0xFFFFFF];
+  // The fourth largest count: colours above it are kept, those at it by their first meeting.
+  std::array<uint32_t, kMaxPatternColours> top{};  // descending
+  colours = 0;
+  for (const uint32_t p : pixels) {
+    uint32_t& n = counts[p & 0xFFFFFF];
+    if (n & kSeen) continue;
+    n |= kSeen;
+    ++colours;
+    if ((n & kCount) <= top.back()) continue;
+    top.back() = n & kCount;
+    std::sort(top.begin(), top.end(), std::greater<>());
+  }
+  const uint32_t threshold = top.back();
+  size_t at_threshold = static_cast<size_t>(std::count(top.begin(), top.end(), threshold));
+  std::vector<ColourTally> kept;
+  for (size_t i = 0; i < pixels.size() && kept.size() < kMaxPatternColours; ++i) {
+    uint32_t& n = counts[pixels[i] & 0xFFFFFF];
+    const uint32_t count = n & kCount;
+    if ((n & kKept) || count < threshold || (count == threshold && at_threshold == 0)) continue;
+    if (count == threshold) --at_threshold;
+    kept.push_back({pixels[i], count, i});
+    n |= kKept;
+  }
+  std::sort(kept.begin(), kept.end(), ComesFirst);
+  return kept;
 }
 
 uint32_t Distance(uint32_t a, uint32_t b) {
@@ -144,48 +210,58 @@ PictureCellsResult PictureToCells(const RgbPicture& picture, bool reduce) {
   if (picture.pixels.size() != size_t{picture.width} * picture.height) {
     return {std::nullopt, {"The picture has no pixels"}};
   }
-  struct Tally {
-    size_t count = 0;
-    size_t first = 0;
-  };
-  std::unordered_map<uint32_t, Tally> tally;
-  for (size_t i = 0; i < picture.pixels.size(); ++i) {
-    Tally& t = tally.try_emplace(picture.pixels[i], Tally{0, i}).first->second;
-    ++t.count;
+  const std::span<const uint32_t> pixels = picture.pixels;
+  PictureCells cells;
+  // Few colours: counted in a short list, which a fifth colour ends unless it is reduced.
+  std::vector<ColourTally> tally;
+  bool many = false;
+  for (size_t i = 0; i < pixels.size() && !many; ++i) {
+    auto t = std::find_if(tally.begin(), tally.end(),
+                          [&](const ColourTally& c) { return c.colour == pixels[i]; });
+    if (t != tally.end()) {
+      ++t->count;
+    } else if (tally.size() < kMaxPatternColours) {
+      tally.push_back({pixels[i], 1, i});
+    } else {
+      many = true;
+    }
   }
-  std::vector<std::pair<uint32_t, Tally>> order(tally.begin(), tally.end());
-  std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
-    return a.second.count != b.second.count ? a.second.count > b.second.count
-                                            : a.second.first < b.second.first;
-  });
-  if (order.size() > kMaxPatternColours && !reduce) {
+  if (many && !reduce) {
     return {std::nullopt,
-            {"The picture has " + std::to_string(order.size()) +
+            {"The picture has more than " + std::to_string(kMaxPatternColours) +
                  " colours; a pattern holds at most " + std::to_string(kMaxPatternColours),
              true}};
   }
-  PictureCells cells;
-  cells.picture_colours = order.size();
-  const size_t kept = std::min<size_t>(order.size(), kMaxPatternColours);
-  for (size_t i = 0; i < kept; ++i) cells.inks.push_back(order[i].first);
-  cells.colours = static_cast<uint8_t>(kept);
-  // Every colour of the picture gets its index once: its own, or the nearest kept one (the
-  // more frequent on a tie).
-  std::unordered_map<uint32_t, uint8_t> index_of;
-  for (const auto& [colour, t] : order) {
-    uint8_t best = 0;
-    for (uint8_t k = 1; k < kept; ++k) {
-      if (Distance(colour, cells.inks[k]) < Distance(colour, cells.inks[best])) best = k;
-    }
-    index_of.emplace(colour, best);
+  if (many) {
+    auto most = MostFrequentColours(pixels, cells.picture_colours);
+    if (!most) return {std::nullopt, {"Not enough memory to count the colours of the picture"}};
+    tally = std::move(*most);
+  } else {
+    std::sort(tally.begin(), tally.end(), ComesFirst);
+    cells.picture_colours = tally.size();
   }
+  for (const ColourTally& t : tally) cells.inks.push_back(t.colour);
+  cells.colours = static_cast<uint8_t>(tally.size());
   cells.grid.width = static_cast<uint16_t>(picture.width);
   cells.grid.rows = static_cast<uint16_t>(picture.height);
-  cells.grid.cells.resize(picture.pixels.size());
+  cells.grid.cells.resize(pixels.size());
+  // Each pixel takes its own colour's index or the nearest kept one (the more frequent on a
+  // tie); the last answer is kept, as neighbouring pixels mostly share a colour.
+  uint32_t last_colour = ~pixels[0];
+  uint8_t last_index = 0;
   for (size_t y = 0; y < picture.height; ++y) {
     const size_t row = picture.height - 1 - y;  // the top row is stored last
     for (size_t x = 0; x < picture.width; ++x) {
-      cells.grid.cells[row * picture.width + x] = index_of[picture.pixels[y * picture.width + x]];
+      const uint32_t colour = pixels[y * picture.width + x];
+      if (colour != last_colour) {
+        last_colour = colour;
+        last_index = 0;
+        for (uint8_t k = 1; k < cells.colours; ++k) {
+          if (Distance(colour, cells.inks[k]) < Distance(colour, cells.inks[last_index]))
+            last_index = k;
+        }
+      }
+      cells.grid.cells[row * picture.width + x] = last_index;
     }
   }
   return {std::move(cells), {}};

@@ -80,7 +80,7 @@ TEST(PictureCells, MoreThanFourColoursAreRefusedOrReduced) {
   five[11] = 0xF01010;
   PictureCellsResult refused = ReadPictureCells(TestPng(4, 3, five), false);
   ASSERT_FALSE(refused.cells);
-  EXPECT_EQ(refused.refusal.text, "The picture has 5 colours; a pattern holds at most 4");
+  EXPECT_EQ(refused.refusal.text, "The picture has more than 4 colours; a pattern holds at most 4");
   EXPECT_TRUE(refused.refusal.too_many_colours);
   const PictureCells reduced = Cells(TestPng(4, 3, five), true);
   EXPECT_EQ(reduced.colours, 4);
@@ -89,6 +89,20 @@ TEST(PictureCells, MoreThanFourColoursAreRefusedOrReduced) {
   std::vector<uint8_t> expected = kFourCells;
   expected[3] = 1;  // the bottom right pixel, stored first: red now
   EXPECT_EQ(reduced.grid.cells, expected);
+
+  // Thousands of colours (counting stops at the fifth without reduction): red 10 times, blue
+  // and green 8 times each (blue met first), every other pixel a colour of its own, of which
+  // the first met takes the fourth place.
+  std::vector<uint32_t> many(64 * 64);
+  for (size_t i = 0; i < many.size(); ++i) many[i] = 0x100000 + static_cast<uint32_t>(i) * 3;
+  for (size_t i = 0; i < 26; ++i) many[100 + 7 * i] = i < 10 ? kRed : i % 2 ? kGreen : kBlue;
+  const std::vector<uint8_t> file = TestPng(64, 64, many);
+  EXPECT_TRUE(ReadPictureCells(file, false).refusal.too_many_colours);
+  const PictureCells most = Cells(file, true);
+  EXPECT_EQ(most.picture_colours, 64u * 64 - 26 + 3);
+  EXPECT_THAT(most.inks, ElementsAre(kRed, kBlue, kGreen, 0x100000u));
+  EXPECT_EQ(most.grid.cells[63 * 64], 3);  // the top left pixel, stored last
+  EXPECT_EQ(most.grid.cells[62 * 64 + 36], 0);  // red (pixel 100, the second row)
 }
 
 TEST(PictureCells, SizesTheFormatCannotHoldAreRefusedBeforeDecoding) {
