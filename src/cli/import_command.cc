@@ -1,4 +1,7 @@
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "app/directory_view.h"
 #include "app/entity_files.h"
@@ -22,6 +25,15 @@ int ImportCommand(std::span<const std::string> args, CommandIo& io) {
   int status = kExitOk;
   if (!ParseCommandArgs(args, kUsage, io, parsed, status)) return status;
   const std::filesystem::path file = parsed.positional[1];
+  // The file is the user's mistake when it cannot be read, not a missing entry.
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec) || !std::ifstream(file, std::ios::binary)) {
+    const int code = errno;
+    io.err << "r7k import: cannot read the entity file " << file.string() << ": "
+           << (std::filesystem::is_directory(file, ec) ? "it is a folder" : std::strerror(code))
+           << '\n';
+    return kExitFailure;
+  }
   ModuleSession session(parsed.positional[0]);
   if (!session.Select(file.stem().string(), io)) return kExitFailure;
   std::string folder = file.parent_path().string();

@@ -8,6 +8,7 @@
 #include "cli/commands.h"
 #include "cli/module_session.h"
 #include "common/sti_png.h"
+#include "support/ascii.h"
 
 namespace r7k::cli {
 namespace {
@@ -89,8 +90,8 @@ int ImportImageCommand(std::span<const std::string> args, CommandIo& io) {
   });
   const int result = session.Run("DP_ImportPicture");
   if (!accepted) {
-    io.err << "import-image: the dialog refuses the name " << name
-           << " (five characters, \"P3...\" to \"P6...\")\n";
+    io.err << "r7k import-image: the name " << PrintableText(name)
+           << " is refused: a name has 5 characters (\"P3...\" to \"P6...\")\n";
     return kExitFailure;
   }
   const bool asked = !session.view().messages().empty() &&

@@ -1,6 +1,7 @@
 #include "app/new_entries.h"
 #include "cli/commands.h"
 #include "cli/module_session.h"
+#include "support/ascii.h"
 
 namespace r7k::cli {
 namespace {
@@ -17,24 +18,27 @@ constexpr CommandUsage kPatternUsage = {
     "module MODULE, from the template of a one-colour 2 x 2 pattern.",
     {}, 3};
 
-// Fills the New Technique or New Pattern dialog as a user would and presses OK.
+// Fills the New Technique or New Pattern dialog as a user would and presses OK. `sizes` says
+// which sizes the dialog takes.
 int AddEntry(std::span<const std::string> args, CommandIo& io, const CommandUsage& usage,
-             const char* dialog, const char* prefix, const char* procedure) {
+             const char* dialog, const char* prefix, const char* procedure, const char* sizes) {
   ParsedArgs parsed;
   int status = kExitOk;
   if (!ParseCommandArgs(args, usage, io, parsed, status)) return status;
   ModuleSession session(parsed.positional[0]);
   const std::string name = parsed.positional[1];
   const std::string size = parsed.positional[2];
-  bool accepted = true;
+  std::string refused;
   session.view().WhenDialogOpens(dialog, [&](DialogUser& user) {
-    accepted = user.Set(std::string(prefix) + "Name", name) &&
-               user.Set(std::string(prefix) + "Size", size);
-    user.Press(accepted ? "OK" : "Cancel");
+    if (!user.Set(std::string(prefix) + "Name", name))
+      refused = "the name " + PrintableText(name) + " is refused: a name has 5 characters";
+    else if (!user.Set(std::string(prefix) + "Size", size))
+      refused = "the size " + PrintableText(size) + " is refused: " + sizes;
+    user.Press(refused.empty() ? "OK" : "Cancel");
   });
   const int result = session.Run(procedure);
-  if (!accepted) {
-    io.err << "the dialog refuses the name " << name << " or the size " << size << '\n';
+  if (!refused.empty()) {
+    io.err << "r7k " << usage.name << ": " << refused << '\n';
     return kExitFailure;
   }
   session.ReportMessages(io);
@@ -46,11 +50,13 @@ int AddEntry(std::span<const std::string> args, CommandIo& io, const CommandUsag
 }  // namespace
 
 int NewTechniqueCommand(std::span<const std::string> args, CommandIo& io) {
-  return AddEntry(args, io, kTechniqueUsage, "NewTech", "t_", "DP_NewTechnique");
+  return AddEntry(args, io, kTechniqueUsage, "NewTech", "t_", "DP_NewTechnique",
+                  "a technique has 21, 31, 41 ... 201 bytes");
 }
 
 int NewPatternCommand(std::span<const std::string> args, CommandIo& io) {
-  return AddEntry(args, io, kPatternUsage, "NewPat", "p_", "DP_NewPattern");
+  return AddEntry(args, io, kPatternUsage, "NewPat", "p_", "DP_NewPattern",
+                  "a pattern has more than 18 bytes");
 }
 
 }  // namespace r7k::cli

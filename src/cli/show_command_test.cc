@@ -130,6 +130,31 @@ TEST_F(EditingCommands, NewEntriesSplitAndClip) {
   EXPECT_TRUE(run.out.starts_with("Valid\tName\tStart\tEnd\tSize\r\nFC\t_0000\t"));
 }
 
+// A refusal names the refused thing and what is allowed; a missing file is not a missing entry.
+TEST_F(EditingCommands, RefusalsNameWhatIsRefusedAndWhatIsAllowed) {
+  const std::string demo = Put("demo.r7v", "demo");
+  const auto before = ReadBytes(demo);
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"new-technique", demo, "T05011", "31"},
+       "r7k new-technique: the name T05011 is refused: a name has 5 characters\n"},
+      {{"new-technique", demo, "T0501", "40"},
+       "r7k new-technique: the size 40 is refused: a technique has 21, 31, 41 ... 201 bytes\n"},
+      {{"new-pattern", demo, "P3501", "18"},
+       "r7k new-pattern: the size 18 is refused: a pattern has more than 18 bytes\n"},
+      {{"import", demo, dir_.File("none/X9999.r7k")},
+       "r7k import: cannot read the entity file " + dir_.File("none/X9999.r7k") +
+           ": No such file or directory\n"},
+      {{"import", demo, dir_.path().string()},
+       "r7k import: cannot read the entity file " + dir_.path().string() + ": it is a folder\n"},
+  };
+  for (const auto& [args, message] : cases) {
+    const auto run = RunR7k(args);
+    EXPECT_EQ(run.status, 1) << args[0];
+    EXPECT_EQ(run.err, message);
+  }
+  EXPECT_EQ(ReadBytes(demo), before);
+}
+
 // Two splits in the same second get folders of their own, and entries whose names cannot be
 // file names are reported, escaped, and make the exit status say so.
 TEST_F(EditingCommands, SplitMakesANewFolderAndReportsNamesThatCannotBeFiles) {
