@@ -155,7 +155,9 @@ class ModuleCheck : public ModuleOpsTest {};
 
 TEST_F(ModuleCheck, DefaultBoxGivesEveryItem) {
   StartBox();
+  StoreSetString(app_, "Port1", "sim");  // a status line at rest says so
   EXPECT_EQ(RunCheck(), kCheckModuleResult);
+  EXPECT_EQ(Item("_Status"), "The simulated box is in use (port \"sim\"), not a real one.");
   EXPECT_EQ(Item("Type"), "29F040");
   EXPECT_EQ(Item("CardType"), "SGS M29F040B");
   EXPECT_EQ(StoreGetNumeric(app_, "CardID"), 0x20E2);

@@ -7,6 +7,7 @@
 
 #include "app/strings.h"
 #include "link/channel.h"
+#include "link/simulated_box.h"
 #include "module/hex_text.h"
 #include "support/ascii.h"
 
@@ -58,6 +59,7 @@ void DropOperation(ModuleOpStep& step) {
   step.ctx.last_command.reset();
   step.ctx.data = PoolBuffer();
   step.ctx.data_length = 0;
+  step.ctx.verify.reset();
 }
 
 namespace {
@@ -68,8 +70,8 @@ int StopAfterRetries(ModuleOpStep& step) {
       TrimBlanks(step.ctx.last_shown.empty() ? step.last_command : step.ctx.last_shown));
   DlgMessageFmtEx(step.window(), kMbIconStop, step.op.caption, kStrTooManyRetries,
                   command.c_str(), static_cast<unsigned>(step.ctx.failures));
-  DropOperation(step);
   if (step.op.stopped) step.op.stopped(step);
+  DropOperation(step);
   return kResultSuppress;
 }
 
@@ -182,6 +184,7 @@ int Step(ModuleOpStep& step) {
   if (r.verdict == AnswerVerdict::kRetry) {
     if (++ctx.failures >= Limits().max_retries) return StopAfterRetries(step);
     ++ctx.repeat;
+    ++ctx.progress.resent;
   } else {
     ctx.failures = 0;
     ++ctx.progress.commands_done;
@@ -189,6 +192,7 @@ int Step(ModuleOpStep& step) {
   Report(ctx.progress);
   if (!RetireRows(step)) {
     step.ok = !ctx.cancelled;
+    step.completed = true;
     StoreDeleteItem(step.store(), kCmdTableItem);
     return op.complete ? op.complete(step) : step.Default();
   }
@@ -252,7 +256,13 @@ int ModuleOpStep::Message(int style, int text_id) const {
 
 void ModuleOpStep::ClearStatus() const {
   const int status = DlgIndexFromTag(field, "_Status");
-  if (status >= 0) DlgSetField(field, status, "", 0);
+  const std::string idle = IdleStatus(store());
+  if (status >= 0) DlgSetField(field, status, idle.c_str(), static_cast<int>(idle.size()));
+}
+
+std::string IdleStatus(StoreHandle store) {
+  const bool sim = IsSimulatedPortName(StoreGetString(store, "Port1").value_or(""));
+  return sim ? std::string(kSimulatedBoxInUse) : std::string();
 }
 
 int ModuleOpHandler(const ModuleOp& op, FieldHandle field, int message, WParam wparam,
@@ -275,7 +285,10 @@ int ModuleOpHandler(const ModuleOp& op, FieldHandle field, int message, WParam w
       }
       break;
     case kMsgDialogOpened:
-      if (ModuleOpContext* ctx = ModuleOpContextOf(field)) ctx->Clear();
+      if (ModuleOpContext* ctx = ModuleOpContextOf(field)) {
+        ctx->Clear();
+        ctx->verify.reset();
+      }
       break;
     case kMsgActivate:
       return RunModuleOpStep(op, field, wparam, lparam);
@@ -291,7 +304,10 @@ int RunModuleOpStep(const ModuleOp& op, FieldHandle field, WParam wparam, LParam
   ModuleOpStep step{op, field, wparam, lparam, *ctx, {}, {}};
   const bool was_running = ModuleOpRunning(step.store());
   const int result = Step(step);
-  if (was_running && !ModuleOpRunning(step.store())) FinishProgress(step);
+  // A completion may start another operation at once (a write's read-back): this one still
+  // ended. A next pass of the same operation did not.
+  if (was_running && (step.completed || !ModuleOpRunning(step.store())) && !step.another_pass)
+    FinishProgress(step);
   return result;
 }
 
@@ -335,6 +351,25 @@ int SendNextCommand(ModuleOpStep& step, uint32_t limit_ms) {
   ChannelSend(kLinkChannel, kOpChannel, out.bytes.data(), out.length);
   ctx.last_command = command;
   return kResultSuppress;
+}
+
+int StartNextPass(ModuleOpStep& step, TableHandle table, std::string note) {
+  ModuleOpContext& ctx = step.ctx;
+  StoreSetTable(step.store(), kCmdTableItem, table);
+  ctx.repeat = 0;
+  ctx.failures = 0;
+  ctx.data = PoolBuffer();
+  ctx.data_length = 0;
+  const uint32_t resent = ctx.progress.resent;
+  ctx.progress = ModuleOpProgress{};
+  ctx.progress.operation = step.op.name;
+  ctx.progress.commands_total = CommandsIn(table);
+  ctx.progress.bytes_total = step.op.bytes_total;
+  ctx.progress.resent = resent;
+  ctx.progress.note = std::move(note);
+  step.another_pass = true;
+  Report(ctx.progress);
+  return SendNextCommand(step, step.op.start_limit_ms);
 }
 
 int RegisterModuleOpNotification(FieldHandle field, std::string_view handler_tag,

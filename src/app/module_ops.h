@@ -27,6 +27,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +52,10 @@ struct ModuleOpProgress {
   bool finished = false;          // last call of an operation (completed, cancelled,
                                   // failed)
   bool ok = false;                // with finished: the operation completed
+  uint32_t resent = 0;            // commands sent again after a broken or missing answer
+  // A line for the user: what the running pass is for ("Reading the module a second time to
+  // compare..."), or with finished the outcome ("Compared: the two reads agree."); may be empty.
+  std::string note;
 };
 using ModuleOpProgressHook = std::function<void(const ModuleOpProgress&)>;
 // Called on the dialog thread after each answer is handled and once at the end.
@@ -89,6 +94,8 @@ bool ModuleOpRunning(StoreHandle store);  // "CmdTable" exists
 
 // --- The operation context ---------------------------------------------------------------------
 
+struct VerifyRun;  // module_verify.h
+
 // Owned by each handler field (in its field memory) for the life of the field.
 struct ModuleOpContext {
   std::optional<std::string> last_command;  // the command last sent, until its answer is handled
@@ -100,8 +107,10 @@ struct ModuleOpContext {
   uint32_t failures = 0;      // consecutive retries of the current piece
   std::string last_shown;     // what "_Status" showed for the last command
   ModuleOpProgress progress;  // what the front ends are told
+  // The passes of a verified read: kept across the kick-offs, so not cleared by Clear().
+  std::shared_ptr<VerifyRun> verify;
 
-  // Frees what the context owns and clears every field.
+  // Frees what the context owns and clears every field but `verify`.
   void Clear();
 };
 
@@ -124,6 +133,8 @@ struct ModuleOpStep {
   std::string_view answer;     // the answer without its terminating zero (answer hooks)
   std::string last_command;    // the command the answer belongs to ("" when none)
   bool ok = false;             // set by a hook that ends the operation successfully
+  bool completed = false;      // the rows ran out and the completion hook ran
+  bool another_pass = false;   // the completion started the next pass (StartNextPass)
 
   StoreHandle store() const { return DlgItemStore(field); }
   WindowHandle window() const { return DlgWindow(field); }
@@ -131,7 +142,7 @@ struct ModuleOpStep {
   int Default() const;
   // Shows a message with the operation's caption.
   int Message(int style, int text_id) const;
-  // Clears the field "_Status" of the dialog.
+  // Clears the field "_Status" of the dialog (to IdleStatus).
   void ClearStatus() const;
 };
 
@@ -185,7 +196,8 @@ struct ModuleOp {
   int (*complete)(ModuleOpStep& step) = nullptr;
   // No answer within the registration limit. Returns the handler's result.
   int (*timed_out)(ModuleOpStep& step) = nullptr;
-  // The operation was stopped after too many retries (after the message); nullptr: none.
+  // The operation is stopped after too many retries (after the message, before it is
+  // dropped); nullptr: none.
   void (*stopped)(ModuleOpStep& step) = nullptr;
 };
 
@@ -205,6 +217,10 @@ void DropOperation(ModuleOpStep& step);
 // and sends); for hooks that go on by themselves. kResultSuppress, or the result of stopping.
 int SendNextCommand(ModuleOpStep& step, uint32_t limit_ms);
 
+// From a completion hook: runs the operation again with `table` as its rows (a verified read's
+// next pass). The context keeps its cancel flag; the progress starts again with `note`.
+int StartNextPass(ModuleOpStep& step, TableHandle table, std::string note);
+
 // Starts an operation from a starter callback: stores `table` as "CmdTable" (the caller still
 // frees it), registers the notification for the handler field tagged `handler_tag` with
 // `limit_ms` (discarding a stale waiting message first) and posts the empty kick-off.
@@ -220,6 +236,10 @@ int RegisterModuleOpNotification(FieldHandle field, std::string_view handler_tag
 // kind (reads, pieces, an erase not yet sent) but still sends "led off". Any thread may call
 // it; false when the channel refused the marker.
 bool CancelModuleOp();
+
+// What the status line shows while no operation runs: that the simulated box is in use when
+// "Port1" is "sim", else nothing.
+std::string IdleStatus(StoreHandle store);
 
 // Posts the command of the field with `control_id` to the field's dialog.
 void PostFieldCommand(FieldHandle field, int control_id);

@@ -1,5 +1,6 @@
 #include "app/read_module.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include "app/directory_view.h"
 #include "app/flash_chips.h"
 #include "app/module_check.h"
+#include "app/module_verify.h"
 #include "app/strings.h"
 #include "module/hex_text.h"
 #include "support/ascii.h"
@@ -60,9 +62,87 @@ AnswerResult ReadExamine(ModuleOpStep& step) {
   return {};
 }
 
+bool IsReadBack(const ModuleOpContext& ctx) {
+  return ctx.verify && ctx.verify->kind == VerifyRun::Kind::kReadBack;
+}
+
+// The read table for the box the last check found.
+TableHandle ReadTableFor(StoreHandle store) {
+  return BuildReadTable(
+      ReadCommandPrefix(StoreGetNumeric(store, "Revision"), StoreGetNumeric(store, "16bit") != 0));
+}
+
+void ReadKickOff(ModuleOpStep& step) {
+  if (step.ctx.verify) step.ctx.progress.note = step.ctx.verify->note;
+}
+
+// The read-back of a verified write is over: the write's completion, told now.
+int EndReadBack(ModuleOpStep& step, const VerifyStep& verdict) {
+  StoreHandle store = step.store();
+  step.ok = verdict.next == VerifyStep::Next::kDone;
+  DlgBeep();
+  if (!step.ok) {
+    DlgMessageEx(step.window(), kMbIconStop, kStrWriteModule, std::string_view(verdict.failure));
+  } else if (StoreGetType(store, "NoCompletedMessage") != kItemNone) {
+    StoreDeleteItem(store, "NoCompletedMessage");
+    step.ctx.progress.note = verdict.note;  // told with the last figures instead
+  } else {
+    DlgMessageEx4(step.window(), kMbIconInformation, kStrWriteModule, kStrOperationCompleted, "\n",
+                  std::string_view(verdict.note), 0);
+  }
+  return step.Default();
+}
+
+// One pass of a verified read is over: read again, or keep the image the reads agree on in the
+// context's buffer for CardAnalyse. True when the read goes on as it was; false when this
+// activation ended it (the result is in *result).
+bool NextVerifiedPass(ModuleOpStep& step, int* result) {
+  ModuleOpContext& ctx = step.ctx;
+  std::shared_ptr<VerifyRun> run = ctx.verify;
+  VerifyStep verdict = AddRead(*run, std::vector<uint8_t>(ctx.data.data(), ctx.data.data() + ctx.data_length));
+  if (verdict.next == VerifyStep::Next::kReadAgain) {
+    run->note = verdict.note;
+    TableHandle table = ReadTableFor(step.store());
+    *result = StartNextPass(step, table, verdict.note);
+    TableFree(table);
+    return false;
+  }
+  ctx.verify.reset();
+  if (run->kind == VerifyRun::Kind::kReadBack) {
+    ctx.data = PoolBuffer();
+    ctx.data_length = 0;
+    *result = EndReadBack(step, verdict);
+    return false;
+  }
+  if (verdict.next == VerifyStep::Next::kFailed) {
+    ctx.data = PoolBuffer();
+    ctx.data_length = 0;
+    DlgMessageEx(step.window(), kMbIconStop, kStrReadModule, std::string_view(verdict.failure));
+    TellResult(step, false);
+    step.ok = false;
+    DlgBeep();
+    *result = step.Default();
+    return false;
+  }
+  ctx.data = PoolBuffer(verdict.image.size());
+  std::copy(verdict.image.begin(), verdict.image.end(), ctx.data.data());
+  ctx.data_length = static_cast<uint32_t>(verdict.image.size());
+  ctx.progress.note = verdict.note;
+  return true;
+}
+
 int ReadComplete(ModuleOpStep& step) {
   ModuleOpContext& ctx = step.ctx;
   StoreHandle store = step.store();
+  if (ctx.cancelled && IsReadBack(ctx)) {
+    ctx.verify.reset();
+    ctx.data = PoolBuffer();
+    ctx.data_length = 0;
+    DlgMessageEx(step.window(), kMbIconExclamation, kStrWriteModule, kStrStoppedReadBack);
+    return kResultSuppress;
+  }
+  ctx.verify = ctx.cancelled ? nullptr : ctx.verify;
+  if (int result = 0; ctx.verify && !NextVerifiedPass(step, &result)) return result;
   int written = -1;
   if (!ctx.cancelled) {
     StoreSetNumeric(store, "_carddata_", reinterpret_cast<std::intptr_t>(&ctx));
@@ -78,15 +158,25 @@ int ReadComplete(ModuleOpStep& step) {
   return ctx.cancelled ? kResultSuppress : step.Default();
 }
 
+// A read that could not go on: the Upload wrote nothing, a write's read-back compared nothing.
+void TellReadFailed(ModuleOpStep& step, bool read_back) {
+  if (read_back)
+    DlgMessageEx(step.window(), kMbIconStop, kStrWriteModule, kStrNotReadBack);
+  else
+    TellResult(step, false);
+}
+
 int ReadTimedOut(ModuleOpStep& step) {
+  const bool read_back = IsReadBack(step.ctx);
   step.Message(kMbIconExclamation, kStrTimedOut);
   // Nothing of this read is used any more, and no table is left to keep the dialog busy.
   DropOperation(step);
-  TellResult(step, false);
+  TellReadFailed(step, read_back);
   return step.Default();
 }
 
-void ReadStopped(ModuleOpStep& step) { TellResult(step, false); }
+// After the retries gave up, before the operation is dropped.
+void ReadStopped(ModuleOpStep& step) { TellReadFailed(step, IsReadBack(step.ctx)); }
 
 }  // namespace
 
@@ -100,6 +190,7 @@ const ModuleOp kReadOp = {
     .is_repeated = IsReadCommand,
     .is_cancellable = IsReadCommand,
     .patch_index = PatchMiddleAddressByte,
+    .kick_off = ReadKickOff,
     .retry_repeated_mismatch = true,
     .examine = ReadExamine,
     .complete = ReadComplete,
@@ -179,11 +270,26 @@ int CB_ReadModule(FieldHandle field, int message, WParam wparam, LParam lparam) 
   }
   const int status = DlgIndexFromTag(field, "_Status");
   if (status >= 0) DlgSetField(field, status, type.c_str(), -1);
-  TableHandle table = BuildReadTable(
-      ReadCommandPrefix(StoreGetNumeric(store, "Revision"), StoreGetNumeric(store, "16bit") != 0));
+  // The file is written only once the reads agree (or after the one read, unverified).
+  if (ModuleOpContext* ctx = ModuleOpContextOf(DlgFieldFromIndex(field, DlgIndexFromTag(field, "hReadModule"))))
+    ctx->verify = VerifyWanted(store) ? std::make_shared<VerifyRun>(VerifyRun::Kind::kSettle) : nullptr;
+  TableHandle table = ReadTableFor(store);
   StartModuleOp(field, "hReadModule", table, kLimit10s);
   TableFree(table);
   return DlgFieldDefaultProc(field, message, wparam, lparam);
+}
+
+bool StartReadBack(FieldHandle field, std::span<const uint8_t> file) {
+  StoreHandle store = DlgItemStore(field);
+  const int index = DlgIndexFromTag(field, "hReadModule");
+  ModuleOpContext* ctx = index >= 0 ? ModuleOpContextOf(DlgFieldFromIndex(field, index)) : nullptr;
+  if (!ctx || !VerifyWanted(store)) return false;
+  ctx->verify = std::make_shared<VerifyRun>(std::vector<uint8_t>(file.begin(), file.end()));
+  TableHandle table = ReadTableFor(store);
+  const bool started = StartModuleOp(field, "hReadModule", table, kLimit10s);
+  TableFree(table);
+  if (!started) ctx->verify.reset();
+  return started;
 }
 
 int CB_hReadModule(FieldHandle field, int message, WParam wparam, LParam lparam) {

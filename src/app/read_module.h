@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -37,7 +38,13 @@ std::optional<std::array<uint8_t, kReadPieceBytes>> DecodeReadAnswer(std::string
 // else "module.r7v" in its folder, else "module.r7v" in the working folder.
 std::string ModuleFileFor(std::string_view current);
 
+// "Upload". With "Verify" (module_verify.h) the module is read a second time to compare, and
+// a third time to settle bytes the two reads disagree on; the file is written only then.
 int CB_ReadModule(FieldHandle field, int message, WParam wparam, LParam lparam);
+// Reads the module back through the dialog's "hReadModule" field to compare it with the
+// `file` just written, when "Verify" asks for it; the write's completion message follows the
+// comparison. False when nothing was started.
+bool StartReadBack(FieldHandle field, std::span<const uint8_t> file);
 int CB_hReadModule(FieldHandle field, int message, WParam wparam, LParam lparam);
 // Writes the image of the read context named by "_carddata_" (asking before it overwrites a
 // file), makes it "CurrentVirtualModule" and drops "Directory". 1 written, -1 not written.

@@ -226,6 +226,45 @@ TEST_F(ReadModule, CancelInTheFifthBlockTurnsTheLedOffAndWritesNothing) {
   EXPECT_FALSE(LastProgress().ok);
 }
 
+// --- Verified reads ------------------------------------------------------------------------
+
+TEST_F(ReadModule, AVerifiedUploadWritesTheFileOnlyOnceTheReadsAgree) {
+  // Damaged data bytes pass a read unnoticed; the second read differs, the third settles.
+  AddFault("corrupt-every=300");
+  StartBox();
+  StoreSetString(app_, "Verify", "1");
+  Upload();
+  EXPECT_EQ(MainStatus(), "Module read");
+  EXPECT_TRUE(SameAsFlash(target_));
+  EXPECT_EQ(ReadsSent() / 2048, 3u);
+  std::vector<std::string> notes;
+  for (const auto& p : progress_)
+    if (notes.empty() || notes.back() != p.note) notes.push_back(p.note);
+  ASSERT_GE(notes.size(), 4u);
+  EXPECT_EQ(notes[1], "Reading the module a second time to compare...");
+  EXPECT_TRUE(notes[2].starts_with("The two reads differ in ")) << notes[2];
+  EXPECT_EQ(notes.back(), "Settled: every byte agreed in two of the three reads.");
+  EXPECT_TRUE(LastProgress().ok);
+  std::vector<std::string> ends;
+  for (const auto& p : progress_)
+    if (p.finished) ends.push_back(p.operation);
+  EXPECT_EQ(ends, (std::vector<std::string>{"Check Module", "Read Module"}));
+}
+
+TEST_F(ReadModule, AVerifiedUploadThatCannotCompareLeavesTheFileAsItWas) {
+  // The box falls silent after the check and the first read.
+  AddFault("silence-after=2070");
+  StartBox();
+  SetModuleOpLimitsForTesting({.max_retries = 2});
+  StoreSetString(app_, "Verify", "1");
+  ASSERT_TRUE(WriteFileAtomically(target_, std::string_view("my own module")));
+  Upload();
+  EXPECT_EQ(MainStatus(), "Module not read");
+  const auto kept = FileBytes(target_);
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), "my own module");
+  EXPECT_FALSE(LastProgress().ok);
+}
+
 // --- Faults of the box or the line ---------------------------------------------------------
 
 TEST_F(ReadModule, CorruptedAnswersAreAskedAgainOrDamageNoMoreThanTheirByte) {

@@ -30,13 +30,14 @@ struct SettingValue {
   const char* value;
   const char* item;
 };
-// "Port1", "ModuleFile" → "CurrentVirtualModule", "Palette", "ShowPrintDialog".
-extern const SettingValue kSettingValues[4];
+// "Port1", "ModuleFile" → "CurrentVirtualModule", "Palette", "ShowPrintDialog", "Verify".
+extern const SettingValue kSettingValues[5];
 
-// Copies each saved value that exists into its item.
+// Copies each saved value that exists into its item; "Verify" is "1" when none was saved.
 void ReadSettings(StoreHandle app_store);
 // Writes the items back: the three paths and names as they are (missing items as empty
-// values), "ShowPrintDialog" as "1" or "0", and the window printer's "Flags" set or deleted.
+// values), "ShowPrintDialog" and "Verify" as "1" or "0", and the window printer's "Flags" set
+// or deleted.
 // False with *error when the file could not be written.
 bool WriteSettings(StoreHandle app_store, std::string* error = nullptr);
 

@@ -9,6 +9,7 @@
 
 #include "app/dialog_texts.h"
 #include "app/frame.h"
+#include "app/module_ops.h"
 #include "app/register.h"
 #include "app/settings.h"
 #include "app/strings.h"
@@ -173,6 +174,8 @@ int AppInit(WindowHandle base_window, StoreHandle main_store, StoreHandle app_st
   PortDiscovery(app_store, RegistryGetString(kSettingsKey, "Port1").value_or(""),
                 g_environment.roots);
   if (DlgRunDialog(base_window, "Configuration", main_store, app_store) == kIdCancel) return 2;
+  if (const std::string idle = IdleStatus(app_store); !idle.empty())
+    StoreSetString(app_store, "_Status", idle);
 
   LinkStartParams params;
   params.owner = base_window;

@@ -220,14 +220,27 @@ TEST_F(Startup, RealLinkThreadOnTheSimulatedBoxStartsAndEndsWithTheProgram) {
   AppEnvironment env;
   env.roots = sysfs_.roots();
   SetAppEnvironment(env);
+  // Without a converter nothing is chosen: the simulated box only when the user picks it.
   view_.WhenDialogOpens("Configuration", [](DialogUser& user) {
-    EXPECT_EQ(user.Text("Port1"), "sim");
+    EXPECT_EQ(user.Text("Port1"), "");
+    EXPECT_TRUE(user.Set("Port1", "sim"));
     user.Press("OK");
   });
-  view_.WhenDialogOpens("R7kProg", [](DialogUser& user) { user.Press("Close"); });
+  view_.WhenDialogOpens("R7kProg", [](DialogUser& user) {
+    EXPECT_EQ(user.Text("_Status"), "The simulated box is in use (port \"sim\"), not a real one.");
+    user.Press("Close");
+  });
   EXPECT_EQ(AppMain({}), 0);
   EXPECT_MESSAGE_SHOWN(view_, "Vardex R7000 Programmer", kGoodbye);
   EXPECT_EQ(Saved("Port1"), "sim");
+}
+
+TEST_F(Startup, WithoutAConverterNoPortIsChosenOrSaved) {
+  view_.WhenDialogOpens("Configuration", [](DialogUser& user) { user.Press("OK"); });
+  view_.WhenDialogOpens("R7kProg", [](DialogUser& user) { user.Press("Close"); });
+  EXPECT_EQ(AppMain({}), 0);
+  EXPECT_EQ(link_ports_, std::vector<std::string>{""});
+  EXPECT_EQ(Saved("Port1"), "");
 }
 
 }  // namespace

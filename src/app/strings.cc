@@ -10,7 +10,7 @@ namespace r7k {
 namespace {
 
 // The link shares caption 1 and its texts 201 to 204; those come from LinkString.
-constexpr std::array<std::pair<int, std::string_view>, 31> kStrings = {{
+constexpr std::array<std::pair<int, std::string_view>, 33> kStrings = {{
     {2, "Erase Module"},
     {3, "Module Informatiuon"},
     {4, "Read Module"},
@@ -30,6 +30,9 @@ constexpr std::array<std::pair<int, std::string_view>, 31> kStrings = {{
     {112, "Stopped before the module was erased: the module in the box is unchanged."},
     {113, "Stopped: the module in the box is now erased or partly written. Write it again "
           "before you use it."},
+    {114, "Stopped while the module was read back: it is written, but was not compared with "
+          "the file."},
+    {115, "Verify failed: the module was not read back."},
     {205, "Create Thread failed!"},
     {206, "Device not responding!"},
     {207, "The communication process timed out."},

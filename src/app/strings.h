@@ -32,6 +32,8 @@ enum StringId : int {
   kStrTooManyRetries = 111,  // format: the command, the number of tries
   kStrStoppedBeforeErase = 112,
   kStrStoppedWrite = 113,
+  kStrStoppedReadBack = 114,
+  kStrNotReadBack = 115,
   kStrDeviceNotResponding = 206,
   kStrTimedOut = 207,
   kStrModuleLoadCaption = 3010,

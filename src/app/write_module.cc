@@ -6,9 +6,11 @@
 #include <fstream>
 #include <map>
 #include <system_error>
+#include <vector>
 
 #include "app/module_check.h"
 #include "app/module_file.h"
+#include "app/read_module.h"
 #include "module/hex_text.h"
 #include "store/item_store.h"
 #include "support/ascii.h"
@@ -299,19 +301,28 @@ int CompleteWrite(ModuleOpStep& step) {
   StoreHandle store = step.store();
   const WriteRun run = WriteRuns()[&step.ctx];
   const bool writing = static_cast<bool>(step.ctx.data);
+  // What was written, to compare the module with.
+  const size_t size = std::min<size_t>(
+      size_t(std::clamp<int64_t>(StoreGetNumeric(store, kCardSizeItem), 0, kMaxWriteSize)),
+      step.ctx.data.size());
+  const std::vector<uint8_t> written(step.ctx.data.data(), step.ctx.data.data() + size);
   ForgetWriteData(step);
-  DlgBeep();
   if (run.erase_failed) {
+    DlgBeep();
     step.ok = false;
     return step.Default();
   }
   // Stopped: the dialog stays (its result 1 would end the program), and the user learns what
   // the module now holds. An erase alone that was sent has done all it would have.
   if (step.ctx.cancelled && (writing || !run.erase_sent)) {
+    DlgBeep();
     step.Message(kMbIconExclamation, run.erase_sent ? kStrStoppedWrite : kStrStoppedBeforeErase);
     return kResultSuppress;
   }
   step.ok = true;
+  // Verified: the completion is told after the read-back.
+  if (writing && !step.ctx.cancelled && StartReadBack(step.field, written)) return kResultSuppress;
+  DlgBeep();
   if (StoreGetType(store, "NoCompletedMessage") != kItemNone)
     StoreDeleteItem(store, "NoCompletedMessage");
   else

@@ -505,6 +505,27 @@ TEST_F(WriteModuleSim, AWriteFromMemoryKeepsTheMainDialogOpen) {
   EXPECT_MESSAGE_SHOWN(view_, "Write Module", "Module operation completed.");
 }
 
+TEST_F(WriteModuleSim, AVerifiedDownloadReadsTheModuleBackBeforeItTellsTheCompletion) {
+  // A damaged line changes bytes read back here and there: they are read back again.
+  AddFault("corrupt-every=300");
+  StartBox();
+  StoreSetString(app_, "Verify", "1");
+  Download();
+  EXPECT_EQ(box_->Flash(), demo_);
+  EXPECT_MESSAGE_SHOWN(view_, "Write Module",
+                       "Module operation completed.\nVerified: the module holds the file's 524288 "
+                       "bytes.");
+  std::vector<std::string> ends, notes;
+  for (const auto& p : progress_) {
+    if (p.finished) ends.push_back(p.operation + (p.ok ? " ok" : " failed"));
+    if (!p.note.empty() && (notes.empty() || notes.back() != p.note)) notes.push_back(p.note);
+  }
+  EXPECT_EQ(ends, (std::vector<std::string>{"Check Module ok", "Write Module ok", "Read Module ok"}));
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_EQ(notes[0], "Reading the module back to compare it...");
+  EXPECT_TRUE(notes[1].ends_with(" bytes read back differ from the file; reading back again..."));
+}
+
 TEST_F(WriteModuleSim, AnotherChipIsRefused) {
   options_.box.chip = "20F100";  // an SGS M29F080A
   StartBox();

@@ -1,22 +1,23 @@
 // The box commands: version, check, read, write, erase. Each is a scripted user of the
 // program's own dialogs (see box_session.h); nothing here talks to the box itself.
 
-#include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <vector>
 
+#include "app/module_file.h"
 #include "app/read_module.h"
 #include "app/strings.h"
 #include "cli/box_session.h"
-#include "cli/box_verify.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
-#include "support/file_io.h"
 
 namespace r7k::cli {
 namespace {
@@ -30,12 +31,13 @@ constexpr auto kCheckOptions = WithBoxOptions(std::array{
     OptionSpec{"--json", "", "", "print the items as one object (missing items are null)"},
 });
 constexpr auto kReadOptions = WithBoxOptions(std::array{
-    OptionSpec{"--yes", "-y", "", "replace MODULE when it exists"},
+    OptionSpec{"--yes", "-y", "", "replace MODULE when it exists (on a terminal r7k asks)"},
     OptionSpec{"--no-verify", "", "", "do not read the module a second time to compare"},
 });
 constexpr auto kWriteOptions = WithBoxOptions(std::array{
     OptionSpec{"--yes", "-y", "", "answer yes to the questions of the write"},
     OptionSpec{"--no-verify", "", "", "do not read the module back to compare it with MODULE"},
+    OptionSpec{"--force", "", "", "write MODULE even when it does not load as a virtual module"},
 });
 constexpr auto kEraseOptions = WithBoxOptions(std::array{
     OptionSpec{"--yes", "-y", "", "answer yes to \"Are you sure?\" (without it nothing is erased)"},
@@ -56,17 +58,19 @@ constexpr CommandUsage kReadUsage = {
     "read", "MODULE",
     "Reads the module in the box (512 KiB) into the virtual module file MODULE, as Upload\n"
     "does. A MODULE that does not end in .r7v is written as module.r7v in its folder.\n"
-    "Then reads it a second time and compares: the box's answers carry no checksum, so a\n"
+    "The module is read a second time to compare: the box's answers carry no checksum, so a\n"
     "damaged line could otherwise slip a wrong byte into the file unnoticed. When the two\n"
-    "differ, a third read settles each byte by the two reads that agree on it; when that\n"
-    "fails too, MODULE is put back as it was before.",
+    "differ, a third read settles each byte by the two reads that agree on it. MODULE is\n"
+    "written (replaced whole) only once the reads agree; a failed or stopped read leaves it\n"
+    "as it was.",
     kReadOptions, 1};
 constexpr CommandUsage kWriteUsage = {
     "write", "MODULE",
     "Writes the virtual module file MODULE into the module in the box, as Download does:\n"
     "erase, then every 128-byte piece that is not all 0xFF. Then reads the module back and\n"
     "compares it with MODULE; bytes that read back wrong are read back again (up to three\n"
-    "read-backs), as a damaged line can change a byte but not the same one each time.",
+    "read-backs), as a damaged line can change a byte but not the same one each time.\n"
+    "A MODULE that does not load as a virtual module is refused unless --force is given.",
     kWriteOptions, 1};
 constexpr CommandUsage kEraseUsage = {
     "erase", "",
@@ -139,38 +143,18 @@ void ExplainNoStart(BoxSession& session, DialogUser& user, std::string_view comm
 // Whether the main dialog's button can be pressed; tells why not.
 bool ButtonReady(BoxSession& session, DialogUser& user, std::string_view field,
                  std::string_view command) {
+  if (session.stop_status()) return false;
   if (user.State(field) == FieldState::kFull) return true;
   session.out().Line("r7k " + std::string(command) +
                      ": the box did not tell its firmware version; is it connected and on?");
   return false;
 }
 
-constexpr size_t kModuleBytes = 524288;
-// Files kept or compared are read whole up to this; the handlers refuse larger modules.
-constexpr size_t kLargestFile = size_t{64} << 20;
-// Read-backs of a written module before a byte that reads wrong counts as not written.
-constexpr int kReadBacks = 3;
-
-// Reads the module in the box into `path` from the open main dialog; true when written.
-bool ReadInto(BoxSession& session, DialogUser& user, const std::string& path) {
-  StoreSetString(session.app(), "CurrentVirtualModule", path);
-  StoreDeleteItem(session.main(), "_Status");
-  session.ScriptNextCheck();
-  const auto end = session.PressAndWait(user, "ReadModule", "Read Module");
-  return end && end->ok && StoreGetString(session.main(), "_Status").value_or("") == "Module read";
-}
-
-// Undoes a read that could not be trusted: the file the user had goes back, or the new one
-// goes away. Says, for the user, what became of `path`.
-std::string PutBack(const std::string& path, const std::optional<std::vector<uint8_t>>& kept) {
-  std::string error;
-  if (kept) {
-    if (WriteFileAtomically(path, *kept, &error)) return path + " holds what it held before.";
-    return path + " may hold damaged bytes: putting its old content back failed (" + error + ").";
-  }
-  std::error_code ec;
-  if (fs::remove(path, ec) || !fs::exists(path, ec)) return "nothing was kept.";
-  return path + " may hold damaged bytes: it could not be removed (" + ec.message() + ").";
+// The end of the operation of that name among `ends`, the last one.
+const ModuleOpProgress* EndOf(const std::vector<ModuleOpProgress>& ends, std::string_view operation) {
+  for (auto it = ends.rbegin(); it != ends.rend(); ++it)
+    if (it->operation == operation) return &*it;
+  return nullptr;
 }
 
 // Refers the user to --yes after a question was answered no.
@@ -180,20 +164,64 @@ int Refused(BoxSession& session, std::string_view command) {
   return kExitFailure;
 }
 
+// After a stop request: what became of things, and the status the request asks for.
+int Stopped(BoxSession& session, std::string_view command, const std::string& what) {
+  session.out().Line("r7k " + std::string(command) + ": stopped by " + session.StopCause() +
+                     (what.empty() ? "." : "; " + what));
+  return session.stop_status();
+}
+
+// Where a read may write: refused before the box is asked anything. `yes` turns true when the
+// user allowed replacing an existing file.
+bool ReadTargetUsable(const std::string& target, bool& yes, CommandIo& io) {
+  std::error_code ec;
+  const fs::path folder = fs::path(target).parent_path();
+  if (!fs::is_directory(folder, ec)) {
+    io.err << "r7k read: the folder " << folder.string() << " does not exist.\n";
+    return false;
+  }
+  if (::access(folder.c_str(), W_OK) != 0) {
+    io.err << "r7k read: cannot write into the folder " << folder.string() << ": "
+           << std::strerror(errno) << ".\n";
+    return false;
+  }
+  const fs::file_status status = fs::symlink_status(target, ec);
+  if (status.type() == fs::file_type::not_found || yes) return true;
+  if (fs::is_directory(target, ec)) {
+    io.err << "r7k read: " << target << " is a folder.\n";
+    return false;
+  }
+  if (AtTerminal(io) && AskYesNo(io, "r7k read: " + target + " exists. Replace it?")) {
+    yes = true;
+    return true;
+  }
+  io.err << "r7k read: " << target << " exists; run again with --yes to replace it.\n";
+  return false;
+}
+
+// Whether a write's read-back found the module holding the file.
+bool IsVerified(const std::vector<ModuleOpProgress>& ends) {
+  const ModuleOpProgress* back = EndOf(ends, "Read Module");
+  return back && back->ok;
+}
+
 }  // namespace
 
 int VersionCommand(std::span<const std::string> argv, CommandIo& io) {
   Started started;
   int status = kExitOk;
   if (!Prepare(argv, kVersionUsage, io, started, status)) return status;
-  BoxSession session(io, false);
+  BoxSession session(io, "version", false);
   if (!session.Start(*started.target)) return kExitFailure;
   session.RunDialog("ModuleVersion",
                     [&](DialogUser& user) { session.WaitForEnd(user, "Module Version"); });
+  if (session.stop_status()) return Stopped(session, "version", "");
   if (StoreGetType(session.app(), "ModuleVersion") == kItemNone) {
+    session.Finish(false);
     session.out().Line("r7k version: the box did not answer.");
     return kExitFailure;
   }
+  session.Finish(true);
   static constexpr std::array<const char*, 1> kItems = {"ModuleVersion"};
   PrintItems(session.app(), kItems, started.args.Has("--json"), io);
   return kExitOk;
@@ -203,10 +231,13 @@ int CheckCommand(std::span<const std::string> argv, CommandIo& io) {
   Started started;
   int status = kExitOk;
   if (!Prepare(argv, kCheckUsage, io, started, status)) return status;
-  BoxSession session(io, false);
+  BoxSession session(io, "check", false);
   if (!session.Start(*started.target)) return kExitFailure;
   session.ScriptNextCheck();
-  if (session.RunDialog("CheckModule") != 1026) return kExitFailure;
+  const bool checked = session.RunDialog("CheckModule") == 1026;
+  if (session.stop_status()) return Stopped(session, "check", "the module in the box is unchanged.");
+  session.Finish(checked);
+  if (!checked) return kExitFailure;
   if (StoreGetType(session.app(), "Type") == kItemNone)
     session.out().Line("The flash chip on the module is not one of the known chips.");
   PrintItems(session.app(), kCheckItems, started.args.Has("--json"), io);
@@ -216,82 +247,46 @@ int CheckCommand(std::span<const std::string> argv, CommandIo& io) {
 int ReadCommand(std::span<const std::string> argv, CommandIo& io) {
   Started started;
   int status = kExitOk;
-  if (!Prepare(argv, kReadUsage, io, started, status)) return status;
+  if (!ParseCommandArgs(argv, kReadUsage, io, started.args, status)) return status;
+  if (started.args.positional[0].empty()) {
+    io.err << "r7k read: MODULE is empty; name the file to read into.\n";
+    return kExitUsage;
+  }
   const std::string path = fs::absolute(started.args.positional[0]).lexically_normal().string();
-  BoxSession session(io, started.args.Has("--yes"));
+  const std::string target = ModuleFileFor(path);
+  bool yes = started.args.Has("--yes");
+  if (!ReadTargetUsable(target, yes, io)) return kExitFailure;
+  started.target = ReadBoxTarget(started.args, kReadUsage.name, io, status);
+  if (!started.target) return status;
+  std::error_code ec;
+  const bool existed = fs::exists(target, ec);
+  BoxSession session(io, "read", yes);
   if (!session.Start(*started.target)) return kExitFailure;
   // The main dialog opens on the file as the desktop program does on its command line; that
   // it cannot show the directory of a file still to be read is no news.
   session.view().Mute(kDirectoryLoadCaption);
   StoreSetString(session.app(), "CurrentVirtualModule", path);
-  const bool verify = !started.args.Has("--no-verify");
-  ScratchFolder scratch;
-  if (verify && !scratch.ok()) {
-    io.err << "r7k read: no temporary folder for the second read.\n";
-    return kExitFailure;
-  }
-  // A read that fails its comparison must leave the user's file as it was: keep it to put back.
-  const std::string target = ModuleFileFor(path);
-  std::optional<std::vector<uint8_t>> kept;
-  std::error_code ec;
-  if (verify && fs::exists(target, ec)) {
-    kept = ReadFileBytes(target, kLargestFile);
-    if (!kept) {
-      io.err << "r7k read: cannot read " << target << " to keep it should the reads differ.\n";
-      return kExitFailure;
-    }
-  }
+  StoreSetString(session.app(), "Verify", started.args.Has("--no-verify") ? "0" : "1");
   bool read = false;
-  std::vector<std::vector<uint8_t>> reads;  // the first, then those made to compare with it
-  std::string failed;                       // why the reads could not be compared
-  auto keep_read = [&](const std::string& file) {
-    reads.push_back(ReadFileBytes(file, kModuleBytes).value_or(std::vector<uint8_t>{}));
-  };
-  auto read_more = [&](DialogUser& user, const std::string& file) {
-    if (!ReadInto(session, user, file)) return false;
-    keep_read(file);
-    return true;
-  };
   session.RunDialog("R7kProg", [&](DialogUser& user) {
     if (!ButtonReady(session, user, "ReadModule", "read")) return;
-    read = ReadInto(session, user, path);
-    if (!read && !session.view().refused()) ExplainNoStart(session, user, "read");
-    if (!read || !verify) return;
-    keep_read(target);
-    session.out().Line("Reading the module a second time to compare...");
-    if (!read_more(user, scratch.File("second.r7v"))) {
-      failed = "the module could not be read a second time to compare";
-      return;
-    }
-    const size_t differ = CountDifferences(reads[0], reads[1]);
-    if (differ == 0) return;
-    // A damaged line changes bytes here and there: a third read outvotes it.
-    session.out().Line("The two reads differ in " + std::to_string(differ) +
-                       " bytes; reading a third time to settle them...");
-    if (!read_more(user, scratch.File("third.r7v")))
-      failed = "the two reads differ and the module could not be read a third time";
+    StoreDeleteItem(session.main(), "_Status");
+    session.ScriptNextCheck();
+    const auto ends = session.PressAndWait(user, "ReadModule");
+    const ModuleOpProgress* end = EndOf(ends, "Read Module");
+    read = end && end->ok && StoreGetString(session.main(), "_Status").value_or("") == "Module read";
+    if (!end && !session.view().refused() && !session.stop_status())
+      ExplainNoStart(session, user, "read");
   });
+  const std::string kept = existed ? target + " is as it was." : "no file was written.";
+  if (session.stop_status())
+    return Stopped(session, "read",
+                   (read ? target + " was written" : kept) + " The module in the box is unchanged.");
+  session.Finish(read);
   if (!read) {
     if (session.view().refused()) return Refused(session, "read");
+    if (session.Ran("Read Module")) session.out().Line("r7k read: " + kept);
     return kExitFailure;
-  }
-  if (verify) {
-    std::optional<std::vector<uint8_t>> settled;
-    if (failed.empty()) {
-      settled = reads.size() == 3 ? Settle(reads[0], reads[1], reads[2]) : reads[0];
-      if (!settled) failed = "the three reads differ at the same byte, so the line damaged data";
-    }
-    std::string error;
-    if (settled && reads.size() == 3 && !WriteFileAtomically(target, *settled, &error)) {
-      failed = "the settled bytes could not be written (" + error + ")";
-      settled.reset();
-    }
-    if (!settled) {
-      session.out().Line("r7k read: " + failed + "; " + PutBack(target, kept) + " Read again.");
-      return kExitFailure;
-    }
-    session.out().Line(reads.size() == 3 ? "Settled: every byte agreed in two of the three reads."
-                                         : "Compared: the two reads agree.");
   }
   io.out << target << '\n';
   return kExitOk;
@@ -301,76 +296,78 @@ int WriteCommand(std::span<const std::string> argv, CommandIo& io) {
   Started started;
   int status = kExitOk;
   if (!Prepare(argv, kWriteUsage, io, started, status)) return status;
+  if (started.args.positional[0].empty()) {
+    io.err << "r7k write: MODULE is empty; name the virtual module to write.\n";
+    return kExitUsage;
+  }
   const std::string path = fs::absolute(started.args.positional[0]).lexically_normal().string();
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) {
-    io.err << "r7k write: cannot open " << path << ".\n";
-    return kExitFailure;
+  const bool force = started.args.Has("--force");
+  // The module is erased first: a file that is no virtual module would cost what it held.
+  if (const LoadedModule module = LoadVirtualModule(path); !module.ok()) {
+    const bool exists = module.error != ModuleLoadError::kNotFound &&
+                        module.error != ModuleLoadError::kFolder &&
+                        module.error != ModuleLoadError::kUnreadable;
+    if (!force || !exists) {
+      io.err << "r7k write: " << ModuleLoadMessage(module, path)
+             << (exists ? "; nothing was written. Give --force to write it anyway." : ".") << '\n';
+      return kExitFailure;
+    }
   }
   const bool verify = !started.args.Has("--no-verify");
-  BoxSession session(io, started.args.Has("--yes"));
+  BoxSession session(io, "write", started.args.Has("--yes"));
   if (!session.Start(*started.target)) return kExitFailure;
-  ScratchFolder scratch;
-  if (verify && !scratch.ok()) {
-    io.err << "r7k write: no temporary folder to read the module back into.\n";
-    return kExitFailure;
-  }
-  const auto file = ReadFileBytes(path, kLargestFile);
-  if (verify && !file) {
-    io.err << "r7k write: cannot read " << path << " to compare the module with it.\n";
-    return kExitFailure;
-  }
-  WriteVerifier verifier(file.value_or(std::vector<uint8_t>{}));
-  bool written = false;
-  bool read_back = false;
   StoreSetString(session.app(), "CurrentVirtualModule", path);
+  StoreSetString(session.app(), "Verify", verify ? "1" : "0");
+  if (force) StoreSetNumeric(session.app(), "ForceWrite", 1);
+  session.view().Mute(kDirectoryLoadCaption);
+  std::vector<ModuleOpProgress> ends;
   session.RunDialog("R7kProg", [&](DialogUser& user) {
     if (!ButtonReady(session, user, "WriteModule", "write")) return;
     session.ScriptNextCheck();
-    const auto end = session.PressAndWait(user, "WriteModule", "Write Module");
-    written = end && end->ok;
-    if (!end && !session.view().refused()) ExplainNoStart(session, user, "write");
-    if (!written || !verify) return;
-    session.out().Line("Reading the module back to compare it...");
-    // A damaged line can change a byte read back; the bytes still in doubt are read again.
-    for (int round = 0; round < kReadBacks && !verifier.verified(); ++round) {
-      if (round > 0)
-        session.out().Line(std::to_string(verifier.open()) +
-                           " bytes read back differ from the file; reading back again...");
-      // A file of its own each time: the read asks before it replaces one.
-      const std::string image = scratch.File("verify" + std::to_string(round) + ".r7v");
-      read_back = ReadInto(session, user, image);
-      if (!read_back) return;
-      verifier.Add(ReadFileBytes(image, kModuleBytes).value_or(std::vector<uint8_t>{}));
-    }
+    ends = session.PressAndWait(user, "WriteModule");
+    if (!EndOf(ends, "Write Module") && !session.view().refused() && !session.stop_status())
+      ExplainNoStart(session, user, "write");
   });
+  const ModuleOpProgress* write = EndOf(ends, "Write Module");
+  const bool written = write && write->ok;
+  if (session.stop_status()) {
+    // Once the write began, its own words say what the module holds.
+    return Stopped(session, "write",
+                   session.Ran("Write Module") ? "" : "nothing was sent to the module; it is unchanged.");
+  }
+  const bool done = written && (!verify || IsVerified(ends));
+  session.Finish(done);
   if (!written) {
     if (session.view().refused()) return Refused(session, "write");
     return kExitFailure;
   }
-  if (!verify) return kExitOk;
-  if (!read_back) {
+  if (verify && !EndOf(ends, "Read Module")) {
     session.out().Line("r7k write: the module could not be read back to compare it.");
     return kExitFailure;
   }
-  session.out().Line(verifier.Message());
-  return verifier.verified() ? kExitOk : kExitFailure;
+  return done ? kExitOk : kExitFailure;
 }
 
 int EraseCommand(std::span<const std::string> argv, CommandIo& io) {
   Started started;
   int status = kExitOk;
   if (!Prepare(argv, kEraseUsage, io, started, status)) return status;
-  BoxSession session(io, started.args.Has("--yes"));
+  BoxSession session(io, "erase", started.args.Has("--yes"));
   if (!session.Start(*started.target)) return kExitFailure;
   // The main dialog offers no erasing; the "EraseModule" dialog does.
   bool erased = false;
   session.RunDialog("EraseModule", [&](DialogUser& user) {
     session.ScriptNextCheck();
-    const auto end = session.PressAndWait(user, "EraseCard", "Erase Module");
+    const auto ends = session.PressAndWait(user, "EraseCard");
+    const ModuleOpProgress* end = EndOf(ends, "Erase Module");
     erased = end && end->ok;
-    if (!end && !session.view().refused()) ExplainNoStart(session, user, "erase");
+    if (!end && !session.view().refused() && !session.stop_status())
+      ExplainNoStart(session, user, "erase");
   });
+  if (session.stop_status())
+    return Stopped(session, "erase",
+                   session.Ran("Erase Module") ? "" : "the module in the box is unchanged.");
+  session.Finish(erased);
   if (erased) return kExitOk;
   if (session.view().refused()) return Refused(session, "erase");
   return kExitFailure;

@@ -1,13 +1,20 @@
 // Runs the built r7k program itself: exit statuses and the streams as a shell sees them.
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <vector>
 
 #include "cli/cli_test_util.h"
 
@@ -73,6 +80,148 @@ TEST(R7kProgram, ExitStatuses) {
   const Result missing = Shell(r7k + " ls /nonexistent/x.r7v 2>&1 >/dev/null");
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "Cannot load file /nonexistent/x.r7v, not found\n");
+}
+
+// --- Stopped from outside: real signals against r7kbox on a pseudo-terminal ----------------
+
+// A program run in the background with its output in files.
+class Background {
+ public:
+  Background(const std::vector<std::string>& args, const std::string& out, const std::string& err) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      if (!freopen(out.c_str(), "w", stdout) || !freopen(err.c_str(), "w", stderr)) _exit(126);
+      std::vector<char*> argv;
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+  }
+  ~Background() {
+    if (pid_ > 0 && status_ < 0) {
+      kill(pid_, SIGKILL);
+      Wait();
+    }
+  }
+  void Signal(int signal) { kill(pid_, signal); }
+  // The exit status, or 128 + the signal that ended it.
+  int Wait() {
+    int status = 0;
+    if (status_ < 0 && waitpid(pid_, &status, 0) == pid_)
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int status_ = -1;
+};
+
+std::string FileText(const std::string& path) {
+  const auto bytes = testing::ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Waits until `done` holds, up to `seconds`.
+bool WaitFor(const std::function<bool()>& done, double seconds) {
+  for (int i = 0; i < seconds * 50; ++i) {
+    if (done()) return true;
+    usleep(20000);
+  }
+  return done();
+}
+
+class Interrupted : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    flash_ = dir_.File("flash.r7v");
+    log_ = dir_.File("box.log");
+    module_ = dir_.File("mine.r7v");
+    // The file is the demo module with other bytes in its patterns, so a write changes the flash.
+    Shell("'" + Program("r7k") + "' builtin demo -o '" + flash_ + "'");
+    mine_ = testing::ReadBytes(flash_);
+    for (size_t i = 0x20000; i < 0x30000; ++i) mine_[i] = uint8_t(i * 7);
+    testing::WriteBytes(module_, mine_);
+  }
+  static std::string Program(const std::string& name) {
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
+  }
+  // Starts the box, paced at the line rate so that an operation lasts long enough to stop.
+  std::string StartBox(std::vector<std::string> more = {}) {
+    std::vector<std::string> args = {Program("r7kbox"), "--image", flash_, "--pace", "--log", log_};
+    args.insert(args.end(), more.begin(), more.end());
+    box_ = std::make_unique<Background>(args, dir_.File("box.out"), dir_.File("box.err"));
+    std::string port;
+    WaitFor([&] { return !(port = FileText(dir_.File("box.out"))).empty() && port.back() == '\n'; }, 10);
+    return port.substr(0, port.find('\n'));
+  }
+  std::unique_ptr<Background> R7k(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {Program("r7k")};
+    all.insert(all.end(), args.begin(), args.end());
+    return std::make_unique<Background>(all, dir_.File("r7k.out"), dir_.File("r7k.err"));
+  }
+  size_t BoxLines() {
+    const std::string log = FileText(log_);
+    return size_t(std::count(log.begin(), log.end(), '\n'));
+  }
+  // The last LED command the box heard: "led off" once a stopped operation is done with it.
+  std::string LastLed() {
+    std::string last;
+    std::istringstream log(FileText(log_));
+    for (std::string line; std::getline(log, line);)
+      if (line.starts_with("led ")) last = line.substr(0, line.find(" ["));
+    return last;
+  }
+
+  testing::TempDir dir_;
+  std::string flash_, log_, module_;
+  std::vector<uint8_t> mine_;
+  std::unique_ptr<Background> box_;
+};
+
+TEST_F(Interrupted, CtrlCDuringTheCompareReadLeavesTheFileAsItWas) {
+  const std::string port = StartBox();
+  auto r7k = R7k({"read", module_, "--port", port, "--yes"});
+  // Past the check and the first read's 2050 commands.
+  ASSERT_TRUE(WaitFor([&] { return BoxLines() > 2600; }, 120)) << FileText(dir_.File("r7k.err"));
+  r7k->Signal(SIGINT);
+  EXPECT_EQ(r7k->Wait(), 130);
+  EXPECT_EQ(testing::ReadBytes(module_), mine_);
+  EXPECT_EQ(LastLed(), "led off");
+  const std::string err = FileText(dir_.File("r7k.err"));
+  EXPECT_NE(err.find("r7k read: stopped by Ctrl-C; " + module_ + " is as it was."), std::string::npos)
+      << err;
+  // Nothing of ours is left beside the file.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 7);
+}
+
+TEST_F(Interrupted, AKilledWriteSaysTheModuleMustBeWrittenAgain) {
+  const std::string port = StartBox();
+  auto r7k = R7k({"write", module_, "--port", port});
+  ASSERT_TRUE(WaitFor([&] { return FileText(log_).find("ws40 02") != std::string::npos; }, 120));
+  r7k->Signal(SIGTERM);
+  EXPECT_EQ(r7k->Wait(), 143);
+  EXPECT_EQ(testing::ReadBytes(module_), mine_);
+  EXPECT_EQ(LastLed(), "led off");
+  EXPECT_NE(FileText(dir_.File("r7k.err"))
+                .find("Write Module: Stopped: the module in the box is now erased or partly "
+                      "written. Write it again before you use it.\n"),
+            std::string::npos);
+}
+
+TEST_F(Interrupted, ASecondCtrlCEndsAtOnce) {
+  // The first Ctrl-C waits for the slow erase to answer; the second does not.
+  const std::string port = StartBox({"--erase-ms", "20000"});
+  auto r7k = R7k({"write", module_, "--port", port});
+  ASSERT_TRUE(WaitFor([&] { return FileText(log_).find("erase40") != std::string::npos; }, 60));
+  r7k->Signal(SIGINT);
+  usleep(300000);
+  const auto start = std::chrono::steady_clock::now();
+  r7k->Signal(SIGINT);
+  EXPECT_EQ(r7k->Wait(), 130);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(testing::ReadBytes(module_), mine_);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/settings.h"
 #include "app/startup.h"
 #include "gui/gui_app.h"
 #include "gui/qt_view.h"
@@ -52,6 +53,8 @@ class GuiTest : public ::testing::Test {
     const auto demo = BuiltinImage("demo");
     std::ofstream(module_, std::ios::binary)
         .write(reinterpret_cast<const char*>(demo.data()), static_cast<std::streamsize>(demo.size()));
+    // The user chose the simulated box at an earlier start.
+    RegistrySetString(kSettingsKey, "Port1", "sim");
     AppEnvironment env;
     env.roots = sysfs_.roots();
     SetAppEnvironment(env);

@@ -347,8 +347,11 @@ class DialogWindow : public QDialog {
     // Per mille keeps the numbers in an int whatever the module's size.
     progress_->setRange(0, 1000);
     progress_->setValue(total ? static_cast<int>(std::min<uint64_t>(done, total) * 1000 / total) : 0);
-    progress_->setFormat(Q(p.operation + ": " + std::to_string(done) + " of " +
-                           std::to_string(total) + (by_bytes ? " bytes" : " commands")));
+    // A pass of a verified read says what it is for ("Reading the module back...").
+    progress_->setFormat(p.note.empty() ? Q(p.operation + ": " + std::to_string(done) + " of " +
+                                            std::to_string(total) + (by_bytes ? " bytes" : " commands"))
+                                        : Q(p.note + " %p%"));
+    progress_->setToolTip(Q(p.note));
   }
   QProgressBar* progress() const { return progress_; }
 };

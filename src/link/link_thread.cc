@@ -200,11 +200,10 @@ int LinkThread(LinkStartParams params) {
   if (params.start_event) params.start_event->Set();
   const std::size_t piece = params.piece_size ? params.piece_size : 64;
   std::unique_ptr<PortRecord> port = PortCreate(params);
-  if (!port->connected && !PortOpen(port.get())) {
-    LinkMessageBox(0, 201, 1, kBoxExclamation, port->last_error);
-  } else {
-    ServeRequests(port.get(), params, piece);
-  }
+  const bool opened = port->connected || PortOpen(port.get());
+  if (!opened) LinkMessageBox(0, 201, 1, kBoxExclamation, port->last_error);
+  if (params.on_open) params.on_open(opened, port->last_error);
+  if (opened) ServeRequests(port.get(), params, piece);
   if (port->connected) {
     LinkMessageBoxText(0, "Alarm", "unexpectedly connected", kBoxExclamation);
     if (!PortClose(port.get())) LinkMessageBox(0, 202, 1, kBoxExclamation);

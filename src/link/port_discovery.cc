@@ -25,6 +25,7 @@ int PortDiscovery(StoreHandle app_store, std::string_view saved_port, const Syst
     TableWriteRow(table, kRowAppend, std::vector<std::string>{port.name, ""});
     if (port.ftdi && first_converter.empty()) first_converter = port.name;
   }
+  // The simulated box is offered but never chosen here: only the user picks it.
   DescribePorts(table, roots);
   TableWriteRow(table, kRowAppend,
                 std::vector<std::string>{std::string(kSimPortName), std::string(kSimulatedBoxDescription)});
@@ -33,9 +34,8 @@ int PortDiscovery(StoreHandle app_store, std::string_view saved_port, const Syst
     if (!saved_port.empty()) {
       const int row = TableFindField(table, saved_port.data(), saved_port.size(), 0, 0);
       if (row >= 0) StoreSetString(app_store, "Port1", *TableCell(table, row, 0));
-    } else {
-      StoreSetString(app_store, "Port1",
-                     first_converter.empty() ? std::string(kSimPortName) : first_converter);
+    } else if (!first_converter.empty()) {
+      StoreSetString(app_store, "Port1", first_converter);
     }
   }
   TableFree(table);

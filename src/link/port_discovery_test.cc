@@ -44,9 +44,9 @@ TEST_F(PortDiscoveryTest, SavedPortThatIsGoneIsNotRestored) {
   EXPECT_EQ(StoreGetType(store_, "Port1"), kItemNone);
 }
 
-TEST_F(PortDiscoveryTest, NothingSavedPicksTheConverterElseTheSimulatedBox) {
+TEST_F(PortDiscoveryTest, NothingSavedPicksTheConverterButNeverTheSimulatedBox) {
   EXPECT_EQ(PortDiscovery(store_, "", tree_.roots()), 1);
-  EXPECT_EQ(StoreGetString(store_, "Port1"), "sim");
+  EXPECT_EQ(StoreGetType(store_, "Port1"), kItemNone);
   EXPECT_EQ(Rows(), (Rows_t{{"sim", "Simulated R7000Link box"}}));
   tree_.AddUsbTty("ttyACM0", "2341", "0043", "Arduino Uno");
   tree_.AddUsbTty("ttyUSB3", "0403", "6001", "R7000Link");

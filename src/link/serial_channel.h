@@ -31,6 +31,8 @@ struct LinkStartParams {
   std::string link_type = "USB";  // "USB" or "RS232"
   std::uint32_t piece_size = 0;   // bytes a command is written in; 0 means 64
   Event* start_event = nullptr;   // set once the thread runs
+  // Told on the link thread whether the port opened at its start; with the reason when not.
+  std::function<void(bool opened, const std::string& error)> on_open;
   // Makes the port object; empty means the system's serial port. Tests put a fake here.
   std::function<std::unique_ptr<SerialPort>()> make_port;
 };

@@ -10,6 +10,10 @@
 namespace r7k {
 
 inline constexpr std::string_view kSimPortName = "sim";
+// What the program says while "sim" is the port in use: it is never chosen by itself, and a
+// user who forgot choosing it should not take its "Verified" for a real module's.
+inline constexpr std::string_view kSimulatedBoxInUse =
+    "The simulated box is in use (port \"sim\"), not a real one.";
 
 bool IsSimulatedPortName(std::string_view name);
 // Starts the simulated box on first use and gives the device name of its pseudo-terminal

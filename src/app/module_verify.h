@@ -1,15 +1,16 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "store/item_store.h"
+
 // Checking what crossed the line. The box's read answers carry no checksum, so a damaged line
 // can change a data byte unnoticed; the checks read more than once rather than trust one read.
-namespace r7k::cli {
+namespace r7k {
 
 // A write checked by reading the module back, once or more: an address counts as written
 // once any read-back shows the file's byte there. A damaged line scatters its changes, while
@@ -40,18 +41,37 @@ std::optional<std::vector<uint8_t>> Settle(std::span<const uint8_t> a, std::span
 // How many bytes of two reads differ (a length difference counts every missing byte).
 size_t CountDifferences(std::span<const uint8_t> a, std::span<const uint8_t> b);
 
-// A private folder in the temporary-files folder, removed with everything in it at the end.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  bool ok() const { return !path_.empty(); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
 
- private:
-  std::filesystem::path path_;
+// Whether reads and writes are verified: the item "Verify" (the saved setting, or r7k's
+// --no-verify); a missing item means yes.
+bool VerifyWanted(StoreHandle app_store);
+
+// Reads back after a write before a byte that reads wrong counts as not written.
+inline constexpr int kReadBacks = 3;
+
+// The passes of a verified Upload (read, read again to compare, a third time to settle), or the
+// read-back of a verified Download. The read's handler field keeps it across its passes.
+struct VerifyRun {
+  enum class Kind { kSettle, kReadBack };
+  explicit VerifyRun(Kind kind_of) : kind(kind_of) {}
+  // A read-back of a write of `file`.
+  explicit VerifyRun(std::vector<uint8_t> file);
+
+  Kind kind;
+  std::vector<std::vector<uint8_t>> reads;  // kSettle: the reads so far
+  std::optional<WriteVerifier> verifier;    // kReadBack
+  int read_backs = 0;
+  std::string note;  // what the coming read is for, in words for the user
 };
 
-}  // namespace r7k::cli
+// What a verified read does after one more pass.
+struct VerifyStep {
+  enum class Next { kReadAgain, kDone, kFailed };
+  Next next = Next::kFailed;
+  std::string note;            // kReadAgain: the next read's purpose; kDone: the outcome
+  std::string failure;         // kFailed: why, for the user
+  std::vector<uint8_t> image;  // kSettle and kDone: the bytes to keep
+};
+VerifyStep AddRead(VerifyRun& run, std::vector<uint8_t> read);
+
+}  // namespace r7k

@@ -1,10 +1,10 @@
-#include "cli/box_verify.h"
+#include "app/module_verify.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-namespace r7k::cli {
+namespace r7k {
 namespace {
 
 TEST(WriteVerifier, ABytesCountsOnceAnyReadBackShowsItRight) {
@@ -57,5 +57,35 @@ TEST(Settle, EachByteByTheTwoReadsThatAgree) {
   EXPECT_EQ(CountDifferences(a, std::span(a).first(990)), 10u);
 }
 
+TEST(VerifyRun, ReadsAgainUntilTheReadsAgreeOrGivesUp) {
+  const std::vector<uint8_t> module(1000, 7);
+  std::vector<uint8_t> damaged = module;
+  damaged[10] = 8;
+  VerifyRun settle(VerifyRun::Kind::kSettle);
+  EXPECT_EQ(AddRead(settle, module).note, "Reading the module a second time to compare...");
+  EXPECT_EQ(AddRead(settle, damaged).note,
+            "The two reads differ in 1 bytes; reading a third time to settle them...");
+  damaged[10] = 7;
+  damaged[20] = 9;
+  const VerifyStep third = AddRead(settle, damaged);
+  EXPECT_EQ(third.next, VerifyStep::Next::kDone);
+  EXPECT_EQ(third.image, module);
+
+  VerifyRun agree(VerifyRun::Kind::kSettle);
+  AddRead(agree, module);
+  EXPECT_EQ(AddRead(agree, module).note, "Compared: the two reads agree.");
+
+  // A byte the flash did not take reads wrong in every read-back.
+  VerifyRun back(module);
+  EXPECT_EQ(back.note, "Reading the module back to compare it...");
+  EXPECT_EQ(AddRead(back, damaged).next, VerifyStep::Next::kReadAgain);
+  EXPECT_EQ(AddRead(back, damaged).next, VerifyStep::Next::kReadAgain);
+  const VerifyStep last = AddRead(back, damaged);
+  EXPECT_EQ(last.next, VerifyStep::Next::kFailed);
+  EXPECT_EQ(last.failure,
+            "Verify failed: 1 byte differs in every read-back; the first at address 0x000014 "
+            "(file 0x07, module 0x09).");
+}
+
 }  // namespace
-}  // namespace r7k::cli
+}  // namespace r7k
