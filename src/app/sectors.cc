@@ -56,22 +56,11 @@ std::string SourceText(uint8_t source) {
   }
 }
 
-int DP_LoadSectorData(WindowHandle owner, int, int, StoreHandle main, StoreHandle app) {
-  const CurrentEntry entry = ReadCurrentEntry(app);
-  const std::string name = entry.name.substr(0, 8);
-  const auto bytes = ReadFileRange(entry.module, entry.start, entry.size);
-  if (!bytes) {
-    DlgMessageFmt(owner, kMbIconStop, kCaption, "Cannot load sector %s in module %s",
-                  name.c_str(), entry.module.c_str());
-    return 2;
-  }
+bool SetSectorItems(StoreHandle main, StoreHandle app, std::span<const uint8_t> record) {
   // A record too short for its fields is refused like one of another kind.
-  const auto sector = ReadSectorRecord(*bytes);
-  if (bytes->size() < 2 || (*bytes)[0] != kSectorKindMark || (*bytes)[1] != 0 || !sector) {
-    DlgMessageFmt(owner, kMbIconStop, kCaption, "Cannot load item %s in module %s", name.c_str(),
-                  entry.module.c_str());
-    return 2;
-  }
+  const auto sector = ReadSectorRecord(record);
+  if (record.size() < 2 || record[0] != kSectorKindMark || record[1] != 0 || !sector)
+    return false;
   StoreSetNumeric(main, "nColors", sector->colours);
   for (int i = 0; i < 4; ++i) {
     StoreSetNumeric(main, "feeder" + std::to_string(i + 1), sector->feeders[i]);
@@ -83,6 +72,23 @@ int DP_LoadSectorData(WindowHandle owner, int, int, StoreHandle main, StoreHandl
   StoreSetNumeric(main, "Technique", sector->technique_number);
   SetSide(main, 'f', "FrontName", sector->front, sector->front_repeats);
   SetSide(main, 'b', "BackName", sector->back, sector->back_repeats);
+  return true;
+}
+
+int DP_LoadSectorData(WindowHandle owner, int, int, StoreHandle main, StoreHandle app) {
+  const CurrentEntry entry = ReadCurrentEntry(app);
+  const std::string name = entry.name.substr(0, 8);
+  const auto bytes = ReadFileRange(entry.module, entry.start, entry.size);
+  if (!bytes) {
+    DlgMessageFmt(owner, kMbIconStop, kCaption, "Cannot load sector %s in module %s",
+                  name.c_str(), entry.module.c_str());
+    return 2;
+  }
+  if (!SetSectorItems(main, app, *bytes)) {
+    DlgMessageFmt(owner, kMbIconStop, kCaption, "Cannot load item %s in module %s", name.c_str(),
+                  entry.module.c_str());
+    return 2;
+  }
   return 1;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "engine/dialog_engine.h"
@@ -11,6 +12,11 @@ namespace r7k {
 
 // "MOD  (0x08)", "ROM  (0x0c)", "PC     (0x10)" or "Unknown".
 std::string SourceText(uint8_t source);
+
+// Sets the items of the sector view (main store; the embedded technique record as "TechData"
+// in the application store). False, and nothing changed, when the record is too short or does
+// not begin with the kind mark 0x64 and a zero high byte of its number.
+bool SetSectorItems(StoreHandle main, StoreHandle app, std::span<const uint8_t> record);
 
 int DP_LoadSectorData(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app);
 int CB_NextSector(FieldHandle field, int message, WParam wparam, LParam lparam);

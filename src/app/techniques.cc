@@ -37,8 +37,7 @@ void DecodeInstructions(StoreHandle app, std::span<const uint8_t> record, size_t
   TableFree(table);
 }
 
-int DP_LoadTechniqueData(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app) {
-  const std::vector<uint8_t> record = StoreGetItem(app, "TechData").value_or(std::vector<uint8_t>{});
+void SetTechniqueItems(StoreHandle app, std::span<const uint8_t> record) {
   if (const auto header = DescribeTechniqueHeader(record)) {
     StoreSetNumeric(app, "T_Size", header->size);
     StoreSetNumeric(app, "T_Number", header->number);
@@ -55,6 +54,11 @@ int DP_LoadTechniqueData(WindowHandle owner, int, int, StoreHandle main_store, S
     for (const char* item : kHeaderItems) StoreDeleteItem(app, item);
   }
   DecodeInstructions(app, record);
+}
+
+int DP_LoadTechniqueData(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app) {
+  const std::vector<uint8_t> record = StoreGetItem(app, "TechData").value_or(std::vector<uint8_t>{});
+  SetTechniqueItems(app, record);
   RunProcedureIfPresent(owner, "DP_UpdateTechfBitmap", main_store, app);
   RunProcedureIfPresent(owner, "DP_UpdateTechbBitmap", main_store, app);
   return 1;

@@ -3,22 +3,17 @@
 #include <algorithm>
 
 #include "app/directory_view.h"
+#include "app/entry_text.h"
 #include "module/text_records.h"
 
 namespace r7k {
-namespace {
-
-// The record buffer of the view; a longer record shows its first part.
-constexpr int64_t kTextRecordBuffer = 1024;
-
-}  // namespace
 
 int DP_TextInfo(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app) {
   const CurrentEntry entry = ReadCurrentEntry(app);
   const std::string name = entry.name.substr(0, 7);
   if (!HasTextRecordView(name)) return 1;
   const auto bytes =
-      ReadModuleBytes(app, entry.start, std::clamp<int64_t>(entry.size, 0, kTextRecordBuffer));
+      ReadModuleBytes(app, entry.start, std::clamp<int64_t>(entry.size, 0, kTextRecordViewBytes));
   std::optional<std::string> text;
   if (bytes) text = TextRecordText(name, *bytes);
   StoreSetString(app, "textData",
