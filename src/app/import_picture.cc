@@ -74,10 +74,7 @@ std::optional<NewEntryRefusal> ReplacePatternRecord(std::vector<uint8_t>& image,
                   " bytes; the picture needs " + std::to_string(record.size()) +
                   "; nothing changed");
   }
-  const auto at = image.begin() + found->start;
-  std::copy(record.begin(), record.end(), at);
-  std::fill(at + static_cast<ptrdiff_t>(record.size()), at + static_cast<ptrdiff_t>(bytes->size()),
-            0);
+  PutRecordInPlace(image, *found, record);
   return std::nullopt;
 }
 

@@ -25,7 +25,7 @@ LoadedModule LoadVirtualModule(const std::string& path) {
   auto fail = [&](ModuleLoadError error, std::string reason = {}) {
     m.error = error;
     m.reason = std::move(reason);
-    m.image.clear();
+    if (error != ModuleLoadError::kCorrupted) m.image.clear();
     return std::move(m);
   };
   std::error_code ec;

@@ -14,6 +14,7 @@
 #include "module/address.h"
 #include "module/directory.h"
 #include "module/technique.h"
+#include "module/validate.h"
 
 namespace r7k {
 namespace {
@@ -41,6 +42,18 @@ constexpr KindTexts kTechniqueTexts = {"NewTech", "New Technique", "No technique
 constexpr KindTexts kPatternTexts = {"NewPat", "New Pattern", "No pattern added",
                                      "Incorrect pattern name: %s", "Pattern %s already exists",
                                      "p_Name", "p_size"};
+constexpr KindTexts kSectorTexts = {nullptr, "New Sector", "No sector added",
+                                    "Incorrect sector name: %s", "Sector %s already exists",
+                                    nullptr, nullptr};
+
+const KindTexts& TextsOf(NewEntryKind kind) {
+  switch (kind) {
+    case NewEntryKind::kTechnique: return kTechniqueTexts;
+    case NewEntryKind::kPattern: return kPatternTexts;
+    case NewEntryKind::kSector: break;
+  }
+  return kSectorTexts;
+}
 
 std::string Format(const char* format, const std::string& value) {
   char text[512];
@@ -49,14 +62,14 @@ std::string Format(const char* format, const std::string& value) {
 }
 
 int AddEntryProcedure(NewEntryKind kind, WindowHandle owner, StoreHandle main, StoreHandle app) {
-  const KindTexts& t = kind == NewEntryKind::kTechnique ? kTechniqueTexts : kPatternTexts;
+  const KindTexts& t = TextsOf(kind);
   if (DlgRunDialog(owner, t.dialog, main, app) != kIdOk) {
     DlgMessage(owner, kMbOk, t.caption, t.not_added);
     return 2;
   }
   const std::string name = StoreGetString(app, t.name_item).value_or("");
-  if (!IsNewEntryName(kind, name)) {
-    DlgMessage(owner, kMbIconStop, t.caption, Format(t.bad_name, name));
+  if (const auto refusal = RefuseNewEntryName(kind, name)) {
+    DlgMessage(owner, refusal->type, t.caption, refusal->text);
     return 2;
   }
   const int64_t size = StoreGetNumeric(app, t.size_item);
@@ -91,11 +104,18 @@ int ClipTable(StoreHandle app, const char* item) {
 
 bool IsNewEntryName(NewEntryKind kind, const std::string& name) {
   if (kind == NewEntryKind::kTechnique) return name.starts_with("T0");
+  if (kind == NewEntryKind::kSector) return name.starts_with("S");
   return name.size() >= 2 && name[0] == 'P' && name[1] >= '3' && name[1] <= '6';
+}
+
+std::optional<NewEntryRefusal> RefuseNewEntryName(NewEntryKind kind, const std::string& name) {
+  if (IsNewEntryName(kind, name)) return std::nullopt;
+  return NewEntryRefusal{kMbIconStop, Format(TextsOf(kind).bad_name, name)};
 }
 
 std::optional<std::vector<uint8_t>> NewEntryRecord(NewEntryKind kind, const std::string& name,
                                                    int64_t size) {
+  if (kind == NewEntryKind::kSector) return std::nullopt;  // sectors have no template
   const bool technique = kind == NewEntryKind::kTechnique;
   const size_t template_size = technique ? kTechniqueTemplate.size() : kPatternTemplate.size();
   if (size < static_cast<int64_t>(template_size) || size > static_cast<int64_t>(kModuleImageSize))
@@ -109,10 +129,7 @@ std::optional<std::vector<uint8_t>> NewEntryRecord(NewEntryKind kind, const std:
   if (!code) return std::nullopt;
   std::copy(kTechniqueTemplate.begin(), kTechniqueTemplate.end(), record.begin());
   record[0] = *code;
-  unsigned number = 0;
-  for (size_t i = 1; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i)
-    number = (number * 10 + static_cast<unsigned>(name[i] - '0')) & 0xFFFF;
-  WriteBe16(record, 1, static_cast<uint16_t>(number));
+  WriteBe16(record, 1, static_cast<uint16_t>(NameNumber(name)));
   return record;
 }
 
@@ -124,13 +141,11 @@ std::optional<NewEntryRefusal> AddEntryToImage(std::vector<uint8_t>& image, NewE
                                                const std::string& name,
                                                const std::optional<std::vector<uint8_t>>& record,
                                                int64_t size) {
-  const bool technique = kind == NewEntryKind::kTechnique;
   auto refuse = [](std::string text, int type = kMbIconStop) {
     return std::optional<NewEntryRefusal>(NewEntryRefusal{type, std::move(text)});
   };
   if (name.size() != kEntryNameSize)
-    return refuse(Format(technique ? "Incorrect technique name: %s" : "Incorrect pattern name: %s",
-                         name));
+    return refuse(Format(TextsOf(kind).bad_name, name));
   if (!IsImageSize(image.size()) || DirectoryBase(image) != kModuleDirectoryBase)
     return refuse("Entries can only be added to a module image (directory at 0x10000), not to a "
                   "ROM image");
@@ -140,9 +155,7 @@ std::optional<NewEntryRefusal> AddEntryToImage(std::vector<uint8_t>& image, NewE
   const Directory& dir = read.directory;
   for (const DirectoryEntry& e : dir.entries)
     if (e.state == kEntryValid && e.name == name)
-      return refuse(Format(technique ? "Technique %s already exists" : "Pattern %s already exists",
-                           name),
-                    kMbOk);
+      return refuse(Format(TextsOf(kind).exists, name), kMbOk);
   if (!record)
     return refuse("Incorrect size " + std::to_string(size) + " for " + name);
 
@@ -192,6 +205,13 @@ std::optional<NewEntryRefusal> AddNewEntryRecord(std::vector<uint8_t>& image, Ne
                                                  std::span<const uint8_t> record) {
   return AddEntryToImage(image, kind, name, std::vector<uint8_t>(record.begin(), record.end()),
                          static_cast<int64_t>(record.size()));
+}
+
+void PutRecordInPlace(std::vector<uint8_t>& image, const DirectoryEntry& entry,
+                      std::span<const uint8_t> record) {
+  const auto at = image.begin() + entry.start;
+  std::copy(record.begin(), record.end(), at);
+  std::fill(at + static_cast<ptrdiff_t>(record.size()), image.begin() + entry.end, 0);
 }
 
 SplitResult SplitModule(const std::vector<uint8_t>& image, const Table* directory,

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "engine/dialog_engine.h"
+#include "module/directory.h"
 
 // Adding a technique or a pattern to a virtual module, splitting a module into entity files,
 // and the clipboard copies of the directory and of a technique's instructions.
 namespace r7k {
 
-enum class NewEntryKind { kTechnique, kPattern };
+// Sectors are only added as copies of existing ones (r7k copy).
+enum class NewEntryKind { kTechnique, kPattern, kSector };
 
 // Why an entry cannot be added: the message type and text for the user.
 struct NewEntryRefusal {
@@ -20,8 +22,10 @@ struct NewEntryRefusal {
   std::string text;
 };
 
-// "T0..." for a technique; "P3", "P4", "P5" or "P6" for a pattern.
+// "T0..." for a technique; "P3", "P4", "P5" or "P6" for a pattern; "S..." for a sector.
 bool IsNewEntryName(NewEntryKind kind, const std::string& name);
+// Why a new entry may not have that name ("Incorrect pattern name: P2500"); nothing when it may.
+std::optional<NewEntryRefusal> RefuseNewEntryName(NewEntryKind kind, const std::string& name);
 
 // The record of a new entry: the template, zeros up to `size`, and for a technique its size
 // code and number. Nothing when no record of that size can be made.
@@ -38,6 +42,11 @@ std::optional<NewEntryRefusal> AddNewEntry(std::vector<uint8_t>& image, NewEntry
 std::optional<NewEntryRefusal> AddNewEntryRecord(std::vector<uint8_t>& image, NewEntryKind kind,
                                                  const std::string& name,
                                                  std::span<const uint8_t> record);
+
+// Writes the record at the entry's place and 0 over the rest of the entry; the caller has
+// checked that the entry lies within the image and the record is no larger than it.
+void PutRecordInPlace(std::vector<uint8_t>& image, const DirectoryEntry& entry,
+                      std::span<const uint8_t> record);
 
 struct SplitResult {
   int written = 0;

@@ -14,6 +14,8 @@ constexpr std::array kCommands = {
     Command{"builtin", "write a built-in image (R7kRom, R7kRomx, demo) to a file", BuiltinCommand},
     Command{"check", "ask the box what module and flash chip sit in it", CheckCommand},
     Command{"clip", "print the directory as Clip Dir copies it", ClipCommand},
+    Command{"copy", "copy a technique, pattern or sector into another module", CopyCommand},
+    Command{"diff", "compare two virtual modules entry by entry", DiffCommand},
     Command{"erase", "erase the module in the box", EraseCommand},
     Command{"export", "save an entry as an entity file (.r7k, .cut)", ExportCommand},
     Command{"full", "write a pattern's full page (framed picture and HTML) and open it",

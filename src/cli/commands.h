@@ -20,6 +20,8 @@ int CheckCommand(std::span<const std::string> args, CommandIo& io);
 int EraseCommand(std::span<const std::string> args, CommandIo& io);
 int FullCommand(std::span<const std::string> args, CommandIo& io);
 int LsCommand(std::span<const std::string> args, CommandIo& io);
+int CopyCommand(std::span<const std::string> args, CommandIo& io);
+int DiffCommand(std::span<const std::string> args, CommandIo& io);
 int ClipCommand(std::span<const std::string> args, CommandIo& io);
 int ExportCommand(std::span<const std::string> args, CommandIo& io);
 int HexCommand(std::span<const std::string> args, CommandIo& io);

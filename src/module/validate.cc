@@ -11,7 +11,12 @@ namespace {
 
 constexpr size_t kSectorEndCodeSpan = 201;
 
-// Decimal value of the name's characters after the first, up to the first non-digit.
+bool HasEndCode(std::span<const uint8_t> bytes) {
+  return std::find(bytes.begin(), bytes.end(), kEndCode) != bytes.end();
+}
+
+}  // namespace
+
 unsigned NameNumber(std::string_view name) {
   unsigned value = 0;
   for (size_t i = 1; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
@@ -22,11 +27,6 @@ unsigned NameNumber(std::string_view name) {
   return value;
 }
 
-bool HasEndCode(std::span<const uint8_t> bytes) {
-  return std::find(bytes.begin(), bytes.end(), kEndCode) != bytes.end();
-}
-
-}  // namespace
 
 int ValidatePattern(std::span<const uint8_t> record) {
   if (record.empty() || record[0] > 4) return kValidTooManyColours;

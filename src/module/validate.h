@@ -14,6 +14,10 @@ inline constexpr int kValidNumberMismatch = 3;   // sector: numbers disagree wit
 inline constexpr int kValidNoEndCode = 4;        // technique or sector: no byte 0xEF
 inline constexpr int kValidNotSector = 5;        // sector: kind mark 0x64 missing
 
+// The decimal value of the name's characters after the first, read up to the first character
+// that is not a digit: the number a technique or sector record carries for its name.
+unsigned NameNumber(std::string_view name);
+
 // An empty record has no colour count and gets code 1.
 int ValidatePattern(std::span<const uint8_t> record);
 

@@ -1,0 +1,101 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "cli/cli_test_util.h"
+#include "testing/module_builder.h"
+
+// r7k copy and r7k diff on files: what they print, their exit status, and that a refused copy
+// leaves the target as it was.
+namespace r7k::cli {
+namespace {
+
+using testing::ReadBytes;
+using testing::RunR7k;
+using testing::TempDir;
+using testing::WriteBytes;
+
+class CopyAndDiff : public ::testing::Test {
+ protected:
+  std::string Put(const std::string& name, const r7k::testing::ModuleImage& image) {
+    const std::string path = dir_.File(name);
+    WriteBytes(path, image.bytes);
+    return path;
+  }
+  TempDir dir_;
+};
+
+TEST_F(CopyAndDiff, CopyThenDiffTellsTheNewEntry) {
+  const std::string demo = Put("demo.r7v", r7k::testing::ModuleImage("demo"));
+  const std::string backup = Put("backup.r7v", r7k::testing::ModuleImage("demo"));
+  auto run = RunR7k({"diff", demo, backup});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "");
+
+  // Within one module, under another name.
+  run = RunR7k({"copy", demo, "P3001", demo, "--as", "P3999"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, demo + ": added P3999 as entry 27 (71 bytes)\n");
+  run = RunR7k({"diff", backup, demo});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "only in " + demo + ": FC P3999 (71 bytes at 103565)\n");
+  run = RunR7k({"diff", "--json", backup, demo});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("\"only_in_b\": [\n    {\n      \"Valid\": \"FC\",\n      \"Name\": \"P3999\""),
+            std::string::npos)
+      << run.out;
+
+  // Refusals write nothing; a read-only target is not opened.
+  const auto before = ReadBytes(demo);
+  run = RunR7k({"copy", demo, "P3001", demo, "--as", "P3999"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "r7k copy: Pattern P3999 already exists\n");
+  const std::string rom = dir_.File("rom.r7v");
+  ASSERT_EQ(RunR7k({"builtin", "R7kRom", "-o", rom}).status, 0);
+  run = RunR7k({"copy", rom, "P2000", demo});
+  EXPECT_EQ(run.err, "r7k copy: Incorrect pattern name: P2000\n");
+  EXPECT_EQ(RunR7k({"copy", rom, "P2000", demo, "--as", "P3998"}).status, 0);
+  if (geteuid() != 0) {
+    ::chmod(demo.c_str(), 0444);
+    run = RunR7k({"copy", rom, "P2001", demo, "--as", "P3997"});
+    EXPECT_EQ(run.err, "Cannot open " + demo + "\n");
+    ::chmod(demo.c_str(), 0644);
+  }
+  run = RunR7k({"copy", demo, "P3001", rom, "--as", "P3999"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("not to a ROM image"), std::string::npos);
+  EXPECT_EQ(RunR7k({"copy", demo, "P3001"}).status, 2);
+  EXPECT_EQ(ReadBytes(demo).size(), before.size());
+}
+
+TEST_F(CopyAndDiff, DiffOfDamagedOtherSizedAndMissingModules) {
+  r7k::testing::ModuleImage demo("demo");
+  const std::string a = Put("a.r7v", demo);
+  demo.Record("P3000")[9] ^= 1;
+  demo.bytes[0x10012] = 0;  // the directory's check bytes
+  const std::string b = Put("b.r7v", demo);
+  auto run = RunR7k({"diff", a, b});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Cannot Load file " + b +
+                         ", directory corrupted, please defragment the Memory Module with the "
+                         "R7000 console.\nr7k diff: the bytes of " + b +
+                         " are compared through the directory of " + a + "\n");
+  EXPECT_EQ(run.out.substr(0, run.out.find('(')), "different: FC P3000 ");
+  EXPECT_NE(run.out.find("bytes 0x10012-0x10012 differ (1 byte, directory header)\n"),
+            std::string::npos)
+      << run.out;
+
+  const std::string rom = dir_.File("rom.r7v");
+  ASSERT_EQ(RunR7k({"builtin", "R7kRomx", "-o", rom}).status, 0);
+  run = RunR7k({"diff", rom, a});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.out.ends_with("bytes 0x30000-0x7FFFF differ (327680 bytes, only in " + a + ")\n"));
+
+  run = RunR7k({"diff", a, dir_.File("none.r7v")});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+}
+
+}  // namespace
+}  // namespace r7k::cli
