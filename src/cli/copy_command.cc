@@ -5,6 +5,7 @@
 #include "app/copy_entry.h"
 #include "app/module_file.h"
 #include "cli/commands.h"
+#include "support/ascii.h"
 #include "support/file_io.h"
 
 namespace r7k::cli {
@@ -49,15 +50,16 @@ int CopyCommand(std::span<const std::string> args, CommandIo& io) {
   }
   const CopyResult result = CopyEntry(source.image, source.directory, target.image, request);
   if (result.refusal) {
-    io.err << "r7k copy: " << result.refusal->text << '\n';
+    io.err << "r7k copy: " << PrintableText(result.refusal->text) << '\n';
     return kExitFailure;
   }
   if (!WriteFileAtomically(target_path, target.image)) {
     io.err << "Cannot write " << target_path << '\n';
     return kExitFailure;
   }
-  io.out << target_path << ": " << result.done << '\n';
-  for (const std::string& note : result.notes) io.out << "note: " << note << '\n';
+  // The texts name entries, whose names may hold any bytes; they carry no paths.
+  io.out << target_path << ": " << PrintableText(result.done) << '\n';
+  for (const std::string& note : result.notes) io.out << "note: " << PrintableText(note) << '\n';
   return kExitOk;
 }
 

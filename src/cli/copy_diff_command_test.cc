@@ -92,6 +92,16 @@ TEST_F(CopyAndDiff, DiffOfDamagedOtherSizedAndMissingModules) {
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(run.out.ends_with("bytes 0x30000-0x7FFFF differ (327680 bytes, only in " + a + ")\n"));
 
+  // A name that would steer the terminal is shown escaped, as ls shows it; copy takes it.
+  r7k::testing::ModuleImage odd("demo");
+  const auto p3001 = odd.Record("P3001");
+  odd.Add("P3\x1b[2", std::vector<uint8_t>(p3001.begin(), p3001.end()));
+  const std::string c = Put("c.r7v", odd);
+  run = RunR7k({"diff", a, c});
+  EXPECT_EQ(run.out, "only in " + c + ": FC P3\\x1B[2 (71 bytes at 103565)\n");
+  run = RunR7k({"copy", c, "P3\x1b[2", c, "--as", "P3\x1b[3"});
+  EXPECT_EQ(run.out, c + ": added P3\\x1B[3 as entry 28 (71 bytes)\n");
+
   run = RunR7k({"diff", a, dir_.File("none.r7v")});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, "");

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/json_writer.h"
 #include "module/module_diff.h"
+#include "support/ascii.h"
 
 namespace r7k::cli {
 namespace {
@@ -44,7 +45,8 @@ std::string State(uint8_t state) {
 void PrintText(const ModuleDiff& diff, const Side& a, const Side& b, std::ostream& out) {
   for (const EntryDifference& d : diff.entries) {
     const DirectoryEntry& e = d.a ? *d.a : *d.b;
-    const std::string head = State(e.state) + ' ' + e.name;
+    // A damaged directory may hold any bytes in a name: they are shown, not sent to the terminal.
+    const std::string head = State(e.state) + ' ' + PrintableText(e.name);
     switch (d.change) {
       case EntryChange::kOnlyInA:
       case EntryChange::kOnlyInB:
