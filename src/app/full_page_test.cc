@@ -13,23 +13,7 @@ namespace {
 
 using testing::ReadAll;
 
-class FullPage : public testing::PictureProcedures {
- protected:
-  void SetUp() override {
-    PictureProcedures::SetUp();
-    if (const char* old = getenv("BROWSER")) old_browser_ = old;
-    setenv("BROWSER", "true", 1);  // a browser that does nothing
-  }
-  void TearDown() override {
-    if (old_browser_) {
-      setenv("BROWSER", old_browser_->c_str(), 1);
-    } else {
-      unsetenv("BROWSER");
-    }
-    PictureProcedures::TearDown();
-  }
-  std::optional<std::string> old_browser_;
-};
+using FullPage = testing::PictureProcedures;
 
 TEST_F(FullPage, WritesTheFramedPictureAndThePage) {
   SelectRecord(kPatternP2000, "P2000");

@@ -5,6 +5,7 @@
 #include "app/directory_view.h"
 #include "app/frame.h"
 #include "app/full_page.h"
+#include "app/gallery.h"
 #include "app/sector_pictures.h"
 #include "app/startup.h"
 #include "common/sti_bmp.h"
@@ -124,6 +125,7 @@ void RegisterPictureProcedures() {
       ProcedureEntry{"DP_Picture", DP_Picture},
       ProcedureEntry{"DP_UpdateBitmap", DP_UpdateBitmap},
       ProcedureEntry{"DP_ShowFull", DP_ShowFull},
+      ProcedureEntry{"DP_Gallery", DP_Gallery},
       ProcedureEntry{"DP_UpdatefBitmap", DP_UpdatefBitmap},
       ProcedureEntry{"DP_UpdatebBitmap", DP_UpdatebBitmap},
       ProcedureEntry{"DP_UpdateTechfBitmap", DP_UpdateTechfBitmap},

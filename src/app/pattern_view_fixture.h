@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/pattern_view.h"
@@ -19,8 +20,8 @@
 #include "module/directory.h"
 #include "store/item_store.h"
 
-// A scratch folder (XDG_RUNTIME_DIR points there, so the pictures go to its "r7kprog"), the two
-// stores, a headless view,
+// A scratch folder (XDG_RUNTIME_DIR points there, so the pictures go to its "r7kprog"), a web
+// browser that does nothing, the two stores, a headless view,
 // stand-in view dialogs and the demo module on disk, for the picture procedures' tests.
 namespace r7k::testing {
 
@@ -49,6 +50,8 @@ class PictureProcedures : public ::testing::Test {
     pictures_ = folder_ / "r7kprog";
     if (const char* old = getenv("XDG_RUNTIME_DIR")) old_runtime_ = old;
     setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
+    if (const char* old = getenv("BROWSER")) old_browser_ = old;
+    setenv("BROWSER", "true", 1);  // pages are "opened" by a browser that does nothing
     std::filesystem::create_directory(pictures_);
     ClearRegistrations();
     RegisterPictureProcedures();
@@ -69,10 +72,13 @@ class PictureProcedures : public ::testing::Test {
     ClearRegistrations();
     StoreClose(main_);
     StoreClose(app_);
-    if (old_runtime_) {
-      setenv("XDG_RUNTIME_DIR", old_runtime_->c_str(), 1);
-    } else {
-      unsetenv("XDG_RUNTIME_DIR");
+    for (const auto& [name, old] : {std::pair{"XDG_RUNTIME_DIR", &old_runtime_},
+                                    std::pair{"BROWSER", &old_browser_}}) {
+      if (*old) {
+        setenv(name, (*old)->c_str(), 1);
+      } else {
+        unsetenv(name);
+      }
     }
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
@@ -110,6 +116,7 @@ class PictureProcedures : public ::testing::Test {
   std::filesystem::path folder_;
   std::filesystem::path pictures_;  // the picture folder inside it
   std::optional<std::string> old_runtime_;
+  std::optional<std::string> old_browser_;
   HeadlessView view_;
   StoreHandle main_ = nullptr;
   StoreHandle app_ = nullptr;

@@ -20,6 +20,7 @@ constexpr std::array kCommands = {
     Command{"export", "save an entry as an entity file (.r7k, .cut)", ExportCommand},
     Command{"full", "write a pattern's full page (framed picture and HTML) and open it",
             FullCommand},
+    Command{"gallery", "write one page showing a whole module and open it", GalleryCommand},
     Command{"hex", "print an entry as hexadecimal text", HexCommand},
     Command{"import", "write an entity file into its entry of a module", ImportCommand},
     Command{"import-image", "make a pattern entry from a PNG or BMP picture", ImportImageCommand},

@@ -24,6 +24,7 @@ int CopyCommand(std::span<const std::string> args, CommandIo& io);
 int DiffCommand(std::span<const std::string> args, CommandIo& io);
 int ClipCommand(std::span<const std::string> args, CommandIo& io);
 int ExportCommand(std::span<const std::string> args, CommandIo& io);
+int GalleryCommand(std::span<const std::string> args, CommandIo& io);
 int HexCommand(std::span<const std::string> args, CommandIo& io);
 int ImportCommand(std::span<const std::string> args, CommandIo& io);
 int ImportImageCommand(std::span<const std::string> args, CommandIo& io);

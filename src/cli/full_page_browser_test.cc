@@ -3,11 +3,7 @@
 // folder ("screenshots/") for anyone who wants to look at the page.
 
 #include <png.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -15,17 +11,19 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/browser_test_util.h"
 #include "cli/cli_test_util.h"
 #include "common/little_endian.h"
 #include "module/builtin_images.h"
-
-extern char** environ;
 
 namespace r7k::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::FindBrowser;
+using testing::HeadlessBrowser;
 using testing::ReadBytes;
+using testing::RunProgram;
 using testing::RunR7k;
 using testing::ScopedEnv;
 using testing::TempDir;
@@ -40,34 +38,6 @@ struct Picture {
   std::vector<Rgb> pixels;  // top row first
   Rgb At(unsigned x, unsigned y) const { return pixels[size_t{y} * width + x]; }
 };
-
-std::optional<std::string> FindBrowser() {
-  if (const char* chosen = std::getenv("R7K_CHROMIUM"); chosen && *chosen) return chosen;
-  const char* path = std::getenv("PATH");
-  if (!path) return std::nullopt;
-  for (const char* name : {"chromium", "chromium-browser", "google-chrome", "headless_shell"}) {
-    std::string dirs = path;
-    size_t start = 0;
-    while (start <= dirs.size()) {
-      const size_t end = std::min(dirs.find(':', start), dirs.size());
-      const fs::path candidate = fs::path(dirs.substr(start, end - start)) / name;
-      if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate.string();
-      start = end + 1;
-    }
-  }
-  return std::nullopt;
-}
-
-int RunProgram(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::optional<Picture> ReadPng(const fs::path& path) {
   png_image image{};
@@ -146,11 +116,10 @@ TEST(FullPageInBrowser, ScreenshotShowsTheFramedPattern) {
   fs::remove(shot);
   const std::string size =
       std::to_string(bmp->width + 200) + "," + std::to_string(bmp->height + 200);
-  const int status = RunProgram(
-      {"timeout", "120", *browser, "--headless", "--no-sandbox", "--disable-gpu",
-       "--hide-scrollbars", "--force-device-scale-factor=1", "--force-color-profile=srgb",
-       "--user-data-dir=" + dir.File("profile"), "--window-size=" + size,
-       "--screenshot=" + shot.string(), "file://" + (pages / "Pattern.htm").string()});
+  std::vector<std::string> command = HeadlessBrowser(*browser, dir.File("profile"));
+  command.insert(command.end(), {"--window-size=" + size, "--screenshot=" + shot.string(),
+                                 "file://" + (pages / "Pattern.htm").string()});
+  const int status = RunProgram(command);
   ASSERT_EQ(status, 0) << "the browser failed";
   const auto screen = ReadPng(shot);
   ASSERT_TRUE(screen) << "no screenshot at " << shot;

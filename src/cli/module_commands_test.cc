@@ -6,8 +6,8 @@
 #include "cli/cli_test_util.h"
 #include "testing/module_builder.h"
 
-// r7k copy and r7k diff on files: what they print, their exit status, and that a refused copy
-// leaves the target as it was.
+// r7k copy, diff and gallery on files: what they print, their exit status, and that a refused
+// copy leaves the target as it was. The gallery's page is looked at in gallery_browser_test.cc.
 namespace r7k::cli {
 namespace {
 
@@ -105,6 +105,21 @@ TEST_F(CopyAndDiff, DiffOfDamagedOtherSizedAndMissingModules) {
   run = RunR7k({"diff", a, dir_.File("none.r7v")});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, "");
+}
+
+TEST_F(CopyAndDiff, GalleryOfDamagedModulesAndIntoNoFolder) {
+  r7k::testing::ModuleImage demo("demo");
+  const std::string good = Put("good.r7v", demo);
+  demo.bytes[0x10012] = 0;
+  const std::string damaged = Put("damaged.r7v", demo);
+  auto run = RunR7k({"gallery", damaged, "-o", dir_.File("out"), "--no-open"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(run.err.starts_with("Cannot Load file " + damaged + ", directory corrupted"));
+  run = RunR7k({"gallery", good, "-o", good, "--no-open"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "r7k gallery: Cannot make the folder " + good + "/good-gallery\n");
+  EXPECT_EQ(RunR7k({"gallery", good, "-o", "", "--no-open"}).status, 2);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("out")));
 }
 
 }  // namespace
