@@ -45,7 +45,8 @@ TEST_F(GalleryTest, EveryPatternOfTheRomAndOddNamesStayInTheirFolder) {
 
   // Names with slashes, markup and control bytes; a pattern that does not decode; a "WOp".
   ModuleImage odd;
-  const auto p3001 = ModuleImage("demo").Record("P3001");
+  ModuleImage demo("demo");
+  const auto p3001 = demo.Record("P3001");
   const std::vector<uint8_t> record(p3001.begin(), p3001.end());
   std::vector<uint8_t> broken = record;
   broken[5] = 1;
