@@ -1,6 +1,7 @@
 #include "module/module_diff.h"
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <utility>
@@ -10,20 +11,18 @@
 namespace r7k {
 namespace {
 
-void Cover(std::vector<bool>& covered, size_t from, size_t to) {
-  to = std::min(to, covered.size());
-  for (size_t at = from; at < to; ++at) covered[at] = true;
-}
+// The byte ranges [start, end) that reported entries explain, and every entity's data.
+using Spans = std::vector<std::pair<size_t, size_t>>;
 
-void CoverData(std::vector<bool>& covered, const Directory* dir) {
+void CoverData(Spans& covered, const Directory* dir) {
   if (!dir) return;
   for (const DirectoryEntry& e : dir->entries)
-    if (e.start < e.end) Cover(covered, e.start, e.end);
+    if (e.start < e.end) covered.emplace_back(e.start, e.end);
 }
 
-void CoverSlot(std::vector<bool>& covered, const Directory* dir, const DirectoryEntry& e) {
+void CoverSlot(Spans& covered, const Directory* dir, const DirectoryEntry& e) {
   const size_t at = EntryOffset(dir->base, e.index);
-  Cover(covered, at, at + kDirectoryEntrySize);
+  covered.emplace_back(at, at + kDirectoryEntrySize);
 }
 
 // The cells of two patterns that differ, the two laid on each other from row 0 and stitch 0.
@@ -70,6 +69,22 @@ std::optional<EntryDifference> CompareEntries(std::span<const uint8_t> a, const 
   for (size_t i = 0; i < common; ++i) d.bytes_differing += ra[i] != rb[i];
   if (ba && bb && ea.name.starts_with('P')) CompareCells(d, ra, rb);
   return d;
+}
+
+// The first offset from `at` on where the images differ, or `end`; equal blocks are passed
+// whole.
+size_t NextDifference(std::span<const uint8_t> a, std::span<const uint8_t> b, size_t at,
+                      size_t end) {
+  constexpr size_t kBlock = 4096;
+  while (at < end) {
+    const size_t n = std::min(kBlock, end - at);
+    if (std::memcmp(a.data() + at, b.data() + at, n) != 0) {
+      while (a[at] == b[at]) ++at;
+      return at;
+    }
+    at += n;
+  }
+  return end;
 }
 
 EntryDifference OnlyIn(EntryChange change, const DirectoryEntry& e) {
@@ -122,11 +137,11 @@ const char* ByteAreaText(ByteArea area) {
 ModuleDiff DiffModules(std::span<const uint8_t> a, const Directory* dir_a,
                        std::span<const uint8_t> b, const Directory* dir_b) {
   ModuleDiff diff;
-  diff.identical = std::ranges::equal(a, b);
+  diff.identical = a.size() == b.size() && NextDifference(a, b, 0, a.size()) == a.size();
   if (diff.identical) return diff;
   if (!dir_a) dir_a = dir_b;
   if (!dir_b) dir_b = dir_a;
-  std::vector<bool> covered(std::max(a.size(), b.size()), false);
+  Spans covered;
   CoverData(covered, dir_a);
   CoverData(covered, dir_b);
 
@@ -162,15 +177,32 @@ ModuleDiff DiffModules(std::span<const uint8_t> a, const Directory* dir_a,
     }
   }
 
+  // Walks the differing bytes only, skipping equal runs and explained spans whole.
+  std::ranges::sort(covered);
   const Areas areas = LayoutOf(a, dir_a, b, dir_b);
-  for (size_t at = 0; at < covered.size(); ++at) {
-    const bool differs = at >= a.size() || at >= b.size() || a[at] != b[at];
-    if (!differs || covered[at]) continue;
+  const size_t common = std::min(a.size(), b.size());
+  const size_t total = std::max(a.size(), b.size());
+  auto span = covered.begin();
+  for (size_t at = 0; at < total;) {
+    if (at < common) {
+      at = NextDifference(a, b, at, common);
+      if (at == common) continue;
+    }
+    while (span != covered.end() && span->second <= at) ++span;
+    if (span != covered.end() && span->first <= at) {
+      // Spans are sorted by start; a later one may reach further.
+      size_t end = span->second;
+      for (auto next = span; next != covered.end() && next->first <= end; ++next)
+        end = std::max(end, next->second);
+      at = end;
+      continue;
+    }
     const ByteArea area = areas.At(at);
     if (!diff.outside.empty() && diff.outside.back().end == at && diff.outside.back().area == area)
       ++diff.outside.back().end;
     else
       diff.outside.push_back({at, at + 1, area});
+    ++at;
   }
   return diff;
 }
