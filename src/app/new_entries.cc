@@ -10,6 +10,7 @@
 
 #include "app/directory_view.h"
 #include "app/entity_files.h"
+#include "app/module_file.h"
 #include "support/file_io.h"
 #include "module/address.h"
 #include "module/directory.h"
@@ -74,17 +75,22 @@ int AddEntryProcedure(NewEntryKind kind, WindowHandle owner, StoreHandle main, S
   }
   const int64_t size = StoreGetNumeric(app, t.size_item);
   const std::string path = StoreGetString(app, "CurrentVirtualModule").value_or("");
-  auto image = access(path.c_str(), R_OK | W_OK) == 0 ? ReadFileBytes(path, kModuleImageSize)
-                                                      : std::nullopt;
-  if (!image) {
+  // A damaged directory is refused below with words of its own.
+  LoadedModule module = LoadVirtualModule(path);
+  if (!module.ok() && module.error != ModuleLoadError::kCorrupted) {
+    DlgMessage(owner, kMbIconStop, t.caption, ModuleLoadMessage(module, path));
+    return 2;
+  }
+  if (access(path.c_str(), R_OK | W_OK) != 0) {
     DlgMessage(owner, kMbIconStop, t.caption, Format("Cannot open %s", path));
     return 2;
   }
-  if (auto refusal = AddNewEntry(*image, kind, name, size)) {
+  std::vector<uint8_t>& image = module.image;
+  if (auto refusal = AddNewEntry(image, kind, name, size)) {
     DlgMessage(owner, refusal->type, t.caption, refusal->text);
     return 2;
   }
-  if (!WriteFileAtomically(path, *image)) {
+  if (!WriteFileAtomically(path, image)) {
     DlgMessage(owner, kMbIconStop, t.caption, Format("Cannot write %s", path));
     return 2;
   }

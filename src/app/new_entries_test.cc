@@ -65,6 +65,13 @@ TEST_F(NewEntries, RefusalsLeaveTheModuleUnchanged) {
   EXPECT_EQ(DP_NewPattern(base_, 0, 0, main_, app_), 2);
   EXPECT_MESSAGE_SHOWN(view_, "New Pattern", "Incorrect pattern name: P2500");
   EXPECT_EQ(ReadAll(module_), before);
+  // A truncated file is told as the loader tells it, not as a ROM image.
+  const std::vector<uint8_t> cut(before.begin(), before.begin() + 500000);
+  StoreSetString(app_, "CurrentVirtualModule", WriteImage("cut.r7v", cut));
+  EXPECT_EQ(AddTechnique("T0123", "31"), 2);
+  EXPECT_MESSAGE_SHOWN(view_, "New Technique",
+                       "Cannot load file " + (dir_ / "cut.r7v").string() + ", incorrect filesize");
+  EXPECT_EQ(ReadAll(dir_ / "cut.r7v"), cut);
 
   // The ROM layout, and a record that would run past the image.
   auto rom = std::vector<uint8_t>(BuiltinImage("R7kRom").begin(), BuiltinImage("R7kRom").end());

@@ -20,9 +20,9 @@ constexpr std::array kOptions = {
 constexpr CommandUsage kUsage = {
     "settings", "[NAME=VALUE ...]",
     "Shows the saved settings of the desktop program, or changes them first:\n"
-    "Port1 (the box's port, e.g. ttyUSB0 or sim), ModuleFile, Palette, ShowPrintDialog (0 or 1)\n"
-    "and BaudRate (of R7kProg.ini). An empty VALUE clears a value. Nothing is written when one\n"
-    "of the assignments is wrong.",
+    "Port1 (the box's port, e.g. ttyUSB0 or sim), ModuleFile, Palette, ShowPrintDialog (0 or 1),\n"
+    "Verify (0 or 1: Upload reads twice and Download reads back) and BaudRate (of R7kProg.ini).\n"
+    "An empty VALUE clears a value. Nothing is written when one of the assignments is wrong.",
     kOptions, 0, true};
 
 struct Setting {
@@ -36,6 +36,7 @@ constexpr std::array kSettings = {
     Setting{"ModuleFile", kRegistryFile, kSettingsKey},
     Setting{"Palette", kRegistryFile, kSettingsKey},
     Setting{"ShowPrintDialog", kRegistryFile, kSettingsKey},
+    Setting{"Verify", kRegistryFile, kSettingsKey},
     Setting{"BaudRate", kProfileFile, "Options"},
 };
 
@@ -58,6 +59,7 @@ std::string Refusal(const Setting& s, std::string_view value) {
   if (HasControlCharacter(value)) return "control characters such as a line break cannot be saved";
   if (name == "Port1" && value.size() >= 8) return "a port name has fewer than 8 characters";
   if (name == "ShowPrintDialog" && value != "0" && value != "1") return "use 0 or 1";
+  if (name == "Verify" && !value.empty() && value != "0" && value != "1") return "use 0 or 1";
   if (name == "BaudRate" && !value.empty() && !IsBoxBaudRate(value))
     return "the box speaks 57600, 115200, 460800 or 921600 (empty: the port's default)";
   return {};
@@ -86,7 +88,7 @@ int SettingsCommand(std::span<const std::string> args, CommandIo& io) {
     if (!s) {
       io.err << "r7k settings: '" << assignment
              << "' is not NAME=VALUE with NAME one of Port1, ModuleFile, Palette, "
-                "ShowPrintDialog, BaudRate\n";
+                "ShowPrintDialog, Verify, BaudRate\n";
       return kExitUsage;
     }
     const std::string value = assignment.substr(eq + 1);

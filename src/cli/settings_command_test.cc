@@ -21,8 +21,10 @@ class SettingsCommandTest : public ::testing::Test {
 };
 
 TEST_F(SettingsCommandTest, ChangesAndShowsTheSavedValues) {
-  auto run = RunR7k({"settings", "port1=ttyUSB0", "ShowPrintDialog=1", "BaudRate=921600"});
+  auto run = RunR7k(
+      {"settings", "port1=ttyUSB0", "ShowPrintDialog=1", "BaudRate=921600", "Verify=0"});
   ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(RegistryGetString(kSettingsKey, "Verify"), "0");
   EXPECT_NE(run.out.find("  Port1=ttyUSB0\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("  ModuleFile=  (not set)\n"), std::string::npos) << run.out;
   EXPECT_EQ(RegistryGetString(kSettingsKey, "Port1"), "ttyUSB0");
@@ -37,7 +39,8 @@ TEST_F(SettingsCommandTest, ChangesAndShowsTheSavedValues) {
 }
 
 TEST_F(SettingsCommandTest, AWrongAssignmentWritesNothing) {
-  for (const char* bad : {"Port1=ttyUSB10", "ShowPrintDialog=yes", "BaudRate=fast", "Colour=red",
+  for (const char* bad : {"Port1=ttyUSB10", "ShowPrintDialog=yes", "Verify=2", "BaudRate=fast",
+                          "Colour=red",
                           "Port1", "BaudRate=12345", "BaudRate=99999999999999999999",
                           "ModuleFile=/x\nPort1=evil", "Palette=a\tb", "Port1=tty\x1B"}) {
     const auto run = RunR7k({"settings", "Palette=/p/a.pal", bad});
