@@ -585,8 +585,10 @@ TEST_F(WriteModuleSim, ACorruptedEchoSendsThePieceAgain) {
 }
 
 TEST_F(WriteModuleSim, ASlowEraseIsWaitedForWithAWordInTheStatus) {
-  AddFault("slow-erase=1500");
-  SetModuleOpLimitsForTesting({.max_limit_ms = 400});
+  // The erase outlasts the shortened wait; an answer to a piece (however busy the machine)
+  // does not.
+  AddFault("slow-erase=2500");
+  SetModuleOpLimitsForTesting({.max_limit_ms = 1000});
   StartBox();
   bool too_long = false;
   Download([&](DialogUser& user) { too_long |= user.Text("_Status") == "Erase taking too long"; });
