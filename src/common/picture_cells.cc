@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 #include "common/dib.h"
 #include "common/little_endian.h"
@@ -115,26 +116,20 @@ bool ComesFirst(const ColourTally& a, const ColourTally& b) {
   return a.count != b.count ? a.count > b.count : a.first < b.first;
 }
 
-// The four most frequent colours of a picture with more than four, in ComesFirst order, and
-// the number of its colours. One count per 24-bit colour bounds the memory (64 MiB, of which
-// only the pages of colours met are touched) whatever the picture holds; passes over the
-// pixels in order find the top counts and, for ties, the first meeting. Nothing when the
-// memory cannot be had.
-std::optional<std::vector<ColourTally>> MostFrequentColours(std::span<const uint32_t> pixels,
-                                                            size_t& colours) {
-  constexpr size_t kColours = size_t{1} << 24;
-  const std::unique_ptr<uint32_t, decltype(&std::free)> table(
-      static_cast<uint32_t*>(std::calloc(kColours, sizeof(uint32_t))), &std::free);
-  if (!table) return std::nullopt;
-  uint32_t* const counts = table.get();
+// The four most frequent colours of the pixels, in ComesFirst order, and the number of their
+// colours. `count(colour)` gives the counter of a colour, 0 at first: passes over the pixels
+// in order count them, find the top counts and, for ties, the first meeting.
+template <typename Counter>
+std::vector<ColourTally> MostFrequentColours(std::span<const uint32_t> pixels, Counter count,
+                                             size_t& colours) {
   // A picture that fits a module has far fewer than 2^30 pixels: the top bits mark colours.
   constexpr uint32_t kSeen = 1u << 31, kKept = 1u << 30, kCount = kKept - 1;
-  for (const uint32_t p : pixels) ++counts[p & 0xFFFFFF];
+  for (const uint32_t p : pixels) ++count(p);
   // The fourth largest count: colours above it are kept, those at it by their first meeting.
   std::array<uint32_t, kMaxPatternColours> top{};  // descending
   colours = 0;
   for (const uint32_t p : pixels) {
-    uint32_t& n = counts[p & 0xFFFFFF];
+    uint32_t& n = count(p);
     if (n & kSeen) continue;
     n |= kSeen;
     ++colours;
@@ -146,15 +141,34 @@ std::optional<std::vector<ColourTally>> MostFrequentColours(std::span<const uint
   size_t at_threshold = static_cast<size_t>(std::count(top.begin(), top.end(), threshold));
   std::vector<ColourTally> kept;
   for (size_t i = 0; i < pixels.size() && kept.size() < kMaxPatternColours; ++i) {
-    uint32_t& n = counts[pixels[i] & 0xFFFFFF];
-    const uint32_t count = n & kCount;
-    if ((n & kKept) || count < threshold || (count == threshold && at_threshold == 0)) continue;
-    if (count == threshold) --at_threshold;
-    kept.push_back({pixels[i], count, i});
+    uint32_t& n = count(pixels[i]);
+    const uint32_t times = n & kCount;
+    if ((n & kKept) || times < threshold || (times == threshold && at_threshold == 0)) continue;
+    if (times == threshold) --at_threshold;
+    kept.push_back({pixels[i], times, i});
     n |= kKept;
   }
   std::sort(kept.begin(), kept.end(), ComesFirst);
   return kept;
+}
+
+// MostFrequentColours with counters that bound the memory whatever the picture holds: a map
+// for a small picture, one counter per 24-bit colour (64 MiB, of which only the pages of the
+// colours met are touched) for a large one. Nothing when the memory cannot be had.
+std::optional<std::vector<ColourTally>> MostFrequentColours(std::span<const uint32_t> pixels,
+                                                            size_t& colours) {
+  constexpr size_t kColours = size_t{1} << 24;
+  if (pixels.size() <= kColours / 64) {
+    std::unordered_map<uint32_t, uint32_t> counts;
+    return MostFrequentColours(pixels, [&](uint32_t p) -> uint32_t& { return counts[p]; },
+                               colours);
+  }
+  const std::unique_ptr<uint32_t, decltype(&std::free)> table(
+      static_cast<uint32_t*>(std::calloc(kColours, sizeof(uint32_t))), &std::free);
+  if (!table) return std::nullopt;
+  uint32_t* const counts = table.get();
+  return MostFrequentColours(
+      pixels, [counts](uint32_t p) -> uint32_t& { return counts[p & 0xFFFFFF]; }, colours);
 }
 
 uint32_t Distance(uint32_t a, uint32_t b) {

@@ -92,17 +92,24 @@ TEST(PictureCells, MoreThanFourColoursAreRefusedOrReduced) {
 
   // Thousands of colours (counting stops at the fifth without reduction): red 10 times, blue
   // and green 8 times each (blue met first), every other pixel a colour of its own, of which
-  // the first met takes the fourth place.
-  std::vector<uint32_t> many(64 * 64);
-  for (size_t i = 0; i < many.size(); ++i) many[i] = 0x100000 + static_cast<uint32_t>(i) * 3;
-  for (size_t i = 0; i < 26; ++i) many[100 + 7 * i] = i < 10 ? kRed : i % 2 ? kGreen : kBlue;
-  const std::vector<uint8_t> file = TestPng(64, 64, many);
-  EXPECT_TRUE(ReadPictureCells(file, false).refusal.too_many_colours);
-  const PictureCells most = Cells(file, true);
-  EXPECT_EQ(most.picture_colours, 64u * 64 - 26 + 3);
-  EXPECT_THAT(most.inks, ElementsAre(kRed, kBlue, kGreen, 0x100000u));
-  EXPECT_EQ(most.grid.cells[63 * 64], 3);  // the top left pixel, stored last
-  EXPECT_EQ(most.grid.cells[62 * 64 + 36], 0);  // red (pixel 100, the second row)
+  // the first met takes the fourth place; in a small picture and in a large one, whose colours
+  // are counted differently.
+  for (const auto& [width, height] : {std::pair<uint32_t, uint32_t>{64, 64}, {600, 500}}) {
+    RgbPicture many{width, height, std::vector<uint32_t>(size_t{width} * height)};
+    for (size_t i = 0; i < many.pixels.size(); ++i)
+      many.pixels[i] = 0x100000 + static_cast<uint32_t>(i) * 3;
+    for (size_t i = 0; i < 26; ++i) many.pixels[100 + 7 * i] = i < 10 ? kRed : i % 2 ? kGreen : kBlue;
+    EXPECT_TRUE(PictureToCells(many, false).refusal.too_many_colours);
+    const PictureCells most = PictureToCells(many, true).cells.value_or(PictureCells{});
+    EXPECT_EQ(most.picture_colours, many.pixels.size() - 26 + 3);
+    EXPECT_THAT(most.inks, ElementsAre(kRed, kBlue, kGreen, 0x100000u));
+    // Cell row 0 is the bottom row: pixel (x, y) is cell (height - 1 - y) * width + x.
+    auto cell = [&](size_t pixel) {
+      return most.grid.cells.at((height - 1 - pixel / width) * width + pixel % width);
+    };
+    EXPECT_EQ(cell(0), 3);
+    EXPECT_EQ(cell(100), 0);  // red
+  }
 }
 
 TEST(PictureCells, SizesTheFormatCannotHoldAreRefusedBeforeDecoding) {
