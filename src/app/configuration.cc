@@ -2,19 +2,17 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <system_error>
 
+#include "app/full_page.h"
 #include "app/strings.h"
-#include "common/pattern_page.h"
 #include "engine/dialog_engine.h"
 #include "support/ascii.h"
 
 namespace r7k {
 namespace {
 
-DocumentLauncher g_launcher;
-std::filesystem::path g_help_folder;
+std::vector<std::filesystem::path> g_data_folders;
 
 constexpr std::uint32_t kMsgEditSelect = 177;  // select from wparam to lparam
 
@@ -26,22 +24,10 @@ bool InPortList(FieldHandle field, const std::string& port) {
   return false;
 }
 
-int OpenHelp(FieldHandle field, int message, WParam wparam, LParam lparam, const char* file,
-             const char* missing) {
+int OpenHelp(FieldHandle field, int message, WParam wparam, LParam lparam,
+             const HelpLanguage& language) {
   if (message != kMsgActivate) return DlgFieldDefaultProc(field, message, wparam, lparam);
-  const std::filesystem::path folder = g_help_folder.empty() ? ProgramFolder() : g_help_folder;
-  if (folder.empty()) return kResultSuppress;
-  const std::filesystem::path help = folder / file;
-  std::error_code ec;
-  if (!std::filesystem::exists(help, ec)) {
-    DlgMessage(DlgWindow(field), kMbOk, AppString(kStrProgram), missing);
-    return kResultSuppress;
-  }
-  const auto argv = BrowserArgvFromEnvironment(std::getenv("BROWSER"), help.string());
-  if (g_launcher)
-    g_launcher(argv);
-  else
-    LaunchDetached(argv);
+  OpenManual(DlgWindow(field), language);
   return kResultSuppress;
 }
 
@@ -53,8 +39,44 @@ std::filesystem::path ProgramFolder() {
   return ec ? std::filesystem::path() : self.parent_path();
 }
 
-void SetDocumentLauncher(DocumentLauncher launcher) { g_launcher = std::move(launcher); }
-void SetHelpFolder(std::filesystem::path folder) { g_help_folder = std::move(folder); }
+std::vector<std::filesystem::path> DataFolders() {
+  if (!g_data_folders.empty()) return g_data_folders;
+  const std::filesystem::path program = ProgramFolder();
+  if (program.empty()) return {};
+  return {program, program.parent_path() / "share" / "r7kprog"};
+}
+
+void SetDataFolders(std::vector<std::filesystem::path> folders) {
+  g_data_folders = std::move(folders);
+}
+
+std::optional<std::filesystem::path> FindHelpFile(std::string_view file) {
+  std::error_code ec;
+  for (const auto& folder : DataFolders())
+    if (std::filesystem::is_regular_file(folder / file, ec)) return folder / file;
+  return std::nullopt;
+}
+
+const HelpLanguage kHelpEnglish = {
+    kHelpFileEn, "Help file not installed",
+    "The manual is in %s, but no web browser could be started to show it."};
+const HelpLanguage kHelpDutch = {
+    kHelpFileNl, "Help bestand niet gevonden",
+    "De handleiding staat in %s, maar er kon geen webbrowser gestart worden om haar te tonen."};
+
+bool OpenManual(WindowHandle window, const HelpLanguage& language) {
+  // Without its own path the program cannot know where it is installed: nothing to say.
+  if (DataFolders().empty()) return false;
+  const auto page = FindHelpFile(language.file);
+  if (!page) {
+    DlgMessage(window, kMbOk, AppString(kStrProgram), language.missing);
+    return false;
+  }
+  if (OpenPageInBrowser(*page)) return true;
+  DlgMessageFmt(window, kMbIconExclamation, AppString(kStrProgram).c_str(), language.no_browser,
+                page->c_str());
+  return false;
+}
 
 int CB_Port(FieldHandle field, int message, WParam wparam, LParam lparam) {
   const int result = DlgFieldDefaultProc(field, message, wparam, lparam);
@@ -96,11 +118,11 @@ int CB_RightAlign(FieldHandle field, int message, WParam wparam, LParam lparam) 
 }
 
 int CB_HelpEn(FieldHandle field, int message, WParam wparam, LParam lparam) {
-  return OpenHelp(field, message, wparam, lparam, kHelpFileEn, "Help file not installed");
+  return OpenHelp(field, message, wparam, lparam, kHelpEnglish);
 }
 
 int CB_HelpNl(FieldHandle field, int message, WParam wparam, LParam lparam) {
-  return OpenHelp(field, message, wparam, lparam, kHelpFileNl, "Help bestand niet gevonden");
+  return OpenHelp(field, message, wparam, lparam, kHelpDutch);
 }
 
 int CB_Print(FieldHandle field, int message, WParam wparam, LParam lparam) {

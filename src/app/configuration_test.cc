@@ -7,6 +7,7 @@
 
 #include "app/about.h"
 #include "app/dialog_texts.h"
+#include "app/full_page.h"
 #include "app/register.h"
 #include "engine/headless_expect.h"
 #include "store/table.h"
@@ -36,12 +37,12 @@ class ConfigDialogs : public ::testing::Test {
     });
     help_ = std::filesystem::temp_directory_path() / ("r7k_help_" + std::to_string(::getpid()));
     std::filesystem::create_directories(help_);
-    SetHelpFolder(help_);
+    SetDataFolders({help_ / "beside", help_ / "share"});
   }
   void TearDown() override {
     DlgSetView(nullptr);
     SetDocumentLauncher({});
-    SetHelpFolder({});
+    SetDataFolders({});
     std::filesystem::remove_all(help_);
     StoreClose(main_);
     StoreClose(app_);
@@ -83,20 +84,49 @@ TEST_F(ConfigDialogs, PaletteChosenOrEmptiedAndOkReturns) {
   EXPECT_NO_USER_PROBLEMS(view_);
 }
 
-TEST_F(ConfigDialogs, HelpOpensTheFileOrSaysItIsMissing) {
-  view_.WhenDialogOpens("Help", [](DialogUser& user) { user.Press("English"); });
-  DlgRunDialog(0, "Help", main_, app_);
+// The Help button offers the two languages; each opens its manual's first page in the browser.
+TEST_F(ConfigDialogs, HelpOpensTheManualOrSaysItIsMissing) {
+  auto press_help = [this](const char* language) {
+    view_.WhenDialogOpens("Configuration", [](DialogUser& user) {
+      user.Press("Help");
+      user.Press("Close");
+    });
+    // Picking a language leaves the choice open for the other one.
+    view_.WhenDialogOpens("Help", [language](DialogUser& user) {
+      user.Press(language);
+      user.Press("Close");
+    });
+    Run("Configuration");
+  };
+  press_help("English");
   EXPECT_MESSAGE_SHOWN(view_, "Vardex R7000 Programmer", "Help file not installed");
-  view_.WhenDialogOpens("Help", [](DialogUser& user) { user.Press("Nederlands"); });
-  DlgRunDialog(0, "Help", main_, app_);
+  press_help("Nederlands");
   EXPECT_MESSAGE_SHOWN(view_, "Vardex R7000 Programmer", "Help bestand niet gevonden");
   EXPECT_TRUE(launched_.empty());
 
-  std::ofstream(help_ / kHelpFileNl) << "help";
-  view_.WhenDialogOpens("Help", [](DialogUser& user) { user.Press("Nederlands"); });
-  DlgRunDialog(0, "Help", main_, app_);
+  // Installed: the first data folder that holds the page wins.
+  auto make_page = [](const std::filesystem::path& page) {
+    std::filesystem::create_directories(page.parent_path());
+    std::ofstream(page) << "<html></html>";
+  };
+  make_page(help_ / "share" / kHelpFileNl);
+  make_page(help_ / "share" / kHelpFileEn);
+  make_page(help_ / "beside" / kHelpFileEn);
+  const size_t shown = view_.messages().size();
+  press_help("Nederlands");
   ASSERT_FALSE(launched_.empty());
-  EXPECT_EQ(launched_.back(), (help_ / kHelpFileNl).string());
+  EXPECT_EQ(launched_.back(), (help_ / "share" / "manual" / "nl" / "index.html").string());
+  press_help("English");
+  EXPECT_EQ(launched_.back(), (help_ / "beside" / "manual" / "en" / "index.html").string());
+  EXPECT_EQ(view_.messages().size(), shown);
+  EXPECT_NO_USER_PROBLEMS(view_);
+
+  // No browser could be started: the user learns where the manual is.
+  SetDocumentLauncher([](const std::vector<std::string>&) { return false; });
+  press_help("English");
+  EXPECT_MESSAGE_SHOWN(view_, "Vardex R7000 Programmer",
+                       "The manual is in " + (help_ / "beside" / kHelpFileEn).string() +
+                           ", but no web browser could be started to show it.");
 }
 
 TEST_F(ConfigDialogs, AboutShowsVersionCopyrightAndSystem) {

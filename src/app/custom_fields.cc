@@ -118,17 +118,12 @@ FieldPicture ToFieldPicture(const DibImage& image, FieldPicture::Fit fit) {
   return p;
 }
 
-std::vector<std::filesystem::path> PictureFolders() {
-  const std::filesystem::path program = ProgramFolder();
-  return {program, program.parent_path() / "share" / "r7kprog"};
-}
-
 std::optional<DibImage> LoadButtonPicture(const std::string& name) {
   if (name.empty()) return std::nullopt;
   std::error_code ec;
   std::vector<std::filesystem::path> candidates = {name};
   if (std::filesystem::path(name).is_relative())
-    for (const auto& folder : PictureFolders()) candidates.push_back(folder / name);
+    for (const auto& folder : DataFolders()) candidates.push_back(folder / name);
   for (const auto& path : candidates)
     if (std::filesystem::is_regular_file(path, ec)) return BitmapFromFile(path);
   // The program's own picture of that name (the help and full-pattern symbols).

@@ -25,9 +25,6 @@ std::optional<DibImage> LoadButtonPicture(const std::string& name);
 // The image as the view takes it (0xRRGGBB pixels, top row first).
 FieldPicture ToFieldPicture(const DibImage& image, FieldPicture::Fit fit = FieldPicture::Fit::kNone);
 
-// The folders a bare picture name is looked for in after the current one.
-std::vector<std::filesystem::path> PictureFolders();
-
 void RegisterCustomFields();
 
 }  // namespace r7k

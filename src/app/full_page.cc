@@ -14,6 +14,8 @@ namespace {
 
 constexpr char kShowFullTitle[] = "Show full pattern";
 
+DocumentLauncher g_launcher;
+
 }  // namespace
 
 std::optional<StiPicture> FullPatternPicture(std::span<const uint8_t> record) {
@@ -43,8 +45,11 @@ FullPageFiles WriteFullPage(const StiPicture& framed, std::string_view name,
 }
 
 bool OpenPageInBrowser(const std::filesystem::path& page) {
-  return LaunchDetached(BrowserArgvFromEnvironment(std::getenv("BROWSER"), page.string()));
+  const auto argv = BrowserArgvFromEnvironment(std::getenv("BROWSER"), page.string());
+  return g_launcher ? g_launcher(argv) : LaunchDetached(argv);
 }
+
+void SetDocumentLauncher(DocumentLauncher launcher) { g_launcher = std::move(launcher); }
 
 int DP_ShowFull(WindowHandle owner, int, int, StoreHandle, StoreHandle app_store) {
   const CurrentEntry entry = ReadCurrentEntry(app_store);

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/sti_picture.h"
 #include "store/item_store.h"
@@ -35,8 +37,13 @@ FullPageFiles WriteFullPage(const StiPicture& framed, std::string_view name,
                             const std::filesystem::path& folder);
 
 // Opens the page with $BROWSER's first command, or xdg-open, started without a shell. False
-// when it could not be started.
+// when it could not be started. The manual opens the same way.
 bool OpenPageInBrowser(const std::filesystem::path& page);
+
+// What starts the browser's argument vector; tests put a recorder here. An empty function
+// restores the default (started detached, no shell).
+using DocumentLauncher = std::function<bool(const std::vector<std::string>& argv)>;
+void SetDocumentLauncher(DocumentLauncher launcher);
 
 int DP_ShowFull(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app_store);
 
