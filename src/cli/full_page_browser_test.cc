@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/browser_test_util.h"
+#include "testing/browser_test_util.h"
 #include "cli/cli_test_util.h"
 #include "common/little_endian.h"
 #include "module/builtin_images.h"
@@ -20,10 +20,10 @@ namespace r7k::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FindBrowser;
-using testing::HeadlessBrowser;
+using ::r7k::testing::FindBrowser;
+using ::r7k::testing::HeadlessBrowser;
 using testing::ReadBytes;
-using testing::RunProgram;
+using ::r7k::testing::RunProgram;
 using testing::RunR7k;
 using testing::ScopedEnv;
 using testing::TempDir;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/browser_test_util.h"
+#include "testing/browser_test_util.h"
 #include "cli/cli_test_util.h"
 #include "testing/module_builder.h"
 
@@ -21,10 +21,10 @@ namespace r7k::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FindBrowser;
-using testing::HeadlessBrowser;
+using ::r7k::testing::FindBrowser;
+using ::r7k::testing::HeadlessBrowser;
 using testing::ReadBytes;
-using testing::RunProgram;
+using ::r7k::testing::RunProgram;
 using testing::RunR7k;
 using testing::TempDir;
 using testing::WriteBytes;

@@ -16,7 +16,7 @@
 
 extern char** environ;
 
-namespace r7k::cli::testing {
+namespace r7k::testing {
 
 // $R7K_CHROMIUM, else the first Chromium found in PATH.
 inline std::optional<std::string> FindBrowser() {
@@ -66,4 +66,4 @@ inline std::vector<std::string> HeadlessBrowser(const std::string& browser,
           "--force-color-profile=srgb", "--user-data-dir=" + profile};
 }
 
-}  // namespace r7k::cli::testing
+}  // namespace r7k::testing
