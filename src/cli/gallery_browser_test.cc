@@ -31,7 +31,7 @@ using testing::WriteBytes;
 
 // Loads the gallery in a frame and writes one line per picture, name and link into #out.
 constexpr char kHarness[] = R"(<!DOCTYPE html><html><body><pre id="out"></pre>
-<iframe id="g" src="demo-gallery.htm" width="1200" height="800"></iframe>
+<iframe id="g" src="my%20demo%20%231-gallery.htm" width="1200" height="800"></iframe>
 <script>
 document.getElementById('g').addEventListener('load', () => {
   const d = document.getElementById('g').contentDocument;
@@ -75,12 +75,13 @@ TEST(GalleryInBrowser, EveryPictureLoadsAndNamesAndTextsAreThoseOfLsAndShow) {
   const auto p3001 = image.Record("P3001");
   const std::vector<uint8_t> record(p3001.begin(), p3001.end());
   image.Add("P3<&>", record).Add("P3\x01Z", record).Add("P3/..", record, kEntryDeleted);
-  const std::string module = dir.File("demo.r7v");
+  // A module name the page's addresses must code.
+  const std::string module = dir.File("my demo #1.r7v");
   WriteBytes(module, image.bytes);
   const fs::path out = dir.path() / "out";
   auto run = RunR7k({"gallery", module, "-o", out.string(), "--no-open"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, (out / "demo-gallery.htm").string() + "\n");
+  EXPECT_EQ(run.out, (out / "my demo #1-gallery.htm").string() + "\n");
   std::ofstream(out / "harness.htm") << kHarness;
 
   std::vector<std::string> command = HeadlessBrowser(*browser, dir.File("profile"));

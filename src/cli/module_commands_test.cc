@@ -46,27 +46,21 @@ TEST_F(CopyAndDiff, CopyThenDiffTellsTheNewEntry) {
             std::string::npos)
       << run.out;
 
-  // Refusals write nothing; a read-only target is not opened.
-  const auto before = ReadBytes(demo);
-  run = RunR7k({"copy", demo, "P3001", demo, "--as", "P3999"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "r7k copy: Pattern P3999 already exists\n");
+  // Refusals (told as the new-entry procedures tell them) and a read-only target write nothing.
   const std::string rom = dir_.File("rom.r7v");
   ASSERT_EQ(RunR7k({"builtin", "R7kRom", "-o", rom}).status, 0);
+  const auto before = ReadBytes(demo);
   run = RunR7k({"copy", rom, "P2000", demo});
+  EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "r7k copy: Incorrect pattern name: P2000\n");
-  EXPECT_EQ(RunR7k({"copy", rom, "P2000", demo, "--as", "P3998"}).status, 0);
   if (geteuid() != 0) {
     ::chmod(demo.c_str(), 0444);
-    run = RunR7k({"copy", rom, "P2001", demo, "--as", "P3997"});
+    run = RunR7k({"copy", rom, "P2000", demo, "--as", "P3998"});
     EXPECT_EQ(run.err, "Cannot open " + demo + "\n");
     ::chmod(demo.c_str(), 0644);
   }
-  run = RunR7k({"copy", demo, "P3001", rom, "--as", "P3999"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("not to a ROM image"), std::string::npos);
   EXPECT_EQ(RunR7k({"copy", demo, "P3001"}).status, 2);
-  EXPECT_EQ(ReadBytes(demo).size(), before.size());
+  EXPECT_EQ(ReadBytes(demo), before);
 }
 
 TEST_F(CopyAndDiff, DiffOfDamagedOtherSizedAndMissingModules) {
