@@ -127,7 +127,9 @@ std::string SidePattern(const PatternReference& ref, const LoadedModule& module)
   const std::string name = ShownName(ref.name);
   if (ref.source == kSourceRom) return name + " (ROM)";
   if (ref.source != kSourceModule) return name + " (" + Html(SourceText(ref.source)) + ")";
-  if (FindReferencedEntry(module.image, kModuleDirectoryBase, ref.index, ref.name))
+  // Only a module's own directory (at 0x10000) numbers the cards the index names.
+  if (module.directory.base == kModuleDirectoryBase && ref.name.starts_with('P') &&
+      FindReferencedEntry(module.image, kModuleDirectoryBase, ref.index, ref.name))
     return "<a href=\"#e" + std::to_string(ref.index) + "\">" + name + "</a>";
   return name + " (not in this module at entry " + std::to_string(ref.index) + ")";
 }
