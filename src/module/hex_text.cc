@@ -39,8 +39,11 @@ ParsedHexText ParseHexText(std::string_view text) {
       break;
     }
     parsed.bytes.push_back(static_cast<uint8_t>(HexNibble(text[p]) << 4 | HexNibble(text[p + 1])));
-    if (p + 3 < n && text[p + 3] == '\r') p += 2;
     p += 3;
+    // One line end may follow the space: CR LF as rendered, or the LF a text widget gives
+    // back, or a lone CR.
+    if (p < n && text[p] == '\r') ++p;
+    if (p < n && text[p] == '\n') ++p;
   }
   if (!parsed.ok()) parsed.bytes.clear();
   return parsed;

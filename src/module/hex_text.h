@@ -33,9 +33,9 @@ struct ParsedHexText {
   bool ok() const { return error == HexTextError::kNone; }
 };
 
-// Reads the text back: each byte is two digits (HexNibble, so "G1" is 0xF1) and a space; a
-// carriage return after the space skips itself and the character after it. The text as
-// rendered parses back to the same bytes. A text giving more than kHexParseCapacity bytes
+// Reads the text back: each byte is two digits (HexNibble, so "G1" is 0xF1) and a space,
+// optionally followed by one line end (CR LF, LF or CR). The text as rendered, and as a text
+// widget hands it back, parses back to the same bytes. A text giving more than kHexParseCapacity bytes
 // is refused whole rather than cut.
 ParsedHexText ParseHexText(std::string_view text);
 
