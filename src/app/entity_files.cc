@@ -58,16 +58,16 @@ bool PatchFileAtomically(const std::string& path, size_t offset, std::span<const
 
 int DP_Info(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app) {
   const CurrentEntry entry = ReadCurrentEntry(app);
-  int64_t size = entry.size;
-  if (size > static_cast<int64_t>(kHexShownBytes)) {
-    StoreSetNumeric(app, "truncated", 1);
-    size = kHexShownBytes;
-  }
-  const auto bytes = ReadFileRange(entry.module, entry.start, size);
+  const bool truncated = entry.size > static_cast<int64_t>(kHexShownBytes);
+  const auto bytes = ReadFileRange(entry.module, entry.start,
+                                   truncated ? static_cast<int64_t>(kHexShownBytes) : entry.size);
   if (!bytes) {
     DlgMessageFmt(owner, kMbIconStop, "Info", "Cannot open %s", entry.module.c_str());
     return 2;
   }
+  // Only a shown entity may make the dialog read-only: a failed read must not leave the next
+  // dialog taking the module's bytes instead of the text.
+  if (truncated) StoreSetNumeric(app, "truncated", 1);
   StoreSetString(app, "HexData", RenderHexText(*bytes));
   DlgRunDialog(owner, "Hex", main_store, app);
   return 1;

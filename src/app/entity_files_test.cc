@@ -30,9 +30,22 @@ TEST_F(EntityFiles, InfoShowsTheEntityAndOpensHex) {
   EXPECT_EQ(shown, RenderHexText(EntityBytes()));
   EXPECT_EQ(StoreGetType(app_, "truncated"), kItemNone);
 
+  // A long entity whose read fails leaves nothing behind: the next dialog is editable and
+  // Update takes its text.
+  module_ = WriteImage("rom.r7v", BuiltinImage("R7kRom"));
+  StoreSetString(app_, "CurrentVirtualModule", module_);
+  Select("P2191");
   StoreSetString(app_, "CurrentVirtualModule", (dir_ / "gone.r7v").string());
   EXPECT_EQ(Run(DP_Info), 2);
   EXPECT_MESSAGE_SHOWN(view_, "Info", "Cannot open " + (dir_ / "gone.r7v").string());
+  EXPECT_EQ(StoreGetType(app_, "truncated"), kItemNone);
+  StoreSetString(app_, "CurrentVirtualModule", module_);
+  Select("T0001");
+  view_.WhenDialogOpens("Hex", [&](DialogUser& user) {
+    EXPECT_EQ(user.State("HexData"), FieldState::kFull);
+    user.Close();
+  });
+  EXPECT_EQ(Run(DP_Info), 1);
 }
 
 TEST_F(EntityFiles, SavePatternWritesRecordAndCutFile) {
