@@ -168,6 +168,9 @@ bool LoadDirectory(WindowHandle window, StoreHandle app) {
     if (StoreGetType(app, "CmdTable") == kItemNone)
       DlgMessage(window, kMbOk, kLoadCaption, ModuleLoadMessage(module, path));
     StoreDeleteItem(app, "Directory");
+    // The entry of the module before is no entry of this file: Info or Update on it would
+    // read or write the refused file at its offsets.
+    for (const char* item : kDirectoryColumns) StoreDeleteItem(app, item);
     return false;
   }
   const Directory& directory = module.directory;
@@ -190,14 +193,23 @@ void DropOnPathField(FieldHandle field, const std::vector<std::string>& paths) {
 }
 
 int CB_CurrentVirtualModule(FieldHandle field, int message, WParam wparam, LParam lparam) {
+  StoreHandle app = DlgItemStore(field);
   if (message == kMsgDialogOpened) DlgAcceptDrops(field, DropOnPathField);
   const int result = DlgFieldDefaultProc(field, message, wparam, lparam);
   // Typed by the user: the directory shown is that of the path before.
-  if (message == kMsgValueChanged) StoreDeleteItem(DlgItemStore(field), "Directory");
+  if (message == kMsgValueChanged) StoreDeleteItem(app, "Directory");
   // Shown: the path changed. Idle: something else may have dropped the directory (a new
   // entry, a module read into the same file) without changing the path.
-  if (message != kMsgValueShown && message != kMsgIdle) return result;
-  StoreHandle app = DlgItemStore(field);
+  if (message != kMsgValueShown && message != kMsgIdle && message != kMsgValueChanged)
+    return result;
+  // An empty path names no module ("Keep file" without a saved path, a cleared field): there
+  // is nothing to load, and what needs a module stays unavailable.
+  if (StoreGetType(app, "CurrentVirtualModule") != kItemNone &&
+      StoreGetString(app, "CurrentVirtualModule").value_or("").empty()) {
+    StoreDeleteItem(app, "CurrentVirtualModule");
+    for (const char* item : kDirectoryColumns) StoreDeleteItem(app, item);
+  }
+  if (message == kMsgValueChanged) return result;
   if (StoreGetType(app, "CurrentVirtualModule") == kItemNone ||
       StoreGetType(app, "Directory") != kItemNone)
     return result;
@@ -206,11 +218,25 @@ int CB_CurrentVirtualModule(FieldHandle field, int message, WParam wparam, LPara
   const auto* failed = static_cast<const size_t*>(DlgFieldMemRetrieve(field));
   if (message == kMsgIdle && failed && *failed == key) return result;
   const bool loaded = LoadDirectory(DlgWindow(field), app);
+  if (loaded && StoreGetString(app, "_Status") == kChooseModuleHint) StoreDeleteItem(app, "_Status");
   if (auto* memory = static_cast<size_t*>(DlgFieldMemAlloc(field, sizeof(size_t))))
     *memory = loaded ? 0 : key;
   // A list that showed no table yet learns of the new one through a refresh.
   const int list = DlgIndexFromTag(field, "Directory");
   if (list >= 0 && DlgTableRowCount(field, list) < 0) PostDummyPress(field);
+  return result;
+}
+
+int CB_MainStatus(FieldHandle field, int message, WParam wparam, LParam lparam) {
+  const int result = DlgFieldDefaultProc(field, message, wparam, lparam);
+  // While no module is chosen and nothing else is said, the status line tells a new user what
+  // the greyed buttons wait for.
+  StoreHandle app = DlgItemStore(field);
+  if (message == kMsgValueShown && StoreGetType(app, "CurrentVirtualModule") == kItemNone &&
+      StoreGetString(app, "_Status").value_or("").empty()) {
+    StoreSetString(app, "_Status", kChooseModuleHint);
+    return DlgFieldDefaultProc(field, message, wparam, lparam);
+  }
   return result;
 }
 

@@ -16,6 +16,9 @@
 namespace r7k {
 
 inline constexpr char kDirectoryFormat[] = "%5s %-5s %-6s %-6s %-5s";
+// The main dialog's status line while no virtual module is chosen.
+inline constexpr char kChooseModuleHint[] =
+    "Choose a virtual module: type its path above, drop a .r7v file on it or press \"...\"";
 
 // The listing of the directory; the caller frees it with TableFree.
 TableHandle BuildDirectoryTable(const Directory& directory, bool valid_only);
@@ -70,6 +73,9 @@ int CB_CurrentVirtualModule(FieldHandle field, int message, WParam wparam, LPara
 // Files dropped on the path field: the first becomes the field's item (the current virtual
 // module) and the directory is dropped, so the next display loads the new file.
 void DropOnPathField(FieldHandle field, const std::vector<std::string>& paths);
+// The main dialog's status line: says that a virtual module is to be chosen while there is
+// none and nothing else is shown.
+int CB_MainStatus(FieldHandle field, int message, WParam wparam, LParam lparam);
 int CB_Browse(FieldHandle field, int message, WParam wparam, LParam lparam);
 int CB_ShowValidOnly(FieldHandle field, int message, WParam wparam, LParam lparam);
 int CB_NextPattern(FieldHandle field, int message, WParam wparam, LParam lparam);

@@ -76,13 +76,16 @@ TEST_F(DirectoryView, RomLayoutListsT0001First) {
 }
 
 TEST_F(DirectoryView, LoadFailuresAreShownOnceUnlessAModuleOperationRuns) {
+  Select("T0031");
   std::vector<uint8_t> odd(196609, 0xFF);
   const std::string path = WriteImage("odd.r7v", odd);
   StoreSetString(app_, "CurrentVirtualModule", path);
-  StoreSetString(app_, "Directory", "stale");
   EXPECT_FALSE(LoadDirectory(base_, app_));
   EXPECT_MESSAGE_SHOWN(view_, "Pattern Load", "Cannot load file " + path + ", incorrect filesize");
   EXPECT_EQ(StoreGetType(app_, "Directory"), kItemNone);
+  // No entry of the module before stays current: Info would show the refused file's bytes.
+  for (const char* item : {"Valid", "Name", "Start", "End", "Size"})
+    EXPECT_EQ(StoreGetType(app_, item), kItemNone) << item;
 
   // Over the largest image: the same words as r7k gives, not "no conversion".
   const std::string big = WriteImage("big.r7v", std::vector<uint8_t>(524290, 0xFF));

@@ -12,6 +12,7 @@ namespace r7k {
 void RegisterEditingCallbacks() {
   static const CallbackEntry kCallbacks[] = {
       {"CB_CurrentVirtualModule", CB_CurrentVirtualModule},
+      {"CB_MainStatus", CB_MainStatus},
       {"CB_Browse", CB_Browse},
       {"CB_ShowValidOnly", CB_ShowValidOnly},
       {"CB_NextPattern", CB_NextPattern},

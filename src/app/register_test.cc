@@ -67,5 +67,20 @@ TEST(Registration, TheFrameDialogsAreThere) {
   EXPECT_NE(lib.FindStack("Help"), nullptr);
 }
 
+// A screen reader names every field a person can reach by its label or its own words, never by
+// the item it shows.
+TEST(Registration, EveryVisibleFieldHasAnAccessibleName) {
+  DlgClearDefinitions();
+  ASSERT_EQ(LoadAppDialogs(), nullptr);
+  for (const auto& [key, dialog] : DlgLibrary().dialogs) {
+    for (const ControlDef& c : dialog.controls) {
+      const bool visible = c.w > 0 && c.h > 0 && c.AttrOr(kAttrHidden) != "1";
+      if (!c.IsField() || !visible || c.kind == kKindLabel) continue;
+      EXPECT_NE(AccessibleName(dialog.controls, c), "")
+          << "dialog " << dialog.name << " field " << c.id << " (" << c.AttrOr(kAttrTag) << ")";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace r7k

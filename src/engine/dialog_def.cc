@@ -15,7 +15,8 @@
 //                                    tag 1, callback 2, layout 3, valid 4, format 6, action 7,
 //                                    format2 8, label 9, access 10, hidden 11 (no value: "1"),
 //                                    items 13, key 15, tooltip 16, selection 18, index 19,
-//                                    on 20, off 21, display 22 (no value: "1"), state 25, do 28
+//                                    on 20, off 21, display 22 (no value: "1"), state 25, do 28,
+//                                    name 40, why 41 (see dialog_def.h)
 //       attr CODE VALUE              any other attribute by its number
 //   end
 //
@@ -61,7 +62,8 @@ constexpr std::pair<std::string_view, int> kAttrNames[] = {
     {"hidden", kAttrHidden},   {"items", kAttrItems},       {"key", kAttrKey},
     {"tooltip", kAttrTooltip}, {"selection", kAttrSelection}, {"index", kAttrIndex},
     {"on", kAttrOn},           {"off", kAttrOff},           {"display", kAttrDisplay},
-    {"state", kAttrState},     {"do", kAttrDo},
+    {"state", kAttrState},     {"do", kAttrDo},             {"name", kAttrName},
+    {"why", kAttrWhy},
 };
 
 constexpr std::pair<std::string_view, int> kKindNames[] = {
@@ -415,6 +417,38 @@ const StackDef* DialogLibrary::FindStack(std::string_view name) const {
 }
 const MenuDef* DialogLibrary::FindMenu(std::string_view name) const {
   return FindIn(menus, name);
+}
+
+const ControlDef* FindLabel(std::span<const ControlDef> page, const ControlDef& control) {
+  if (const std::string* id = control.Attr(kAttrLabel)) {
+    int wanted = 0;
+    std::from_chars(id->data(), id->data() + id->size(), wanted);
+    for (const ControlDef& c : page)
+      if (c.id == wanted && c.kind == kKindLabel) return &c;
+  }
+  // On the same row: the middle of either lies within the height of the other.
+  const auto within = [](int middle, const ControlDef& c) { return middle >= c.y && middle < c.y + c.h; };
+  const auto on_row = [&](const ControlDef& c) {
+    return c.h > 0 && (within(control.y + control.h / 2, c) || within(c.y + c.h / 2, control));
+  };
+  const ControlDef* before = nullptr;
+  for (const ControlDef& c : page) {
+    if (&c == &control || c.kind == kKindGroup || c.w <= 0 || !on_row(c)) continue;
+    if (c.x + c.w > control.x + 2) continue;  // not left of it (templates overlap a little)
+    if (!before || c.x + c.w > before->x + before->w) before = &c;
+  }
+  return before && before->kind == kKindLabel && !before->text.empty() ? before : nullptr;
+}
+
+std::string AccessibleName(std::span<const ControlDef> page, const ControlDef& control) {
+  if (const std::string* name = control.Attr(kAttrName)) return StripAmpersand(*name);
+  const bool pressed = control.kind == kKindButton || control.kind == kKindCheck;
+  if (!pressed)
+    if (const ControlDef* label = FindLabel(page, control)) return StripAmpersand(label->text);
+  const std::string text = StripAmpersand(control.text);
+  if (std::any_of(text.begin(), text.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+    return text;
+  return control.AttrOr(kAttrTooltip);
 }
 
 int AttrCodeOf(std::string_view keyword) {

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -48,6 +49,10 @@ enum AttrCode : int {
   kAttrDisplay = 22,
   kAttrState = 25,
   kAttrDo = 28,
+  // The program's own, for what the scripts leave to the view:
+  kAttrName = 40,  // the name assistive technology gives a field that has no label
+  kAttrWhy = 41,   // while greyed: "(ITEM) text" when ITEM is missing or empty, else "text"
+                   // when the state condition greys it
 };
 
 struct ControlDef {
@@ -116,6 +121,15 @@ struct DialogLibrary {
   const StackDef* FindStack(std::string_view name) const;
   const MenuDef* FindMenu(std::string_view name) const;
 };
+
+// The label of a control among the controls of its page: the one its attribute 9 names, else
+// the label right before it on its row (nothing between them); nullptr when it has none.
+const ControlDef* FindLabel(std::span<const ControlDef> page, const ControlDef& control);
+
+// What assistive technology calls a control: its "name" attribute, else (a field that is not
+// a button) its label's text, else its own text when that has a letter or digit, else its
+// tooltip; mnemonic "&"s removed. Empty when none of these gives one.
+std::string AccessibleName(std::span<const ControlDef> page, const ControlDef& control);
 
 // Adds the definitions of `text` to the library. On error nothing is added and the message
 // names the source and line ("main.dlg:12: unknown attribute 'tagg'").

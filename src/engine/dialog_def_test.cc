@@ -118,5 +118,38 @@ TEST(DialogText, ErrorsNameTheLineAndAddNothing) {
   EXPECT_TRUE(lib.stacks.empty());
 }
 
+TEST(DialogText, AccessibleNamesComeFromTheLabelOnTheRowOrTheControlItself) {
+  DialogLibrary lib;
+  ASSERT_EQ(ParseDialogText(R"dlg(
+dialog D "D"
+  label 5000 "&Port" at 8 76 60 10
+  text 1002 "" at 70 74 60 12
+  label 5001 "Ports" at 8 8 100 10
+  list 1001 "" at 8 18 244 50
+    attr 9 5001
+  label -1 "Feeder" at 10 50 30 12
+  text 1040 "" at 45 50 20 12
+  text 1041 "" at 70 50 45 12
+  button 1005 "..." at 234 106 18 12
+    tooltip "Browse"
+  button 1006 "&Upload" at 8 130 40 14
+  custom 1007 "" at 8 150 40 40
+    name "Pattern picture"
+  text 1008 "" at 8 200 40 12
+end
+)dlg", "t.dlg", lib), std::nullopt);
+  const DialogDef& d = *lib.FindDialog("D");
+  const auto name = [&d](int id) { return AccessibleName(d.controls, *d.FindControl(id)); };
+  EXPECT_EQ(name(1002), "Port") << "the label left of it, mnemonic taken out";
+  EXPECT_EQ(name(1001), "Ports") << "the label its attribute 9 names";
+  EXPECT_EQ(name(1040), "Feeder");
+  EXPECT_EQ(name(1041), "") << "a field stands between it and the label";
+  EXPECT_EQ(name(1005), "Browse") << "no letters in its text: the tooltip";
+  EXPECT_EQ(name(1006), "Upload");
+  EXPECT_EQ(name(1007), "Pattern picture");
+  EXPECT_EQ(name(1008), "");
+  EXPECT_EQ(FindLabel(d.controls, *d.FindControl(1002)), d.FindControl(5000));
+}
+
 }  // namespace
 }  // namespace r7k

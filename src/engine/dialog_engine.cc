@@ -193,21 +193,26 @@ FieldState StateFromAccess(int access) {
   return FieldState::kFull;
 }
 
+// The state the field's state condition gives now; nullopt when it has none or it names none.
+std::optional<FieldState> ConditionState(const Field& f) {
+  const std::string* rule = f.def->Attr(kAttrState);
+  if (!rule) return std::nullopt;
+  auto r = Evaluate(f, *rule);
+  if (!r.value || !std::holds_alternative<std::string>(*r.value)) return std::nullopt;
+  const std::string s = AsciiLower(std::get<std::string>(*r.value));
+  if (s == "_a_greyed") return FieldState::kGreyed;
+  if (s == "_a_readonly") return FieldState::kReadOnly;
+  if (s == "_a_invisible") return FieldState::kInvisible;
+  if (s == "_a_full") return FieldState::kFull;
+  return std::nullopt;
+}
+
 FieldState ScriptState(const Field& f) {
   const ControlDef& c = *f.def;
   if (c.AttrOr(kAttrHidden) == "1") return FieldState::kInvisible;
   FieldState state = FieldState::kFull;
   if (const std::string* access = c.Attr(kAttrAccess)) state = StateFromAccess(std::atoi(access->c_str()));
-  if (const std::string* rule = c.Attr(kAttrState)) {
-    auto r = Evaluate(f, *rule);
-    if (r.value && std::holds_alternative<std::string>(*r.value)) {
-      const std::string s = AsciiLower(std::get<std::string>(*r.value));
-      if (s == "_a_greyed") state = FieldState::kGreyed;
-      if (s == "_a_readonly") state = FieldState::kReadOnly;
-      if (s == "_a_invisible") state = FieldState::kInvisible;
-      if (s == "_a_full") state = FieldState::kFull;
-    }
-  }
+  state = ConditionState(f).value_or(state);
   if (state == FieldState::kFull || state == FieldState::kReadOnly) {
     if (const std::string* items = c.Attr(kAttrItems)) {
       for (const auto& item : ParseItemList(*items).required)
@@ -215,6 +220,18 @@ FieldState ScriptState(const Field& f) {
     }
   }
   return state;
+}
+
+// The controls of the field's page (a stack of pages holds several, laid out alike).
+std::span<const ControlDef> PageOf(const Field& f) {
+  const auto& controls = f.dialog->def->controls;
+  const std::size_t at = static_cast<std::size_t>(f.def - controls.data());
+  std::size_t begin = 0, end = controls.size();
+  for (const auto& [label, first] : f.dialog->pages) {
+    if (first <= at) begin = first;
+    else if (first < end) end = first;
+  }
+  return std::span<const ControlDef>(controls).subspan(begin, end - begin);
 }
 
 FieldState ComputeState(const Field& f) {
@@ -978,6 +995,35 @@ int DlgListSelection(const Field& f) {
   for (std::size_t i = 0; i < rows.size(); ++i)
     if (!rows[i].empty() && EqualsIgnoringCase(rows[i][0], *key)) return static_cast<int>(i);
   return -1;
+}
+
+std::string DlgAccessibleName(const Field& f) {
+  const std::string name = f.dialog ? AccessibleName(PageOf(f), *f.def) : std::string();
+  return name.empty() ? f.tag : name;
+}
+
+const ControlDef* DlgFieldLabel(const Field& f) {
+  return f.dialog ? FindLabel(PageOf(f), *f.def) : nullptr;
+}
+
+std::string DlgGreyedReason(const Field& f) {
+  if (!f.dialog || f.state != FieldState::kGreyed) return {};
+  std::string reason;
+  for (const auto& [code, text] : f.def->attrs) {
+    if (code != kAttrWhy) continue;
+    std::string_view why = text;
+    bool applies = false;
+    if (const auto close = why.find(')'); why.starts_with("(") && close != std::string_view::npos) {
+      const std::string item = Trim(why.substr(1, close - 1));
+      why = TrimBlanks(why.substr(close + 1));
+      applies = StoreGetType(f.dialog->app_store, item) == kItemNone ||
+                StoreGetString(f.dialog->app_store, item).value_or("x").empty();
+    } else {
+      applies = ConditionState(f) == FieldState::kGreyed;
+    }
+    if (applies) reason += (reason.empty() ? "" : " ") + std::string(why);
+  }
+  return reason;
 }
 
 Dialog* DlgTopDialog() {

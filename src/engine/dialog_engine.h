@@ -236,6 +236,14 @@ bool DlgIsChecked(const Field& field);
 // Rows a list field shows: the table item's rows, or the default entries of its layout.
 std::vector<std::vector<std::string>> DlgListRows(const Field& field);
 int DlgListSelection(const Field& field);
+// What assistive technology calls the field (AccessibleName over the field's page); its tag
+// when nothing else names it.
+std::string DlgAccessibleName(const Field& field);
+// The label control of the field on its page, nullptr when it has none.
+const ControlDef* DlgFieldLabel(const Field& field);
+// Why a greyed field is unavailable, from its "why" attributes that apply now (dialog_def.h);
+// empty when it is not greyed or its script does not say.
+std::string DlgGreyedReason(const Field& field);
 // The dialog running on top, nullptr when none.
 Dialog* DlgTopDialog();
 

@@ -91,6 +91,8 @@ dialog Main "Main"
     action Stay
     items "CurrentVirtualModule (.)"
     state "cond((strlen(moduleversion) <= 0),_a_greyed,_a_full)"
+    why "(CurrentVirtualModule) Choose a module."
+    why "No box answered."
   button 1030 "Info"
     do "call DP_Info"
   button 1031 "Suppressed"
@@ -220,13 +222,19 @@ TEST_F(Engine, EnteredValuesAreValidatedThenWrittenToTheItem) {
 
 TEST_F(Engine, StateConditionAndRequiredItemsGreyAField) {
   view_.WhenDialogOpens("Main", [this](DialogUser& user) {
+    const Field& upload = *user.dialog().FindField("ReadModule");
     EXPECT_EQ(user.State("ReadModule"), FieldState::kGreyed);
+    EXPECT_EQ(DlgGreyedReason(upload), "Choose a module. No box answered.") << "both say why";
     EXPECT_FALSE(user.Press("Upload"));
     StoreSetString(app_, "ModuleVersion", "R7kProg 2.1");
     user.Press("Info");  // any action refreshes the states
     EXPECT_EQ(user.State("ReadModule"), FieldState::kGreyed) << "CurrentVirtualModule missing";
+    EXPECT_EQ(DlgGreyedReason(upload), "Choose a module.");
     EXPECT_TRUE(user.Set("CurrentVirtualModule", "/tmp/m.r7v"));
     EXPECT_EQ(user.State("ReadModule"), FieldState::kFull);
+    EXPECT_EQ(DlgGreyedReason(upload), "");
+    EXPECT_EQ(DlgAccessibleName(upload), "Upload");
+    EXPECT_EQ(DlgAccessibleName(*user.dialog().FindField("Port1")), "Port1") << "no label: the tag";
     EXPECT_TRUE(user.Press("Upload"));
     EXPECT_EQ(user.State("hCount"), FieldState::kInvisible);
     EXPECT_EQ(user.State("_Status"), FieldState::kReadOnly);

@@ -74,5 +74,46 @@ TEST_F(Dialogs, AHexDigitChangedByHandIsWrittenByUpdateAndADeletedByteIsRefused)
   EXPECT_FALSE(MessageShown("Update Memory Module", "Incorrect format"));
 }
 
+TEST_F(Dialogs, WithoutAModuleTheStatusLineAndTheGreyedButtonsSayWhatIsMissing) {
+  // A first run without a module saves an empty path.
+  view_.WhenDialogOpens("Configuration", [&](GuiUser& user) { user.Press("OK"); });
+  view_.WhenDialogOpens("R7kProg", [&](GuiUser& user) { user.Close(); });
+  EXPECT_EQ(AppMain({}), 0);
+  view_.WhenDialogOpens("Configuration", [&](GuiUser& user) {
+    user.Press("Keep file");  // kept, but no path was ever chosen
+    user.Press("OK");
+  });
+  view_.WhenDialogOpens("R7kProg", [&](GuiUser& user) {
+    EXPECT_TRUE(user.WaitUntil([&] { return user.Shown("_Status").starts_with("Choose a virtual module"); }))
+        << "[" << user.Shown("_Status") << "]";
+    for (const char* button : {"Upload", "Download", "New Tech", "New Pat", "Info", "Picture"}) {
+      QWidget* w = user.Widget(button);
+      ASSERT_NE(w, nullptr) << button;
+      EXPECT_FALSE(w->isEnabled()) << button;
+      EXPECT_NE(w->toolTip().indexOf("virtual module"), -1) << button << ": " << w->toolTip().toStdString();
+    }
+    user.Close();
+  });
+  EXPECT_EQ(AppMain({}), 0);
+  for (const auto& m : view_.messages()) EXPECT_NE(m.caption, "Pattern Load") << m.text;
+}
+
+TEST_F(Dialogs, AModuleThatFailsToLoadLeavesNoEntrySelected) {
+  const auto odd = root_ / "modules" / "odd.r7v";
+  std::ofstream(odd, std::ios::binary) << std::string(196609, '\xFF');
+  RunWithModule([&](GuiUser& user) {
+    ASSERT_TRUE(SelectEntry(user, "T0031"));
+    ASSERT_TRUE(user.Widget("Info")->isEnabled());
+    user.Set("CurrentVirtualModule", odd.string());
+    EXPECT_TRUE(user.WaitUntil([&] { return MessageShown("Pattern Load", "Cannot load file " + odd.string() + ", incorrect filesize"); }));
+    EXPECT_EQ(user.Shown("Directory"), "");
+    for (const char* field : {"Valid", "Name", "Start", "End", "Size"}) EXPECT_EQ(user.Shown(field), "") << field;
+    for (const char* button : {"Info", "Picture", "Clip Dir"}) EXPECT_FALSE(user.Widget(button)->isEnabled()) << button;
+    for (const char* button : {"New Tech", "New Pat", "Split"}) EXPECT_TRUE(user.Widget(button)->isEnabled()) << button;
+    user.Set("CurrentVirtualModule", "");
+    for (const char* button : {"New Tech", "New Pat", "Split"}) EXPECT_FALSE(user.Widget(button)->isEnabled()) << button;
+  });
+}
+
 }  // namespace
 }  // namespace r7k

@@ -320,11 +320,13 @@ class DialogWindow : public QDialog {
   void BuildControl(const ControlDef& c, QWidget* parent, int dx, int dy, Field* f);
   void UpdateField(Field& f);
   void CommitEdit(Field& f);
+  void ConnectLabels();
 
   QtView& view_;
   Dialog& dialog_;
   std::map<int, QWidget*> widgets_;         // field index → widget
   std::map<int, QLabel*> labels_by_id_;     // label control id → label
+  std::map<const ControlDef*, QLabel*> labels_;
   std::map<int, std::vector<std::vector<std::string>>> rows_shown_;
   std::map<int, bool> dirty_;
   bool updating_ = false;
@@ -439,6 +441,7 @@ void DialogWindow::Build() {
     build_range(0, controls.size(), client);
   }
   if (EqualsIgnoringCase(dialog_.name, "R7kProg")) AddProgress(client, du);
+  ConnectLabels();
   // Group boxes stay behind the controls they frame.
   for (QGroupBox* g : findChildren<QGroupBox*>()) g->lower();
   Update(-1);
@@ -581,7 +584,19 @@ void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, in
   w->setGeometry(rect);
   if (const std::string* tip = c.Attr(kAttrTooltip)) w->setToolTip(Q(*tip));
   w->setObjectName(Q(f && !f->tag.empty() ? f->tag : std::to_string(c.id)));
-  if (f) widgets_[index] = w;
+  if (auto* l = qobject_cast<QLabel*>(w); l && c.kind == kKindLabel) labels_[&c] = l;
+  if (!f) return;
+  widgets_[index] = w;
+  // A screen reader says "Name, edit", not "edit": the field's name is its label's text.
+  w->setAccessibleName(Q(DlgAccessibleName(*f)));
+}
+
+void DialogWindow::ConnectLabels() {
+  for (auto& f : dialog_.fields) {
+    const ControlDef* label = DlgFieldLabel(*f);
+    auto it = label ? labels_.find(label) : labels_.end();
+    if (it != labels_.end()) it->second->setBuddy(WidgetOf(f->index));
+  }
 }
 
 void DialogWindow::CommitEdit(Field& f) {
@@ -604,6 +619,10 @@ void DialogWindow::UpdateField(Field& f) {
   const bool stack_entry = dialog_.def->w == 0 && dialog_.def->h == 0;
   w->setVisible(visible || stack_entry);
   w->setEnabled(f.state != FieldState::kGreyed);
+  // A greyed field says why where the user looks (its tooltip, which is also what assistive
+  // technology reads as its description).
+  const std::string why = DlgGreyedReason(f);
+  w->setToolTip(Q(why.empty() ? f.def->AttrOr(kAttrTooltip) : why));
   const bool read_only = f.state == FieldState::kReadOnly;
   if (const std::string* label = f.def->Attr(kAttrLabel)) {
     auto it = labels_by_id_.find(std::atoi(label->c_str()));
