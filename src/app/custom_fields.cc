@@ -57,7 +57,7 @@ std::optional<std::string> FileOfValue(FieldHandle field, const std::string& val
 // --- PictureFld --------------------------------------------------------------------------------
 
 struct PictureState {
-  std::optional<std::filesystem::file_time_type> written;  // of the file last loaded
+  std::optional<std::size_t> content;  // hash of the bytes of the file last loaded
   std::string path;
   FieldPicture picture;
 };
@@ -67,11 +67,14 @@ void LoadPicture(FieldHandle field, std::string value) {
   PictureState& s = g_pictures[field];
   std::error_code ec;
   if (std::filesystem::is_regular_file(value, ec)) {
-    const auto written = std::filesystem::last_write_time(value, ec);
-    if (!ec && s.written && *s.written == written && s.path == value) return;  // current
+    // The views rewrite their picture files under the same names, at times within the file
+    // system's time resolution: the bytes tell whether the picture shown is current.
     const auto bytes = ReadFileBytes(value, kMaxPictureFile);
     if (!bytes) return;
-    s.written = written;
+    const std::size_t content = std::hash<std::string_view>{}(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+    if (s.content == content && s.path == value) return;  // current
+    s.content = content;
     s.path = value;
     const auto image = DibReadBytes(*bytes);
     // A file the decoder cannot read leaves no picture: the old one is gone already.
@@ -80,7 +83,7 @@ void LoadPicture(FieldHandle field, std::string value) {
     if (value.starts_with("=")) value.erase(0, 1);
     const auto image = BuiltinPicture(value);
     if (!image) return;  // neither a file nor a picture of ours: the picture shown stays
-    s.written.reset();
+    s.content.reset();
     s.path.clear();
     s.picture = ToFieldPicture(*image, FieldPicture::Fit::kNatural);
   }
@@ -187,6 +190,10 @@ int BitmapFld(FieldHandle field, int message, WParam wparam, LParam lparam) {
 
 int PictureFld(FieldHandle field, int message, WParam wparam, LParam lparam) {
   switch (message) {
+    case kMsgFieldCreated:
+      // Its file is rewritten under the same name ("&<", "&>"): look at it at every refresh.
+      DlgShowOnEveryRefresh(field);
+      return DlgFieldDefaultProc(field, message, wparam, lparam);
     case kMsgFieldDestroyed:
       g_pictures.erase(field);
       return DlgFieldDefaultProc(field, message, wparam, lparam);

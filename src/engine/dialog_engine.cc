@@ -250,7 +250,10 @@ void Refresh(Dialog& d) {
       Field& f = *field;
       if (f.tag.empty()) continue;
       std::string sig = ItemSignature(f);
-      if (sig == f.shown_signature) continue;
+      if (sig == f.shown_signature) {
+        if (pass == 0 && f.show_always) Send(f, kMsgValueShown);
+        continue;
+      }
       f.shown_signature = std::move(sig);
       Send(f, kMsgValueShown);
       moved = true;
@@ -648,6 +651,10 @@ bool DlgPrint(FieldHandle field) {
 
 void DlgAcceptDrops(FieldHandle field, DropHandler handler) {
   if (field) field->drop = handler;
+}
+
+void DlgShowOnEveryRefresh(FieldHandle field) {
+  if (field) field->show_always = true;
 }
 
 void DlgShowFieldPicture(FieldHandle field, const FieldPicture& picture) {

@@ -111,6 +111,7 @@ struct Field {
   PoolBuffer memory;  // DlgFieldMemAlloc
   std::string shown_signature;  // what the item looked like when last shown
   DropHandler drop = nullptr;   // DlgAcceptDrops
+  bool show_always = false;     // DlgShowOnEveryRefresh
 };
 
 struct Dialog {
@@ -166,6 +167,9 @@ bool DlgPrint(FieldHandle field);
 // Lets the user drop files on the field (a view asks Field::drop when it shows the dialog);
 // the handler gets the dropped paths on the dialog thread, then the dialog refreshes.
 void DlgAcceptDrops(FieldHandle field, DropHandler handler);
+// The field is shown (message 22) at every refresh, not only when its item changed: what it
+// shows lives outside the item (a picture file rewritten under the same name).
+void DlgShowOnEveryRefresh(FieldHandle field);
 // Hands a custom field's picture to the view.
 void DlgShowFieldPicture(FieldHandle field, const FieldPicture& picture);
 

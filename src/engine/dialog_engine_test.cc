@@ -512,6 +512,9 @@ int CB_Throws(FieldHandle f, int message, WParam wparam, LParam lparam) {
 }
 
 int PictureFld(FieldHandle f, int message, WParam wparam, LParam lparam) {
+  if (message == kMsgFieldCreated) DlgShowOnEveryRefresh(f);
+  if (message == kMsgValueShown)
+    StoreSetNumeric(DlgMainStore(f), "shown", StoreGetNumeric(DlgMainStore(f), "shown") + 1);
   if (message == kMsgGetText) {
     auto* out = reinterpret_cast<char*>(lparam);
     std::snprintf(out, wparam, "pic.bmp");
@@ -559,8 +562,11 @@ end
     Field* keep = user.dialog().FindField("fKeep");
     EXPECT_EQ(DlgGetFieldText(keep, user.dialog().FindField("PatBmp")->index), "pic.bmp");
     EXPECT_FALSE(DlgIsChecked(*keep));
+    const int32_t shown = StoreGetNumeric(user.dialog().main_store, "shown");
     user.Press("Keep");
     EXPECT_TRUE(DlgIsChecked(*keep));
+    // Its item did not change, yet the picture field looks at its file again.
+    EXPECT_GT(StoreGetNumeric(user.dialog().main_store, "shown"), shown);
     EXPECT_EQ(keep->text, "yes");
     user.Close();
   });

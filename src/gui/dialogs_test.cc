@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QPlainTextEdit>
+#include <QTabWidget>
 
 #include "gui/gui_test_fixture.h"
 
@@ -112,6 +113,50 @@ TEST_F(Dialogs, AModuleThatFailsToLoadLeavesNoEntrySelected) {
     for (const char* button : {"New Tech", "New Pat", "Split"}) EXPECT_TRUE(user.Widget(button)->isEnabled()) << button;
     user.Set("CurrentVirtualModule", "");
     for (const char* button : {"New Tech", "New Pat", "Split"}) EXPECT_FALSE(user.Widget(button)->isEnabled()) << button;
+  });
+}
+
+// What a picture field shows now.
+QImage Shows(GuiUser& user, const char* field) {
+  QApplication::processEvents();
+  QWidget* w = user.Widget(field);
+  return w ? w->grab().toImage() : QImage();
+}
+
+TEST_F(Dialogs, NextAndPreviousShowTheNewPictureInThePatternSectorAndTechniqueViews) {
+  RunWithModule([&](GuiUser& user) {
+    ASSERT_TRUE(SelectEntry(user, "P3000"));
+    view_.WhenDialogOpens("ShowPattern", [&](GuiUser& pattern) {
+      const QImage first = Shows(pattern, "PatBmp");
+      pattern.Press("&>");
+      EXPECT_EQ(pattern.Shown("Name"), "P3001");
+      EXPECT_NE(Shows(pattern, "PatBmp"), first) << "the next pattern's picture";
+      pattern.Press("&<");
+      EXPECT_EQ(Shows(pattern, "PatBmp"), first) << "and the first one again";
+      pattern.Close();
+    });
+    EXPECT_TRUE(user.Press("Picture"));
+
+    ASSERT_TRUE(SelectEntry(user, "S0001"));
+    view_.WhenDialogOpens("ShowSector", [&](GuiUser& sector) {
+      const QImage front = Shows(sector, "fPatBmp");
+      sector.Press("&>");
+      EXPECT_EQ(sector.Shown("FrontName"), "P2010");
+      EXPECT_NE(Shows(sector, "fPatBmp"), front);
+      sector.Close();
+    });
+    EXPECT_TRUE(user.Press("Picture"));
+
+    ASSERT_TRUE(SelectEntry(user, "T0020"));
+    view_.WhenDialogOpens("ShowTechnique", [&](GuiUser& technique) {
+      technique.Window()->findChild<QTabWidget*>()->setCurrentIndex(2);
+      const QImage front = Shows(technique, "fTechBmp");
+      technique.Press("&>");
+      EXPECT_EQ(technique.Shown("T_Number"), "31");
+      EXPECT_NE(Shows(technique, "fTechBmp"), front);
+      technique.Close();
+    });
+    EXPECT_TRUE(user.Press("Picture"));
   });
 }
 
