@@ -237,8 +237,11 @@ int CB_Color(FieldHandle field, int message, WParam wparam, LParam lparam) {
       return 10;
     }
     case kMsgValueShown: {
-      if (!ColourItemExists(field)) return 0;  // stays white
-      g_colours[field] = static_cast<uint32_t>(std::atol(ItemText(field).c_str()));
+      // A swatch whose item is gone (a pattern of fewer colours) shows white, not the colour
+      // of the pattern before.
+      g_colours[field] = ColourItemExists(field)
+                             ? static_cast<uint32_t>(std::atol(ItemText(field).c_str()))
+                             : 0xFFFFFF;
       ShowColour(field);
       return 0;
     }

@@ -105,8 +105,9 @@ int DP_ImportPicture(WindowHandle owner, int, int, StoreHandle main_store, Store
   BuildPatternPicture(app, import.record);
   StoreSetString(app, "i_Info", DescribeImport(import));
   StoreSetItem(app, "i_Record", import.record.data(), import.record.size());
-  if (DlgRunDialog(owner, "ImportPic", main_store, app) != kIdOk)
-    return Refused(owner, kMbOk, "No pattern added");
+  const int answer = DlgRunDialog(owner, "ImportPic", main_store, app);
+  ClearPatternItems(app);
+  if (answer != kIdOk) return Refused(owner, kMbOk, "No pattern added");
 
   const std::string name = StoreGetString(app, "p_Name").value_or("");
   const bool replace = StoreGetNumeric(app, "i_Replace") == 1;

@@ -7,6 +7,7 @@
 #include "app/full_page.h"
 #include "app/gallery.h"
 #include "app/sector_pictures.h"
+#include "app/sectors.h"
 #include "app/startup.h"
 #include "common/sti_bmp.h"
 #include "engine/callbacks.h"
@@ -69,6 +70,14 @@ void SetColorItems(StoreHandle app_store, const StiPicture& picture) {
   }
 }
 
+void ClearPatternItems(StoreHandle app_store) {
+  for (size_t k = 1; k <= kStiMaxSwatches; ++k) {
+    StoreDeleteItem(app_store, "Col" + std::to_string(k));
+    StoreDeleteItem(app_store, "Clr" + std::to_string(k));
+  }
+  for (const char* item : {"nRows", "nSts", "pnColors", "PatBmp"}) StoreDeleteItem(app_store, item);
+}
+
 bool BuildPatternPicture(StoreHandle app_store, std::span<const uint8_t> record) {
   const auto picture = PatternRecordPicture(record);
   if (!picture) return false;
@@ -97,6 +106,7 @@ int DP_Picture(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle
       DlgRunProcedure(owner, "DP_UpdatefBitmap", main_store, app_store);
       DlgRunProcedure(owner, "DP_UpdatebBitmap", main_store, app_store);
       DlgRunDialog(owner, "ShowSector", main_store, app_store);
+      ClearSectorItems(main_store, app_store);
     }
   } else if (kind == 'P') {
     if (!BuildPatternPicture(app_store, *bytes)) {
@@ -104,7 +114,7 @@ int DP_Picture(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle
       return 2;
     }
     DlgRunDialog(owner, "ShowPattern", main_store, app_store);
-    StoreDeleteItem(app_store, "Col1");
+    ClearPatternItems(app_store);
   }
   return 1;
 }

@@ -39,6 +39,10 @@ void SetColorItems(StoreHandle app_store, const StiPicture& picture);
 // "Pat.Bmp") and "pnColors". False, and nothing changed, when it does not decode.
 bool BuildPatternPicture(StoreHandle app_store, std::span<const uint8_t> record);
 
+// Removes what BuildPatternPicture set once its view has closed: the views share the stores,
+// and item names ignore case ("Col1" would hide the sector view's "col1").
+void ClearPatternItems(StoreHandle app_store);
+
 int DP_Picture(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app_store);
 int DP_UpdateBitmap(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app_store);
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "app/pattern_view_fixture.h"
 #include "common/sti_bmp.h"
 #include "module/builtin_records.h"
@@ -15,27 +17,26 @@ class PatternView : public testing::PictureProcedures {};
 
 TEST_F(PatternView, P2000ShowsTheSmallPictureAndItsSwatches) {
   SelectRecord(kPatternP2000, "P2000");
-  std::optional<int64_t> col1_while_open;
+  std::map<std::string, int64_t> open;  // the items while the view is open
+  std::string picture;
   view_.WhenDialogOpens("ShowPattern", [&](DialogUser& user) {
-    if (Has(app_, "Col1")) col1_while_open = StoreGetNumeric(app_, "Col1");
+    for (const char* item : {"Col1", "Col2", "Col3", "Clr1", "Clr2", "nRows", "nSts", "pnColors"})
+      if (Has(app_, item)) open[item] = StoreGetNumeric(app_, item);
+    picture = StoreGetString(app_, "PatBmp").value_or("");
     user.Close();
   });
   EXPECT_EQ(Run("DP_Picture"), 1);
   EXPECT_TRUE(view_.messages().empty());
   EXPECT_EQ(view_.opened_names(), std::vector<std::string>{"ShowPattern"});
   // Index 7 comes first in the lowest row and gets the second default colour, green.
-  EXPECT_EQ(col1_while_open, 255 * 256);
-  EXPECT_FALSE(Has(app_, "Col1"));
-  EXPECT_EQ(StoreGetNumeric(app_, "Clr1"), 7);
-  EXPECT_EQ(StoreGetNumeric(app_, "Clr2"), 0);
-  EXPECT_EQ(StoreGetNumeric(app_, "Col2"), 255);
-  EXPECT_FALSE(Has(app_, "Col3"));
-  EXPECT_EQ(StoreGetNumeric(app_, "nRows"), 2);
-  EXPECT_EQ(StoreGetNumeric(app_, "nSts"), 2);
-  EXPECT_EQ(StoreGetNumeric(app_, "pnColors"), 1);
+  EXPECT_EQ(open, (std::map<std::string, int64_t>{{"Col1", 255 * 256}, {"Col2", 255}, {"Clr1", 7},
+                                                  {"Clr2", 0}, {"nRows", 2}, {"nSts", 2},
+                                                  {"pnColors", 1}}));
   const auto path = pictures_ / kPatBmpFile;
-  EXPECT_EQ(StoreGetString(app_, "PatBmp"), path.string());
+  EXPECT_EQ(picture, path.string());
   EXPECT_EQ(ReadAll(path).size(), 1334u);
+  // Closed, the view leaves none of its items to another view.
+  for (const char* item : {"Col1", "Col2", "Clr1", "nRows", "PatBmp"}) EXPECT_FALSE(Has(app_, item)) << item;
 }
 
 TEST_F(PatternView, FailuresAreReportedAndChangeNothing) {

@@ -7,6 +7,10 @@ namespace r7k {
 namespace {
 
 constexpr char kCaption[] = "Show Sector";
+// The items of one side, after its "f" or "b"; the name item is "FrontName" or "BackName".
+constexpr const char* kSideItems[] = {"Src",        "Index",      "nColors",     "nRows",
+                                      "nSts",       "HorzRepeat", "VertRepeat", "ToRightLeft",
+                                      "NameNum",    "SrcNum"};
 
 // One side of the sector: its reference and the repeats kept in the record.
 void SetSide(StoreHandle main, char side, const char* name_item, const PatternReference& ref,
@@ -14,9 +18,7 @@ void SetSide(StoreHandle main, char side, const char* name_item, const PatternRe
   const std::string p(1, side);
   if (ref.empty) {
     StoreSetString(main, name_item, "None");
-    for (const char* item : {"Src", "Index", "nColors", "nRows", "nSts", "HorzRepeat",
-                             "VertRepeat", "ToRightLeft", "NameNum", "SrcNum"})
-      StoreDeleteItem(main, p + item);
+    for (const char* item : kSideItems) StoreDeleteItem(main, p + item);
     return;
   }
   StoreSetString(main, name_item, ref.name);
@@ -90,6 +92,18 @@ int DP_LoadSectorData(WindowHandle owner, int, int, StoreHandle main, StoreHandl
     return 2;
   }
   return 1;
+}
+
+void ClearSectorItems(StoreHandle main, StoreHandle app) {
+  for (const char* item : {"nColors", "fInvert", "tSrc", "Technique", "FrontName", "BackName"})
+    StoreDeleteItem(main, item);
+  for (int i = 1; i <= 4; ++i) {
+    StoreDeleteItem(main, "feeder" + std::to_string(i));
+    StoreDeleteItem(main, "col" + std::to_string(i));
+  }
+  for (const char* side : {"f", "b"})
+    for (const char* item : kSideItems) StoreDeleteItem(main, std::string(side) + item);
+  for (const char* item : {"TechData", "fPatBmp", "bPatBmp"}) StoreDeleteItem(app, item);
 }
 
 int CB_NextSector(FieldHandle field, int message, WParam wparam, LParam lparam) {

@@ -19,6 +19,9 @@ std::string SourceText(uint8_t source);
 bool SetSectorItems(StoreHandle main, StoreHandle app, std::span<const uint8_t> record);
 
 int DP_LoadSectorData(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app);
+// Removes the items of the sector view once it has closed, so that none shows in another
+// view (item names ignore case: its "col1" would show as a pattern's "Col1").
+void ClearSectorItems(StoreHandle main_store, StoreHandle app);
 int CB_NextSector(FieldHandle field, int message, WParam wparam, LParam lparam);
 int CB_PreviousSector(FieldHandle field, int message, WParam wparam, LParam lparam);
 int CB_ShowTechnique(FieldHandle field, int message, WParam wparam, LParam lparam);

@@ -160,5 +160,39 @@ TEST_F(Dialogs, NextAndPreviousShowTheNewPictureInThePatternSectorAndTechniqueVi
   });
 }
 
+// The colour a swatch shows in its middle.
+QRgb SwatchColour(GuiUser& user, const char* field) {
+  const QImage image = Shows(user, field);
+  return image.isNull() ? 0 : image.pixel(image.width() / 2, image.height() / 2) & 0xFFFFFF;
+}
+
+TEST_F(Dialogs, TheSectorAndPatternViewsShowOnlyTheirOwnColours) {
+  RunWithModule([&](GuiUser& user) {
+    ASSERT_TRUE(SelectEntry(user, "P5000"));  // three colours
+    view_.WhenDialogOpens("ShowPattern", [&](GuiUser& pattern) {
+      EXPECT_NE(SwatchColour(pattern, "Col3"), 0xFFFFFFu);
+      pattern.Press("&>");  // two colours
+      EXPECT_EQ(pattern.Shown("Name"), "P5123");
+      EXPECT_EQ(SwatchColour(pattern, "Col3"), 0xFFFFFFu) << "a swatch without its colour is white";
+      pattern.Close();
+    });
+    EXPECT_TRUE(user.Press("Picture"));
+    ASSERT_TRUE(SelectEntry(user, "S0001"));
+    view_.WhenDialogOpens("ShowSector", [&](GuiUser& sector) {
+      EXPECT_EQ(sector.Shown("col1"), "8") << "the sector's colour numbers, not the pattern's colours";
+      EXPECT_EQ(sector.Shown("col2"), "7");
+      EXPECT_EQ(sector.Shown("col3"), "0");
+      sector.Close();
+    });
+    EXPECT_TRUE(user.Press("Picture"));
+    ASSERT_TRUE(SelectEntry(user, "P3000"));
+    view_.WhenDialogOpens("ShowPattern", [&](GuiUser& pattern) {
+      EXPECT_EQ(SwatchColour(pattern, "Col3"), 0xFFFFFFu) << "not the sector's colour 3";
+      pattern.Close();
+    });
+    EXPECT_TRUE(user.Press("Picture"));
+  });
+}
+
 }  // namespace
 }  // namespace r7k
