@@ -5,6 +5,10 @@
 
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <cstdlib>
+#include <sstream>
+
+#include "app/configuration.h"
 
 #include "gui/gui_test_fixture.h"
 
@@ -192,6 +196,23 @@ TEST_F(Dialogs, TheSectorAndPatternViewsShowOnlyTheirOwnColours) {
     });
     EXPECT_TRUE(user.Press("Picture"));
   });
+}
+
+TEST(CommandLine, HelpAndVersionAnswerWithoutStartingTheProgram) {
+  std::ostringstream out;
+  EXPECT_EQ(AnswerInfoOptions({"--help"}, out), 0);
+  EXPECT_TRUE(out.str().starts_with("Usage: r7kprog [MODULE.r7v]\n")) << out.str();
+  out.str("");
+  EXPECT_EQ(AnswerInfoOptions({"--version"}, out), 0);
+  EXPECT_TRUE(out.str().starts_with("r7kprog ")) << out.str();
+  EXPECT_EQ(AnswerInfoOptions({"/tmp/module.r7v"}, out), std::nullopt);
+  EXPECT_EQ(AnswerInfoOptions({}, out), std::nullopt);
+  // The program itself: it answers and ends, whatever the display.
+  const std::string program = ProgramFolder().string() + "/r7kprog";
+  for (const char* option : {"--help", "--version"}) {
+    const std::string command = "QT_QPA_PLATFORM=offscreen timeout 20 " + program + " " + option + " >/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0) << option;
+  }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "link/link_message_box.h"
 #include "app/module_ops.h"
 #include "app/startup.h"
+#include "support/build_info.h"
 
 namespace r7k {
 namespace {
@@ -46,7 +47,38 @@ int LinkBoxOnScreen(WindowHandle owner, std::string_view text, std::string_view 
   return result.get();
 }
 
+constexpr char kUsage[] =
+    "Usage: r7kprog [MODULE.r7v]\n"
+    "       r7kprog --screenshots DIR\n"
+    "       r7kprog --help | --version\n"
+    "\n"
+    "The desktop programmer for the memory modules of the R7000 knitting machine: reads the\n"
+    "module in the programmer box into a virtual module file (.r7v), writes one back, and lets\n"
+    "you browse and edit virtual modules. It opens the configuration dialog first.\n"
+    "\n"
+    "  MODULE.r7v          an absolute path: the virtual module to start with\n"
+    "  /m:N /a:N /d        the presentation host's monitor and application ids, debugging\n"
+    "  --screenshots DIR   pictures every dialog over the demo module into DIR, then ends\n"
+    "  --help              this text\n"
+    "  --version           the program's version and copyright\n"
+    "\n"
+    "Settings live in $R7K_CONFIG_DIR, else $XDG_CONFIG_HOME/r7kprog, else ~/.config/r7kprog.\n"
+    "The same operations from a terminal: r7k --help.\n";
+
 }  // namespace
+
+std::optional<int> AnswerInfoOptions(const std::vector<std::string>& args, std::ostream& out) {
+  if (args.size() != 1) return std::nullopt;
+  if (args[0] == "--help" || args[0] == "-h") {
+    out << kUsage;
+    return 0;
+  }
+  if (args[0] == "--version") {
+    out << "r7kprog " << ProgramVersion() << '\n' << ProgramCopyright() << '\n';
+    return 0;
+  }
+  return std::nullopt;
+}
 
 GuiSession::GuiSession(QtView& view) {
   DlgSetView(&view);
@@ -64,6 +96,10 @@ GuiSession::~GuiSession() {
 }
 
 int RunGui(int argc, char** argv) {
+  {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (auto status = AnswerInfoOptions(args, std::cout)) return *status;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("r7kprog");
   QApplication::setQuitOnLastWindowClosed(false);

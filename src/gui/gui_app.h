@@ -4,6 +4,8 @@
 // thread's message boxes routed to the screen, then the program's own start-up (or the
 // screenshot tour).
 
+#include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,12 @@ class GuiSession {
   GuiSession& operator=(const GuiSession&) = delete;
 };
 
-// r7kprog [FILE.r7v] | r7kprog --screenshots DIR. Returns the exit status.
+// "--help" and "--version" print their text and give the exit status, before any window or
+// display is needed; nullopt for every other command line.
+std::optional<int> AnswerInfoOptions(const std::vector<std::string>& args, std::ostream& out);
+
+// r7kprog [FILE.r7v] | r7kprog --screenshots DIR | r7kprog --help | --version. Returns the
+// exit status.
 int RunGui(int argc, char** argv);
 
 }  // namespace r7k
