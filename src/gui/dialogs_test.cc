@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <cstdlib>
@@ -213,6 +214,38 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutStartingTheProgram) {
     const std::string command = "QT_QPA_PLATFORM=offscreen timeout 20 " + program + " " + option + " >/dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0) << option;
   }
+}
+
+// Enter as the keyboard sends it to the widget with the focus, at a time in milliseconds.
+void SendEnter(GuiUser& user, QEvent::Type type, unsigned long time) {
+  QKeyEvent key(type, Qt::Key_Return, Qt::NoModifier, "\r");
+  key.setTimestamp(time);
+  QWidget* focus = user.Window()->focusWidget();
+  QApplication::sendEvent(focus ? focus : user.Window(), &key);
+}
+
+TEST_F(Dialogs, EnterHeldFromTheConfigurationDoesNotPressTheMainDialogsDefaultButton) {
+  view_.WhenDialogOpens("Configuration", [&](GuiUser& user) {
+    user.Set("CurrentVirtualModule", module_.string());
+    user.Press("Keep file");
+    SendEnter(user, QEvent::KeyPress, 1000);  // OK, the default button
+  });
+  view_.WhenDialogOpens("R7kProg", [&](GuiUser& user) {
+    ASSERT_TRUE(user.WaitUntil([&] { return !user.Shown("Directory").empty(); }));
+    int hex = 0;
+    for (int i = 0; i < 2; ++i) view_.WhenDialogOpens("Hex", [&](GuiUser& h) { ++hex, h.Close(); });
+    // The key still down when the main dialog came: the keyboard repeats it, a release and a
+    // press at one time.
+    SendEnter(user, QEvent::KeyRelease, 1660);
+    SendEnter(user, QEvent::KeyPress, 1660);
+    EXPECT_EQ(hex, 0) << "Info was pressed by the key held over";
+    // Let go and pressed again, Enter presses "Info" as it should.
+    SendEnter(user, QEvent::KeyRelease, 1700);
+    SendEnter(user, QEvent::KeyPress, 3000);
+    EXPECT_EQ(hex, 1);
+    user.Close();
+  });
+  EXPECT_EQ(AppMain({}), 0);
 }
 
 }  // namespace

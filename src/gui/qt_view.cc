@@ -175,6 +175,31 @@ class PictureFrame : public QFrame {
   QImage image_;
 };
 
+// Enter held down repeats: a release and a press at one time, over and over. Enter that
+// closed one dialog and is still down when the next opens must not press that one's default
+// button too, so only a fresh press of Enter acts.
+class HeldEnterFilter : public QObject {
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const auto type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
+      return QObject::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+      return QObject::eventFilter(watched, event);
+    if (type == QEvent::KeyRelease) {
+      if (key->timestamp() != 0) released_at_ = key->timestamp();
+      return QObject::eventFilter(watched, event);
+    }
+    const bool repeated =
+        key->isAutoRepeat() || (key->timestamp() != 0 && key->timestamp() == released_at_);
+    return repeated || QObject::eventFilter(watched, event);
+  }
+
+ private:
+  unsigned long released_at_ = 0;
+};
+
 }  // namespace
 
 std::pair<QRect, QRect> PlaceNatural(QSize client, QSize picture) {
@@ -776,6 +801,10 @@ QWidget* QtView::ParentFor(WindowHandle owner) const {
 }
 
 void QtView::DialogOpened(Dialog& dialog) {
+  if (!held_keys_ && qApp) {
+    held_keys_ = std::make_unique<HeldEnterFilter>();
+    qApp->installEventFilter(held_keys_.get());
+  }
   opened_names_.push_back(dialog.name);
   auto* window = new DialogWindow(*this, dialog, ParentFor(dialog.owner));
   windows_[dialog.window] = window;

@@ -27,6 +27,7 @@
 #include <QSize>
 
 class QImage;
+class QObject;
 class QWidget;
 
 namespace r7k {
@@ -128,6 +129,7 @@ class QtView : public View {
   int prints_ = 0;
   std::function<void(std::size_t)> open_hook_;
   std::shared_ptr<bool> alive_;
+  std::unique_ptr<QObject> held_keys_;  // HeldEnterFilter, on the application
 };
 
 // Where a picture shown at its natural size goes in a client area: the part of the picture
