@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app/configuration.h"
+#include "support/os_description.h"
 
 #include "gui/gui_test_fixture.h"
 
@@ -243,6 +244,23 @@ TEST_F(Dialogs, EnterHeldFromTheConfigurationDoesNotPressTheMainDialogsDefaultBu
     SendEnter(user, QEvent::KeyRelease, 1700);
     SendEnter(user, QEvent::KeyPress, 3000);
     EXPECT_EQ(hex, 1);
+    user.Close();
+  });
+  EXPECT_EQ(AppMain({}), 0);
+}
+
+TEST_F(Dialogs, AboutShowsTheWholeSystemLineWithTheFocusOnOk) {
+  view_.WhenDialogOpens("Configuration", [&](GuiUser& user) {
+    view_.WhenDialogOpens("About", [&](GuiUser& about) {
+      EXPECT_EQ(about.Window()->focusWidget(), about.Widget("OK"));
+      auto* system = qobject_cast<QPlainTextEdit*>(about.Widget("WinVer"));
+      ASSERT_NE(system, nullptr);
+      EXPECT_EQ(system->lineWrapMode(), QPlainTextEdit::WidgetWidth) << "a long line wraps";
+      EXPECT_EQ(system->toPlainText().toStdString(), DescribeOperatingSystem());
+      EXPECT_TRUE(system->isReadOnly());
+      about.Close();
+    });
+    user.Press("About");
     user.Close();
   });
   EXPECT_EQ(AppMain({}), 0);

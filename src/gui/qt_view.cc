@@ -293,6 +293,24 @@ class DialogWindow : public QDialog {
     if (!dialog_.ended) DlgUserPress(dialog_, index);
   }
 
+  // The focus starts in the first field the user can change; in a dialog that only shows
+  // (About), on its default button.
+  void FocusFirst() {
+    QWidget* first = nullptr;
+    for (auto& f : dialog_.fields) {
+      QWidget* w = WidgetOf(f->index);
+      const bool input = f->def->kind == kKindText || f->def->kind == kKindList || f->def->kind == kKindCheck;
+      if (w && input && f->state == FieldState::kFull && w->isVisible()) {
+        first = w;
+        break;
+      }
+    }
+    if (!first)
+      if (Field* f = dialog_.def->default_id ? dialog_.FindField("#" + std::to_string(dialog_.def->default_id)) : nullptr)
+        first = WidgetOf(f->index);
+    if (first) first->setFocus(Qt::OtherFocusReason);
+  }
+
  protected:
   void closeEvent(QCloseEvent* event) override {
     event->ignore();
@@ -524,7 +542,8 @@ void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, in
     case kKindText:
       if (HasStyle(c, "multiline")) {
         auto* e = new QPlainTextEdit(parent);
-        e->setLineWrapMode(QPlainTextEdit::NoWrap);
+        // Hexadecimal lines keep their length; a sentence ("wrap") breaks at the field's edge.
+        e->setLineWrapMode(HasStyle(c, "wrap") ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
         if (fixed) e->setFont(fixed_);
         connect(e, &QPlainTextEdit::textChanged, this, [this, index] {
           if (!updating_) dirty_[index] = true;
@@ -853,6 +872,7 @@ void QtView::RunModal(Dialog& dialog) {
   DialogWindow* window = it->second;
   window->setWindowModality(Qt::ApplicationModal);
   window->show();
+  window->FocusFirst();
   QEventLoop loop;
   window->loop = &loop;
   const WindowHandle handle = dialog.window;
