@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -261,6 +262,54 @@ TEST_F(Dialogs, AboutShowsTheWholeSystemLineWithTheFocusOnOk) {
       about.Close();
     });
     user.Press("About");
+    user.Close();
+  });
+  EXPECT_EQ(AppMain({}), 0);
+}
+
+// What assistive technology sees of a widget and does with it, as a screen reader asks.
+QAccessibleInterface* Accessible(QWidget* w) { return QAccessible::queryAccessibleInterface(w); }
+
+bool DoAction(QWidget* w, const QString& action) {
+  QAccessibleActionInterface* actions = Accessible(w) ? Accessible(w)->actionInterface() : nullptr;
+  if (!actions || !actions->actionNames().contains(action)) return false;
+  actions->doAction(action);
+  QApplication::processEvents();
+  return true;
+}
+
+TEST_F(Dialogs, AssistiveTechnologyNamesTheFieldsAndItsActionsDoWhatAClickDoes) {
+  view_.WhenDialogOpens("Configuration", [&](GuiUser& user) {
+    EXPECT_EQ(Accessible(user.Widget("CurrentVirtualModule"))->text(QAccessible::Name), "Pattern file");
+    // A path typed in by a screen reader, "Keep file" toggled and OK pressed through their
+    // accessible actions reach the program as clicks and typing would.
+    QAccessibleInterface* path = Accessible(user.Widget("CurrentVirtualModule"));
+    ASSERT_NE(path->editableTextInterface(), nullptr);
+    path->editableTextInterface()->replaceText(0, 0, QString::fromStdString(module_.string()));
+    EXPECT_TRUE(DoAction(user.Widget("fKeep"), QAccessibleActionInterface::toggleAction()));
+    EXPECT_EQ(StoreGetNumeric(user.dialog().app_store, "fKeep"), 1);
+    EXPECT_TRUE(DoAction(user.Widget("OK"), QAccessibleActionInterface::pressAction()));
+    user.WaitUntil([&] { return !user.IsOpen(); });
+  });
+  view_.WhenDialogOpens("R7kProg", [&](GuiUser& user) {
+    EXPECT_EQ(user.Shown("CurrentVirtualModule"), module_.string()) << "the path was kept";
+    ASSERT_TRUE(user.WaitUntil([&] { return !user.Shown("Directory").empty(); }));
+    for (const char* field : {"Valid", "Name", "Start", "End", "Size"}) {
+      QAccessibleInterface* shown = Accessible(user.Widget(field));
+      EXPECT_EQ(shown->text(QAccessible::Name).toStdString(), field);
+      // Display-only: read-only to assistive technology too, and it cannot change the text.
+      EXPECT_TRUE(shown->state().readOnly) << field;
+      EXPECT_FALSE(shown->state().editable) << field;
+      EXPECT_EQ(shown->editableTextInterface(), nullptr) << field;
+    }
+    EXPECT_EQ(Accessible(user.Widget("Help"))->text(QAccessible::Name), "Help") << "a picture button";
+    // A row selected as a screen reader selects it becomes the current entry.
+    QAccessibleInterface* list = Accessible(user.Widget("Directory"));
+    ASSERT_NE(list->tableInterface(), nullptr);
+    EXPECT_TRUE(list->tableInterface()->selectRow(8));
+    QApplication::processEvents();
+    EXPECT_EQ(user.Shown("Name"), "T0031");
+    EXPECT_EQ(StoreGetString(user.dialog().app_store, "Name"), "T0031");
     user.Close();
   });
   EXPECT_EQ(AppMain({}), 0);

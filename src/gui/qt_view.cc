@@ -35,6 +35,7 @@
 
 #include "app/custom_fields.h"
 #include "app/module_ops.h"
+#include "gui/field_accessible.h"
 #include "gui/row_format.h"
 #include "link/channel.h"
 #include "store/item_store.h"
@@ -552,8 +553,18 @@ void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, in
         w = e;
       } else {
         auto* e = new QLineEdit(parent);
+        UseFieldAccessible(e);
         if (fixed) e->setFont(fixed_);
-        connect(e, &QLineEdit::textEdited, this, [this, index] { dirty_[index] = true; });
+        // Typed, or set by assistive technology (which neither types nor leaves the field):
+        // a change the program did not make is the user's, handed over when the field is left
+        // or at once when it never had the focus.
+        connect(e, &QLineEdit::textChanged, this, [this, index, e] {
+          if (updating_) return;
+          dirty_[index] = true;
+          QTimer::singleShot(0, this, [this, index, e] {
+            if (!e->hasFocus() && !dialog_.ended) CommitEdit(*dialog_.fields[index]);
+          });
+        });
         connect(e, &QLineEdit::editingFinished, this, [this, index] {
           if (!dialog_.ended) CommitEdit(*dialog_.fields[index]);
         });
@@ -567,8 +578,13 @@ void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, in
       // Rows laid out in columns by a format need equal character widths.
       if (fixed || c.Attr(kAttrFormat)) l->setFont(fixed_);
       l->setSelectionMode(QAbstractItemView::SingleSelection);
-      connect(l, &QListWidget::currentRowChanged, this, [this, index](int row) {
+      // The selection, however it was made (mouse, keys, or assistive technology, which
+      // selects without moving the current row), is the row chosen.
+      connect(l, &QListWidget::itemSelectionChanged, this, [this, index, l] {
         if (updating_ || dialog_.ended) return;
+        const auto selected = l->selectionModel()->selectedRows();
+        const int row = selected.isEmpty() ? -1 : selected.front().row();
+        if (row == DlgListSelection(*dialog_.fields[index])) return;
         CommitEdits();
         DlgUserSelectRow(dialog_, index, row);
       });
@@ -581,7 +597,12 @@ void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, in
     }
     case kKindCheck: {
       auto* b = new QCheckBox(Q(c.text), parent);
-      if (f) connect(b, &QCheckBox::clicked, this, [this, index] { PressField(index); });
+      // Toggled by a click, the keyboard or assistive technology (whose toggle clicks nothing).
+      if (f)
+        connect(b, &QCheckBox::toggled, this, [this, index](bool checked) {
+          if (!updating_ && !dialog_.ended && checked != DlgIsChecked(*dialog_.fields[index]))
+            PressField(index);
+        });
       w = b;
       break;
     }
