@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <fstream>
 
@@ -36,6 +37,17 @@ bool EndsWithR7v(std::string_view name) {
   const std::string_view ext = name.substr(name.size() - 4);
   return ext[0] == '.' && (ext[1] == 'r' || ext[1] == 'R') && ext[2] == '7' &&
          (ext[3] == 'v' || ext[3] == 'V');
+}
+
+// The path with what the file is now: its size and time, or that it is missing.
+size_t LoadAttemptKey(const std::string& path) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  const auto time = ec ? std::filesystem::file_time_type{} : std::filesystem::last_write_time(path, ec);
+  const std::string state = path + '\n' + (ec ? std::string("missing")
+                                               : std::to_string(size) + ' ' +
+                                                     std::to_string(time.time_since_epoch().count()));
+  return std::hash<std::string>{}(state) | 1;
 }
 
 int StepPattern(FieldHandle field, int message, WParam wparam, LParam lparam, bool forward) {
@@ -213,8 +225,9 @@ int CB_CurrentVirtualModule(FieldHandle field, int message, WParam wparam, LPara
   if (StoreGetType(app, "CurrentVirtualModule") == kItemNone ||
       StoreGetType(app, "Directory") != kItemNone)
     return result;
-  // A path that failed to load is not tried again at every idle round: its error is shown once.
-  const size_t key = std::hash<std::string>{}(*StoreGetString(app, "CurrentVirtualModule")) | 1;
+  // A file that failed to load is not tried again at every idle round: its error is shown
+  // once. Once the file changes (a module read into the file that was not there) it is.
+  const size_t key = LoadAttemptKey(*StoreGetString(app, "CurrentVirtualModule"));
   const auto* failed = static_cast<const size_t*>(DlgFieldMemRetrieve(field));
   if (message == kMsgIdle && failed && *failed == key) return result;
   const bool loaded = LoadDirectory(DlgWindow(field), app);

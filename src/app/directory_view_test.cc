@@ -131,7 +131,7 @@ TEST_F(DirectoryView, ModuleExtensionRule) {
 TEST_F(DirectoryView, PathFieldLoadsBrowseChangesAndCheckboxFilters) {
   ASSERT_EQ(DlgLoadDefinitions(kMainDialog, "test.dlg"), std::nullopt);
   const std::string rom = WriteImage("rom.r7v", BuiltinImage("R7kRomx"));
-  for (int i = 0; i < 4; ++i) view_.ChooseFileNext(std::nullopt);
+  for (int i = 0; i < 5; ++i) view_.ChooseFileNext(std::nullopt);
   view_.ChooseFileNext(rom);
   view_.WhenDialogOpens("TestMain", [&](DialogUser& user) {
     EXPECT_EQ(Item("Name"), "_0000") << "loaded when the path was shown";
@@ -155,6 +155,10 @@ TEST_F(DirectoryView, PathFieldLoadsBrowseChangesAndCheckboxFilters) {
     int failures = 0;
     for (const auto& m : view_.messages()) failures += m.caption == "Pattern Load";
     EXPECT_EQ(failures, 1);
+    // The file comes (a module read into it): the next round loads it.
+    WriteImage("none.r7v", BuiltinImage("demo"));
+    user.Press("...");
+    EXPECT_EQ(Item("Name"), "_0000");
     user.Press("...");
     EXPECT_EQ(Item("CurrentVirtualModule"), rom);
     EXPECT_EQ(Item("Name"), "T0001");
