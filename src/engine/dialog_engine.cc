@@ -860,8 +860,18 @@ int DlgFieldGetText(FieldHandle field, int index, char* buffer, std::size_t size
   return DlgGetField(field, index, buffer, size);
 }
 
+namespace {
+
+// A dialog under another one waits for it, as in any modal loop: what the user does there
+// (through assistive technology, which is not held back by the window system) does nothing.
+bool Blocked(const Dialog& d) {
+  return d.ended || (DlgTopDialog() && DlgTopDialog() != &d);
+}
+
+}  // namespace
+
 bool DlgUserSetField(Dialog& d, int index, std::string_view text) {
-  if (d.ended || index < 0 || static_cast<std::size_t>(index) >= d.fields.size()) return false;
+  if (Blocked(d) || index < 0 || static_cast<std::size_t>(index) >= d.fields.size()) return false;
   Field& f = *d.fields[index];
   if (f.state != FieldState::kFull) return false;
   const bool accepted = SetValue(f, text);
@@ -870,7 +880,7 @@ bool DlgUserSetField(Dialog& d, int index, std::string_view text) {
 }
 
 bool DlgUserPress(Dialog& d, int index) {
-  if (d.ended || index < 0 || static_cast<std::size_t>(index) >= d.fields.size()) return false;
+  if (Blocked(d) || index < 0 || static_cast<std::size_t>(index) >= d.fields.size()) return false;
   Field& f = *d.fields[index];
   if (!Available(f)) return false;
   if (f.def->kind == kKindCheck) {
@@ -887,7 +897,7 @@ bool DlgUserPress(Dialog& d, int index) {
 }
 
 bool DlgUserSelectRow(Dialog& d, int index, int row) {
-  if (d.ended || index < 0 || static_cast<std::size_t>(index) >= d.fields.size()) return false;
+  if (Blocked(d) || index < 0 || static_cast<std::size_t>(index) >= d.fields.size()) return false;
   Field& f = *d.fields[index];
   if (f.def->kind != kKindList || !Available(f)) return false;
   const auto rows = DlgListRows(f);
@@ -910,7 +920,7 @@ bool DlgUserSelectRow(Dialog& d, int index, int row) {
 }
 
 bool DlgUserDropFiles(Dialog& d, int index, const std::vector<std::string>& paths) {
-  if (d.ended || index < 0 || static_cast<std::size_t>(index) >= d.fields.size()) return false;
+  if (Blocked(d) || index < 0 || static_cast<std::size_t>(index) >= d.fields.size()) return false;
   Field& f = *d.fields[index];
   if (!f.drop || paths.empty()) return false;
   f.drop(&f, paths);
@@ -919,7 +929,7 @@ bool DlgUserDropFiles(Dialog& d, int index, const std::vector<std::string>& path
 }
 
 void DlgUserClose(Dialog& d) {
-  if (d.ended) return;
+  if (Blocked(d)) return;
   for (auto& f : d.fields) {
     if (f->def->id == 2) {
       Activate(*f);
@@ -935,6 +945,7 @@ bool DlgUserEnter(Dialog& d) {
 }
 
 bool DlgUserMenu(Dialog& d, int control_id) {
+  if (Blocked(d)) return false;
   for (auto& f : d.fields) {
     if (f->def->id != control_id) continue;
     // Menu items name hidden buttons on purpose ("About"): they act as a posted command does.

@@ -260,7 +260,9 @@ TEST_F(Engine, ItemListsDeleteWhenTheFieldActs) {
 }
 
 TEST_F(Engine, CallsStacksAndNestedDialogs) {
-  view_.WhenDialogOpens("Main", [this](DialogUser& user) {
+  Dialog* main = nullptr;
+  view_.WhenDialogOpens("Main", [&](DialogUser& user) {
+    main = &user.dialog();
     user.Press("Info");
     EXPECT_EQ(user.Text("_Status"), "info ran");  // shown again once its item changed
     user.Press("Nested");
@@ -271,8 +273,13 @@ TEST_F(Engine, CallsStacksAndNestedDialogs) {
     user.Press("Help");
     user.Close();
   });
-  view_.WhenDialogOpens("Text", [](DialogUser& user) {
+  view_.WhenDialogOpens("Text", [&](DialogUser& user) {
     EXPECT_EQ(user.Caption(), "R7000 Programmer - _0003");
+    // The dialog below waits: what is done to it meanwhile (a screen reader's press, its
+    // close box) does nothing.
+    EXPECT_FALSE(DlgUserPress(*main, main->FindField("Info")->index));
+    DlgUserClose(*main);
+    EXPECT_FALSE(main->ended);
     user.Press("Cancel");
   });
   view_.WhenDialogOpens("Help", [](DialogUser& user) { user.Press("Nederlands"); });

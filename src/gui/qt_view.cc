@@ -291,7 +291,9 @@ class DialogWindow : public QDialog {
 
   void PressField(int index) {
     CommitEdits();
-    if (!dialog_.ended) DlgUserPress(dialog_, index);
+    // Refused (unavailable, or a dialog above this one is open): a check box shows the
+    // engine's value again.
+    if (!dialog_.ended && !DlgUserPress(dialog_, index)) Update(index);
   }
 
   // The focus starts in the first field the user can change; in a dialog that only shows
@@ -586,7 +588,8 @@ void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, in
         const int row = selected.isEmpty() ? -1 : selected.front().row();
         if (row == DlgListSelection(*dialog_.fields[index])) return;
         CommitEdits();
-        DlgUserSelectRow(dialog_, index, row);
+        // Refused (a dialog above this one is open): the list shows the engine's row again.
+        if (!DlgUserSelectRow(dialog_, index, row)) Update(index);
       });
       connect(l, &QListWidget::itemDoubleClicked, this, [this] {
         CommitEdits();
@@ -673,7 +676,10 @@ void DialogWindow::CommitEdit(Field& f) {
   else if (auto* e = qobject_cast<QPlainTextEdit*>(w)) text = S(e->toPlainText());
   else return;
   if (text == f.text) return;
-  if (!DlgUserSetField(dialog_, f.index, text)) QApplication::beep();
+  if (!DlgUserSetField(dialog_, f.index, text)) {
+    QApplication::beep();
+    UpdateField(f);  // the value the engine keeps
+  }
 }
 
 void DialogWindow::UpdateField(Field& f) {
