@@ -27,6 +27,9 @@ dialog TestMain "Test"
     tag Dummy
     hidden
     action Stay
+  text 1002 ""
+    tag _Status
+    callback CB_MainStatus
   button 2 "Close"
     action Return
 end
@@ -166,6 +169,25 @@ TEST_F(DirectoryView, PathFieldLoadsBrowseChangesAndCheckboxFilters) {
   });
   DlgRunDialog(base_, "TestMain", main_, app_);
   EXPECT_NO_USER_PROBLEMS(view_);
+}
+
+TEST_F(DirectoryView, WithoutAModuleTheStatusLineSaysHowToChooseOne) {
+  ASSERT_EQ(DlgLoadDefinitions(kMainDialog, "test.dlg"), std::nullopt);
+  StoreDeleteItem(app_, "CurrentVirtualModule");
+  StoreSetString(app_, "_Status", "The simulated box is in use");
+  view_.WhenDialogOpens("TestMain", [&](DialogUser& user) {
+    EXPECT_EQ(user.Text("_Status"), "The simulated box is in use") << "what is said stays";
+    StoreDeleteItem(app_, "_Status");  // cleared, as a module operation does
+    user.Pump();
+    user.Press("...");
+    EXPECT_EQ(user.Text("_Status"), kChooseModuleHint);
+    EXPECT_TRUE(user.Set("CurrentVirtualModule", module_));
+    user.Pump();
+    EXPECT_EQ(Item("Name"), "_0000");
+    EXPECT_EQ(user.Text("_Status"), "") << "the hint goes once a module is loaded";
+    user.Close();
+  });
+  DlgRunDialog(base_, "TestMain", main_, app_);
 }
 
 TEST_F(DirectoryView, DroppedOrTypedPathsLoadTheirDirectory) {
