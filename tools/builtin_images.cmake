@@ -26,9 +26,20 @@ add_executable(r7k_imagegen
 target_include_directories(r7k_imagegen PRIVATE ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_LIST_DIR})
 set_target_properties(r7k_imagegen PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/tools)
 
+# A cross build runs the generator of a host build (R7K_HOST_IMAGEGEN, set by
+# scripts/build-windows): the images are the same bytes on every system.
+set(R7K_HOST_IMAGEGEN "" CACHE FILEPATH "The host build's r7k_imagegen, for a cross build")
+if(CMAKE_CROSSCOMPILING)
+  if(NOT R7K_HOST_IMAGEGEN)
+    message(FATAL_ERROR "A cross build needs -DR7K_HOST_IMAGEGEN=<host build>/tools/r7k_imagegen")
+  endif()
+  set(imagegen ${R7K_HOST_IMAGEGEN})
+else()
+  set(imagegen r7k_imagegen)
+endif()
 add_custom_command(
   OUTPUT ${R7K_BUILTIN_IMAGE_FILES}
-  COMMAND r7k_imagegen ${R7K_BUILTIN_IMAGE_DIR}
-  DEPENDS r7k_imagegen
+  COMMAND ${imagegen} ${R7K_BUILTIN_IMAGE_DIR}
+  DEPENDS ${imagegen}
   COMMENT "Generating the built-in images")
 add_custom_target(r7k_builtin_image_files DEPENDS ${R7K_BUILTIN_IMAGE_FILES})

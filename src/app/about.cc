@@ -1,8 +1,8 @@
 #include "app/about.h"
 
 #include "engine/dialog_engine.h"
+#include "platform/os_version.h"
 #include "support/build_info.h"
-#include "support/os_description.h"
 
 namespace r7k {
 

@@ -7,6 +7,7 @@
 #include "app/full_page.h"
 #include "app/strings.h"
 #include "engine/dialog_engine.h"
+#include "platform/launcher.h"
 #include "support/ascii.h"
 
 namespace r7k {
@@ -34,9 +35,7 @@ int OpenHelp(FieldHandle field, int message, WParam wparam, LParam lparam,
 }  // namespace
 
 std::filesystem::path ProgramFolder() {
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::filesystem::path() : self.parent_path();
+  return ProgramPath().parent_path();
 }
 
 std::vector<std::filesystem::path> DataFolders() {
@@ -72,7 +71,7 @@ bool OpenManual(WindowHandle window, const HelpLanguage& language) {
     DlgMessage(window, kMbOk, AppString(kStrProgram), language.missing);
     return false;
   }
-  if (OpenPageInBrowser(*page)) return true;
+  if (OpenDocument(*page)) return true;
   DlgMessageFmt(window, kMbIconExclamation, AppString(kStrProgram).c_str(), language.no_browser,
                 page->c_str());
   return false;

@@ -19,7 +19,7 @@
 #include "app/new_entries.h"
 #include "module/directory.h"
 #include "module/hex_text.h"
-#include "support/file_io.h"
+#include "platform/file_io.h"
 
 namespace r7k::testing {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "app/builtin_pictures.h"
 #include "app/configuration.h"
+#include "platform/file_io.h"
 #include "support/ascii.h"
-#include "support/file_io.h"
 
 namespace r7k {
 namespace {

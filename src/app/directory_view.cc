@@ -12,6 +12,7 @@
 #include "app/module_file.h"
 #include "engine/callbacks.h"
 #include "module/address.h"
+#include "platform/file_io.h"
 #include "support/ascii.h"
 
 namespace r7k {
@@ -150,12 +151,12 @@ std::optional<std::vector<uint8_t>> ReadModuleBytes(StoreHandle store, int64_t o
 }
 
 std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
+  const size_t slash = path.find_last_of(kPathSeparators);
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 std::string WithModuleExtension(std::string path) {
-  const size_t slash = path.find_last_of('/');
+  const size_t slash = path.find_last_of(kPathSeparators);
   const std::string_view last =
       std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
   if (last.find('.') == std::string_view::npos || !EndsWithR7v(last)) path += ".r7v";

@@ -8,11 +8,11 @@
 
 #include "app/directory_view.h"
 #include "app/output_guard.h"
-#include "support/file_io.h"
 #include "module/address.h"
 #include "module/cut.h"
 #include "module/hex_text.h"
 #include "module/validate.h"
+#include "platform/file_io.h"
 
 namespace r7k {
 namespace {

@@ -7,7 +7,8 @@
 #include "common/pattern_page.h"
 #include "common/sti_bmp.h"
 #include "engine/dialog_engine.h"
-#include "support/file_io.h"
+#include "platform/file_io.h"
+#include "platform/launcher.h"
 
 namespace r7k {
 namespace {
@@ -45,8 +46,13 @@ FullPageFiles WriteFullPage(const StiPicture& framed, std::string_view name,
 }
 
 bool OpenPageInBrowser(const std::filesystem::path& page) {
-  const auto argv = BrowserArgvFromEnvironment(std::getenv("BROWSER"), page.string());
+  const auto argv = BrowserArgv(page.string());
   return g_launcher ? g_launcher(argv) : LaunchDetached(argv);
+}
+
+bool OpenDocument(const std::filesystem::path& document) {
+  if (!g_launcher && ShellOpen(document, document.parent_path())) return true;
+  return OpenPageInBrowser(document);
 }
 
 void SetDocumentLauncher(DocumentLauncher launcher) { g_launcher = std::move(launcher); }

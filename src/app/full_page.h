@@ -36,9 +36,13 @@ struct FullPageFiles {
 FullPageFiles WriteFullPage(const StiPicture& framed, std::string_view name,
                             const std::filesystem::path& folder);
 
-// Opens the page with $BROWSER's first command, or xdg-open, started without a shell. False
-// when it could not be started. The manual opens the same way.
+// Opens the page with the browser registered for web pages (Windows), else $BROWSER's first
+// command, else xdg-open, started without a shell. False when it could not be started.
 bool OpenPageInBrowser(const std::filesystem::path& page);
+
+// Opens a document the user reads (the manual) with the system shell's "Open" where there is
+// one (Windows), else as OpenPageInBrowser.
+bool OpenDocument(const std::filesystem::path& document);
 
 // What starts the browser's argument vector; tests put a recorder here. An empty function
 // restores the default (started detached, no shell).

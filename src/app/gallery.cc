@@ -13,8 +13,8 @@
 #include "module/pattern.h"
 #include "module/sector.h"
 #include "module/text_records.h"
+#include "platform/file_io.h"
 #include "support/ascii.h"
-#include "support/file_io.h"
 
 namespace r7k {
 namespace {

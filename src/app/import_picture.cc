@@ -7,7 +7,7 @@
 #include "app/pattern_view.h"
 #include "module/address.h"
 #include "module/directory.h"
-#include "support/file_io.h"
+#include "platform/file_io.h"
 
 namespace r7k {
 namespace {

@@ -11,11 +11,11 @@
 #include "app/directory_view.h"
 #include "app/entity_files.h"
 #include "app/module_file.h"
-#include "support/file_io.h"
 #include "module/address.h"
 #include "module/directory.h"
 #include "module/technique.h"
 #include "module/validate.h"
+#include "platform/file_io.h"
 
 namespace r7k {
 namespace {

@@ -12,8 +12,8 @@
 #include "app/module_verify.h"
 #include "app/strings.h"
 #include "module/hex_text.h"
+#include "platform/file_io.h"
 #include "support/ascii.h"
-#include "support/file_io.h"
 
 namespace r7k {
 namespace {
@@ -235,7 +235,7 @@ std::optional<std::array<uint8_t, kReadPieceBytes>> DecodeReadAnswer(std::string
 }
 
 std::string ModuleFileFor(std::string_view current) {
-  const std::size_t slash = current.find_last_of('/');
+  const std::size_t slash = current.find_last_of(kPathSeparators);
   if (current.size() <= 1 || slash == std::string_view::npos) return "module.r7v";
   const std::string_view last = current.substr(slash + 1);
   const std::size_t dot = last.find_last_of('.');

@@ -7,7 +7,7 @@
 
 #include "app/module_check.h"
 #include "app/module_ops_test_fixture.h"
-#include "support/file_io.h"
+#include "platform/file_io.h"
 
 namespace r7k {
 namespace {

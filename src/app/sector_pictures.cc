@@ -9,7 +9,7 @@
 #include "module/builtin_images.h"
 #include "module/directory.h"
 #include "module/technique.h"
-#include "support/file_io.h"
+#include "platform/file_io.h"
 
 namespace r7k {
 namespace {

@@ -1,7 +1,6 @@
 #include "app/settings.h"
 
 #include "app/module_verify.h"
-#include "platform/config_files.h"
 
 namespace r7k {
 
@@ -12,19 +11,6 @@ const SettingValue kSettingValues[5] = {
     {"ShowPrintDialog", "ShowPrintDialog"},
     {"Verify", "Verify"},
 };
-
-std::optional<std::string> RegistryGetString(std::string_view key, std::string_view value) {
-  return ReadProfileValue(kRegistryFile, key, value);
-}
-
-bool RegistrySetString(std::string_view key, std::string_view value, std::string_view text,
-                       std::string* error) {
-  return WriteProfileString(kRegistryFile, key, value, text, error);
-}
-
-bool RegistryDeleteValue(std::string_view key, std::string_view value, std::string* error) {
-  return DeleteProfileValue(kRegistryFile, key, value, error);
-}
 
 void ReadSettings(StoreHandle app_store) {
   for (const SettingValue& s : kSettingValues)

@@ -1,29 +1,22 @@
 #pragma once
 
-// The saved settings. The registry of the current user is the file "registry.ini" in the
-// configuration folder, one section per key ("[Software\Veldmark\R7kProg\Settings]") with the
-// value names as keys; the baud rate stays in the profile "R7kProg.ini".
+// The saved settings, in the registry of the current user (platform/registry.h); the baud rate
+// stays in the profile "R7kProg.ini".
 
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "link/serial_channel.h"  // kProfileFile, "R7kProg.ini"
+#include "platform/registry.h"
 #include "store/item_store.h"
 
 namespace r7k {
 
-inline constexpr char kRegistryFile[] = "registry.ini";
 inline constexpr char kSettingsKey[] = "Software\\Veldmark\\R7kProg\\Settings";
 inline constexpr char kPagecastKey[] = "Software\\Pagecast";
 inline constexpr char kFlagsValue[] = "Flags";
 inline constexpr char kFlagsPrintDialog[] = "256";
-
-std::optional<std::string> RegistryGetString(std::string_view key, std::string_view value);
-bool RegistrySetString(std::string_view key, std::string_view value, std::string_view text,
-                       std::string* error = nullptr);
-bool RegistryDeleteValue(std::string_view key, std::string_view value,
-                         std::string* error = nullptr);
 
 // One saved value of the settings key and the item of the application store it fills.
 struct SettingValue {

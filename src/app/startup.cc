@@ -18,8 +18,8 @@
 #include "link/port_discovery.h"
 #include "module/builtin_images.h"
 #include "platform/config_files.h"
+#include "platform/os_version.h"
 #include "support/ascii.h"
-#include "support/os_description.h"
 
 namespace r7k {
 namespace {

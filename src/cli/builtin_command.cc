@@ -1,8 +1,8 @@
 #include <array>
 
 #include "cli/commands.h"
-#include "support/file_io.h"
 #include "module/builtin_images.h"
+#include "platform/file_io.h"
 
 namespace r7k::cli {
 namespace {

@@ -5,8 +5,8 @@
 #include "app/copy_entry.h"
 #include "app/module_file.h"
 #include "cli/commands.h"
+#include "platform/file_io.h"
 #include "support/ascii.h"
-#include "support/file_io.h"
 
 namespace r7k::cli {
 namespace {

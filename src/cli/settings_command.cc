@@ -25,20 +25,26 @@ constexpr CommandUsage kUsage = {
     "An empty VALUE clears a value. Nothing is written when one of the assignments is wrong.",
     kOptions, 0, true};
 
+// A value of the registry's settings key, or (in_registry false) of the profile "R7kProg.ini".
 struct Setting {
   const char* name;
-  std::string_view file;
+  bool in_registry;
   std::string_view section;
 };
 
 constexpr std::array kSettings = {
-    Setting{"Port1", kRegistryFile, kSettingsKey},
-    Setting{"ModuleFile", kRegistryFile, kSettingsKey},
-    Setting{"Palette", kRegistryFile, kSettingsKey},
-    Setting{"ShowPrintDialog", kRegistryFile, kSettingsKey},
-    Setting{"Verify", kRegistryFile, kSettingsKey},
-    Setting{"BaudRate", kProfileFile, "Options"},
+    Setting{"Port1", true, kSettingsKey},
+    Setting{"ModuleFile", true, kSettingsKey},
+    Setting{"Palette", true, kSettingsKey},
+    Setting{"ShowPrintDialog", true, kSettingsKey},
+    Setting{"Verify", true, kSettingsKey},
+    Setting{"BaudRate", false, "Options"},
 };
+
+std::optional<std::string> Load(const Setting& s) {
+  return s.in_registry ? RegistryGetString(s.section, s.name)
+                       : ReadProfileValue(kProfileFile, s.section, s.name);
+}
 
 const Setting* FindSetting(std::string_view name) {
   for (const Setting& s : kSettings)
@@ -66,7 +72,9 @@ std::string Refusal(const Setting& s, std::string_view value) {
 }
 
 bool Save(const Setting& s, const std::string& value, std::string* error) {
-  if (!WriteProfileString(s.file, s.section, s.name, value, error)) return false;
+  if (!(s.in_registry ? RegistrySetString(s.section, s.name, value, error)
+                      : WriteProfileString(kProfileFile, s.section, s.name, value, error)))
+    return false;
   // The window printer follows the print-dialog option, as the program does at its end.
   if (std::string_view(s.name) == "ShowPrintDialog")
     return value == "1" ? RegistrySetString(kPagecastKey, kFlagsValue, kFlagsPrintDialog, error)
@@ -111,7 +119,7 @@ int SettingsCommand(std::span<const std::string> args, CommandIo& io) {
     json.BeginObject();
     for (const Setting& s : kSettings) {
       json.Key(s.name);
-      if (auto value = ReadProfileValue(s.file, s.section, s.name))
+      if (auto value = Load(s))
         json.String(*value);
       else
         json.Null();
@@ -120,9 +128,10 @@ int SettingsCommand(std::span<const std::string> args, CommandIo& io) {
     io.out << '\n';
     return kExitOk;
   }
-  io.out << "Settings in " << ConfigFolder().string() << ":\n";
+  io.out << "Settings in " << RegistryLocation(kSettingsKey) << " and "
+         << ProfilePath(kProfileFile).string() << ":\n";
   for (const Setting& s : kSettings) {
-    const auto value = ReadProfileValue(s.file, s.section, s.name);
+    const auto value = Load(s);
     io.out << "  " << s.name << "=" << value.value_or("") << (value ? "" : "  (not set)") << '\n';
   }
   return kExitOk;

@@ -4,8 +4,8 @@
 #include <cctype>
 #include <string>
 
-#include "support/file_io.h"
 #include "common/little_endian.h"
+#include "platform/file_io.h"
 
 namespace r7k {
 

@@ -3,9 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/file_io.h"
 #include "common/cut_fixture.h"
 #include "common/sti_bmp.h"
+#include "platform/file_io.h"
 
 namespace r7k {
 namespace {

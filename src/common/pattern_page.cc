@@ -1,12 +1,8 @@
 #include "common/pattern_page.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
+#include <cstdlib>
 
-#include <cerrno>
-#include <thread>
-
-extern char** environ;
+#include "platform/launcher.h"
 
 namespace r7k {
 
@@ -125,19 +121,9 @@ std::vector<std::string> BrowserArgvFromEnvironment(const char* browser_env,
   return argv;
 }
 
-bool LaunchDetached(const std::vector<std::string>& argv) {
-  if (argv.empty() || argv[0].empty()) return false;
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
-  std::thread([pid] {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }).detach();
-  return true;
+std::vector<std::string> BrowserArgv(const std::string& page) {
+  if (auto registered = RegisteredBrowserCommand()) return BrowserArgvFromRegistered(*registered, page);
+  return BrowserArgvFromEnvironment(std::getenv("BROWSER"), page);
 }
 
 }  // namespace r7k

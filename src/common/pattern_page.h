@@ -36,8 +36,8 @@ std::vector<std::string> BrowserArgvFromRegistered(std::optional<std::string_vie
 std::vector<std::string> BrowserArgvFromEnvironment(const char* browser_env,
                                                     const std::string& page);
 
-// Starts a program with an argument vector (searched in PATH, no shell) and does not wait
-// for it; a background thread collects its exit. False when it could not be started.
-bool LaunchDetached(const std::vector<std::string>& argv);
+// The argument vector that opens `page` in this system's browser: the registered command where
+// the system has one (Windows), else as $BROWSER says.
+std::vector<std::string> BrowserArgv(const std::string& page);
 
 }  // namespace r7k

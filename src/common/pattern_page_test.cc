@@ -76,11 +76,5 @@ TEST(BrowserCommand, EnvironmentBrowserOrXdgOpen) {
               ElementsAre("w3m", "-o", "x=/t/P.htm"));
 }
 
-TEST(LaunchDetached, StartsProgramsWithoutAShell) {
-  EXPECT_TRUE(LaunchDetached({"true", "an argument; not a command"}));
-  EXPECT_FALSE(LaunchDetached({"/nonexistent/r7k-browser", "page"}));
-  EXPECT_FALSE(LaunchDetached({}));
-}
-
 }  // namespace
 }  // namespace r7k

@@ -1,7 +1,5 @@
 #include "common/picture_cells.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -14,7 +12,8 @@
 #include "common/little_endian.h"
 #include "module/address.h"
 #include "module/directory.h"
-#include "support/file_io.h"
+#include "platform/file_io.h"
+#include "platform/png_codec.h"
 
 namespace r7k {
 namespace {
@@ -25,41 +24,14 @@ constexpr size_t kBmpFileHeaderSize = 14;
 RgbPictureResult Refuse(std::string text) { return {std::nullopt, {std::move(text), false}}; }
 
 RgbPictureResult ReadPng(std::span<const uint8_t> bytes) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  // The simplified reader keeps libpng's error jumps to itself and answers with 0.
-  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
-    return Refuse(std::string("The PNG picture cannot be read: ") + image.message);
-  }
-  if (auto refusal = CheckPictureSize(image.width, image.height)) {
-    png_image_free(&image);
-    return {std::nullopt, *refusal};
-  }
-  image.format = PNG_FORMAT_RGB;
-  RgbPicture picture;
-  picture.width = image.width;
-  picture.height = image.height;
-  picture.pixels.resize(size_t{image.width} * image.height);
-  // The decoder writes each row's 3-byte pixels at the start of that row of the pixel array
-  // (4 bytes a pixel), which is then spread out from its right end: no second copy of a
-  // picture that may be large.
-  auto* raw = reinterpret_cast<uint8_t*>(picture.pixels.data());
-  const png_color white = {255, 255, 255};
-  if (!png_image_finish_read(&image, &white, raw, static_cast<png_int_32>(4 * image.width),
-                             nullptr)) {
-    const std::string why = image.message;
-    png_image_free(&image);
-    return Refuse("The PNG picture cannot be read: " + why);
-  }
-  for (size_t y = 0; y < picture.height; ++y) {
-    const uint8_t* rgb = raw + 4 * y * picture.width;
-    uint32_t* row = picture.pixels.data() + y * picture.width;
-    for (size_t x = picture.width; x-- > 0;) {
-      row[x] = uint32_t{rgb[3 * x]} << 16 | uint32_t{rgb[3 * x + 1]} << 8 | rgb[3 * x + 2];
-    }
-  }
-  return {std::move(picture), {}};
+  std::optional<PictureRefusal> size_refusal;
+  PngDecodeResult read = DecodePng(bytes, [&](uint32_t width, uint32_t height) {
+    size_refusal = CheckPictureSize(width, height);
+    return !size_refusal;
+  });
+  if (read.refused_size) return {std::nullopt, *size_refusal};
+  if (!read.picture) return Refuse("The PNG picture cannot be read: " + read.error);
+  return {RgbPicture{read.picture->width, read.picture->height, std::move(read.picture->pixels)}, {}};
 }
 
 RgbPictureResult ReadBmp(std::span<const uint8_t> bytes) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "support/file_io.h"
 #include "common/little_endian.h"
+#include "platform/file_io.h"
 
 namespace r7k {
 

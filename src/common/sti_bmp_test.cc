@@ -9,6 +9,7 @@
 
 #include "common/cut_fixture.h"
 #include "common/little_endian.h"
+#include "platform/file_io.h"
 
 namespace r7k {
 namespace {
@@ -148,9 +149,7 @@ TEST(StiWriteBmp, WritesTheFileOrSaysWhyNot) {
   const auto path = dir / "Pat.Bmp";
   const std::vector<uint8_t> block = Block(kP2000Cut);
   EXPECT_EQ(StiWriteBmp(path, block), StiWriteResult::kOk);
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> written{std::istreambuf_iterator<char>(in), {}};
-  EXPECT_THAT(written, ElementsAreArray(*StiWriteBmp(block)));
+  EXPECT_THAT(*ReadFileBytes(path, 1 << 20), ElementsAreArray(*StiWriteBmp(block)));
   std::vector<uint8_t> bad = block;
   bad[0] = 0;
   EXPECT_EQ(StiWriteBmp(path, bad), StiWriteResult::kNotAPicture);

@@ -221,7 +221,7 @@ TEST(RunsToSti, ReadsThePaletteFileByPath) {
                    ("r7k_sti_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
   std::filesystem::create_directories(dir);
   const std::vector<uint8_t> file = PaletteFile(2000);
-  std::FILE* f = std::fopen((dir / "@@temp.pal").c_str(), "wb");
+  std::FILE* f = std::fopen((dir / "@@temp.pal").string().c_str(), "wb");
   ASSERT_NE(f, nullptr);
   std::fwrite(file.data(), 1, file.size(), f);
   std::fclose(f);

@@ -1,10 +1,9 @@
 #include "common/sti_png.h"
 
-#include <png.h>
-
 #include <gtest/gtest.h>
 
 #include "common/cut_fixture.h"
+#include "platform/png_codec.h"
 
 namespace r7k {
 namespace {
@@ -19,16 +18,13 @@ struct Decoded {
   }
 };
 
+// Read back through the system's codec, as a picture program would.
 Decoded ReadPng(const std::vector<uint8_t>& png) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  Decoded out;
-  if (!png_image_begin_read_from_memory(&image, png.data(), png.size())) return out;
-  image.format = PNG_FORMAT_RGB;
-  out.rgb.resize(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, out.rgb.data(), 0, nullptr)) return out;
-  out.width = image.width;
-  out.height = image.height;
+  PngDecodeResult read = DecodePng(png, [](uint32_t, uint32_t) { return true; });
+  if (!read.picture) return {};
+  Decoded out{read.picture->width, read.picture->height, {}};
+  for (uint32_t p : read.picture->pixels)
+    out.rgb.insert(out.rgb.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
   return out;
 }
 

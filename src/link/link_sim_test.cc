@@ -12,7 +12,7 @@
 #include "link/link_thread.h"
 #include "link/simulated_box.h"
 #include "platform/config_files.h"
-#include "platform/posix_serial_port.h"
+#include "platform/memory_line.h"
 #include "sim/box_simulator.h"
 
 namespace r7k {
@@ -48,7 +48,7 @@ class LinkThreadSim : public ::testing::Test {
   std::vector<uint8_t> image_;
   BoxOptions options_;
   std::unique_ptr<BoxSimulator> box_;
-  PosixSerialPort port_;
+  AnySerialPort port_;
   PortHarness harness_{&port_};
   BoxRecorder boxes_;
   LinkThreadRunner link_;

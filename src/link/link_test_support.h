@@ -3,8 +3,6 @@
 // Test helpers of the link layer: a port that forwards to a fake the test keeps (the link
 // thread owns and destroys its port object), recording each write with its time.
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -20,8 +18,10 @@
 #include "link/channel.h"
 #include "link/link_message_box.h"
 #include "link/link_thread.h"
+#include "platform/environment.h"
 #include "platform/fake_serial_port.h"
 #include "sim/box_simulator.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 
@@ -135,23 +135,15 @@ inline void DrainChannel(std::string_view channel) {
 // A fresh configuration folder (R7K_CONFIG_DIR) for one test, and the link's channels empty.
 class LinkTestEnvironment {
  public:
-  explicit LinkTestEnvironment(const std::string& tag)
-      : dir_(std::filesystem::temp_directory_path() /
-             ("r7k_" + tag + "_" + std::to_string(::getpid()))) {
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    ::setenv("R7K_CONFIG_DIR", (dir_ / "config").c_str(), 1);
+  explicit LinkTestEnvironment(const std::string& tag) : scratch_("r7k_" + tag + "_") {
+    SetEnvironmentValue("R7K_CONFIG_DIR", (dir() / "config").string());
     for (auto channel : {"R7P", "R7kProg", "CommThread"}) DrainChannel(channel);
   }
-  ~LinkTestEnvironment() {
-    ::unsetenv("R7K_CONFIG_DIR");
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  const std::filesystem::path& dir() const { return dir_; }
+  ~LinkTestEnvironment() { ClearEnvironmentValue("R7K_CONFIG_DIR"); }
+  const std::filesystem::path& dir() const { return scratch_.path(); }
 
  private:
-  std::filesystem::path dir_;
+  ScratchDir scratch_;
 };
 
 // Runs the link thread and asks it things the way the dialog handlers do.

@@ -97,7 +97,7 @@ bool PortOpen(PortRecord* record) {
   }
   std::string device = DeviceOf(record->name, &record->last_error);
   if (device.empty()) return false;
-  if (!record->handle) record->handle = record->make_port ? record->make_port() : MakeSystemSerialPort();
+  if (!record->handle) record->handle = record->make_port ? record->make_port() : MakeSerialPortFor(device);
   if (!record->handle->Open(device, &record->last_error)) return false;
   if (!PortConfigure(record)) {
     record->handle->Close();

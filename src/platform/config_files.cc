@@ -1,6 +1,5 @@
 #include "platform/config_files.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,7 +11,7 @@
 #include <sstream>
 #include <vector>
 
-#include "support/file_io.h"
+#include "platform/file_io.h"
 
 namespace r7k {
 namespace {
@@ -87,19 +86,9 @@ std::optional<Line> FindEntryLine(std::string_view text, std::string_view sectio
   return std::nullopt;
 }
 
-std::filesystem::path ProfilePath(std::string_view file) {
-  return ConfigFolder() / std::string(file);
-}
-
 }  // namespace
 
-std::filesystem::path ConfigFolder() {
-  if (const char* dir = std::getenv("R7K_CONFIG_DIR"); dir && *dir) return dir;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-    return std::filesystem::path(xdg) / "r7kprog";
-  const char* home = std::getenv("HOME");
-  return std::filesystem::path(home && *home ? home : ".") / ".config" / "r7kprog";
-}
+std::filesystem::path ProfilePath(std::string_view file) { return ConfigFolder() / std::string(file); }
 
 std::optional<std::string> IniGetValue(std::string_view text, std::string_view section,
                                        std::string_view key) {

@@ -3,7 +3,7 @@
 // The user's configuration folder and the profile (INI) files kept in it.
 //
 // The folder is $R7K_CONFIG_DIR when set (tests, scripts), else $XDG_CONFIG_HOME/r7kprog, else
-// ~/.config/r7kprog. Profile files follow the Windows profile rules: "[Section]" lines, then
+// ~/.config/r7kprog; on Windows %APPDATA%\R7kProg. Profile files follow the Windows profile rules: "[Section]" lines, then
 // "Key=Value" lines; section and key names match without regard to letter case; a missing
 // file, section or key reads as the default.
 
@@ -15,6 +15,8 @@
 namespace r7k {
 
 std::filesystem::path ConfigFolder();
+// The profile file `file` ("R7kProg.ini") in that folder.
+std::filesystem::path ProfilePath(std::string_view file);
 
 // The value of `key` in `section` of the INI text, without surrounding blanks.
 std::optional<std::string> IniGetValue(std::string_view text, std::string_view section,

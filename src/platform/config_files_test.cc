@@ -1,11 +1,12 @@
 #include "platform/config_files.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
+
+#include "platform/environment.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 namespace {
@@ -41,26 +42,18 @@ TEST(IniText, DeleteRemovesOnlyThatKeyOfThatSection) {
 
 class ProfileFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("r7k_cfg_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir_);
-    ::setenv("R7K_CONFIG_DIR", (dir_ / "sub").c_str(), 1);
-  }
-  void TearDown() override {
-    ::unsetenv("R7K_CONFIG_DIR");
-    std::filesystem::remove_all(dir_);
-  }
-  std::filesystem::path dir_;
+  void SetUp() override { SetEnvironmentValue("R7K_CONFIG_DIR", (dir_ / "sub").string()); }
+  void TearDown() override { ClearEnvironmentValue("R7K_CONFIG_DIR"); }
+  ScratchDir scratch_;
+  const std::filesystem::path dir_ = scratch_.path();
 };
 
 TEST_F(ProfileFiles, FolderFollowsTheEnvironment) {
   EXPECT_EQ(ConfigFolder(), dir_ / "sub");
-  ::unsetenv("R7K_CONFIG_DIR");
-  ::setenv("XDG_CONFIG_HOME", "/x/y", 1);
-  EXPECT_EQ(ConfigFolder(), std::filesystem::path("/x/y/r7kprog"));
-  ::unsetenv("XDG_CONFIG_HOME");
-  ::setenv("HOME", "/home/knitter", 1);
-  EXPECT_EQ(ConfigFolder(), std::filesystem::path("/home/knitter/.config/r7kprog"));
+  EXPECT_EQ(ProfilePath("R7kProg.ini"), dir_ / "sub" / "R7kProg.ini");
+  ClearEnvironmentValue("R7K_CONFIG_DIR");
+  EXPECT_FALSE(ConfigFolder().empty());
+  EXPECT_NE(ConfigFolder(), dir_ / "sub");
 }
 
 TEST_F(ProfileFiles, WriteCreatesTheFolderAndReadsBack) {
@@ -102,7 +95,6 @@ TEST_F(ProfileFiles, ControlCharactersAreNeverWritten) {
 }
 
 TEST_F(ProfileFiles, WriteFailureIsReported) {
-  std::filesystem::create_directories(dir_);
   std::ofstream(dir_ / "sub") << "a file where the folder should be";
   std::string error;
   EXPECT_FALSE(WriteProfileString("R7kProg.ini", "Options", "BaudRate", "1", &error));

@@ -22,17 +22,6 @@ bool IsUnsupportedIoctl(int err) { return err == ENOTTY || err == EINVAL; }
 
 }  // namespace
 
-const char* SerialEventName(SerialEvent event) {
-  switch (event) {
-    case SerialEvent::kReadable: return "readable";
-    case SerialEvent::kLineError: return "line error";
-    case SerialEvent::kAborted: return "aborted";
-    case SerialEvent::kTimeout: return "timeout";
-    case SerialEvent::kHangup: return "hangup";
-  }
-  return "?";
-}
-
 std::unique_ptr<SerialPort> MakeSystemSerialPort() { return std::make_unique<PosixSerialPort>(); }
 
 PosixSerialPort::~PosixSerialPort() { Close(); }

@@ -20,6 +20,9 @@ enum class SerialEvent {
 
 const char* SerialEventName(SerialEvent event);
 
+// The rates the serial code offers on every system (1200 to 1000000).
+bool IsStandardBaud(uint32_t baud);
+
 // The serial line to the programmer box: 8 data bits, no parity, one stop bit, no flow control,
 // raw bytes both ways. One thread (the link thread) opens, configures, writes, reads and closes;
 // a second thread (the port watcher) may sit in WaitEvent, and any thread may call AbortWait.
@@ -31,8 +34,9 @@ class SerialPort {
 
   virtual ~SerialPort() = default;
 
-  // Opens the device by its short name ("ttyUSB0", "pts/4"); on failure fills *error with a
-  // text for the user, e.g. "Cannot open port ttyUSB9: No such file or directory".
+  // Opens the device by its short name ("ttyUSB0", "pts/4"; "COM4", "Com12" on Windows); on
+  // failure fills *error with a text for the user, e.g. "Cannot open port ttyUSB9: No such file
+  // or directory".
   virtual bool Open(std::string_view name, std::string* error) = 0;
   // Raw mode 8N1 at the given rate; an unsupported rate fails with a clear text.
   virtual bool Configure(uint32_t baud, std::string* error) = 0;
@@ -61,5 +65,7 @@ class SerialPort {
 
 // The implementation for this operating system.
 std::unique_ptr<SerialPort> MakeSystemSerialPort();
+// The port that opens `device`: an in-process line's (memory_line.h), else the system's.
+std::unique_ptr<SerialPort> MakeSerialPortFor(std::string_view device);
 
 }  // namespace r7k

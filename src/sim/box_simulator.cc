@@ -1,11 +1,5 @@
 #include "sim/box_simulator.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <charconv>
@@ -14,7 +8,7 @@
 #include <cstring>
 
 #include "module/builtin_images.h"
-#include "platform/posix_termios.h"
+#include "platform/serial_port.h"
 
 namespace r7k {
 namespace {
@@ -86,7 +80,7 @@ bool ParseBoxArguments(const std::vector<std::string>& args, BoxOptions* options
         for (char& c : options->box.chip) c = char(std::toupper(static_cast<unsigned char>(c)));
       } else if (a == "--baud") {
         auto baud = Number<uint32_t>(*v);
-        if (!baud || !BaudToSpeed(*baud)) return fail("Unsupported baud rate " + *v);
+        if (!baud || !IsStandardBaud(*baud)) return fail("Unsupported baud rate " + *v);
         options->baud = *baud;
       } else if (a == "--fault") {
         auto fault = ParseFault(*v, error);
@@ -135,15 +129,10 @@ std::unique_ptr<BoxSimulator> BoxSimulator::Start(BoxOptions options, std::strin
       return nullptr;
     }
   }
-  auto pty = PseudoTerminal::Open(error);
-  if (!pty) return nullptr;
-  int wake_fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wake_fd < 0) {
-    if (error) *error = std::string("Cannot start the box: ") + std::strerror(errno);
-    return nullptr;
-  }
+  std::unique_ptr<BoxLine> line = OpenBoxLine(error);
+  if (!line) return nullptr;
   std::unique_ptr<BoxSimulator> sim(
-      new BoxSimulator(std::move(options), std::move(flash), std::move(*pty), wake_fd));
+      new BoxSimulator(std::move(options), std::move(flash), std::move(line)));
   if (!sim->options_.log.empty() && !sim->log_) {
     if (error) *error = "Cannot write log " + sim->options_.log.string() + ": " + std::strerror(errno);
     return nullptr;
@@ -152,25 +141,20 @@ std::unique_ptr<BoxSimulator> BoxSimulator::Start(BoxOptions options, std::strin
   return sim;
 }
 
-BoxSimulator::BoxSimulator(BoxOptions options, FlashImage flash, PseudoTerminal pty, int wake_fd)
+BoxSimulator::BoxSimulator(BoxOptions options, FlashImage flash, std::unique_ptr<BoxLine> line)
     : options_(std::move(options)),
-      pty_(std::move(pty)),
-      port_name_(pty_.name()),
-      wake_fd_(wake_fd),
+      line_(std::move(line)),
+      port_name_(line_->PortName()),
       flash_(std::move(flash)),
       core_(options_.box, &flash_),
       plan_(options_.faults, options_.seed) {
   if (!options_.log.empty()) log_.open(options_.log, std::ios::app);
 }
 
-BoxSimulator::~BoxSimulator() {
-  Stop();
-  ::close(wake_fd_);
-}
+BoxSimulator::~BoxSimulator() { Stop(); }
 
 void BoxSimulator::Stop() {
-  uint64_t one = 1;
-  [[maybe_unused]] ssize_t n = ::write(wake_fd_, &one, sizeof one);
+  line_->Wake();
   if (thread_.joinable()) thread_.join();
   finished_ = true;
 }
@@ -193,25 +177,22 @@ std::vector<uint8_t> BoxSimulator::Flash() const {
 void BoxSimulator::Serve() {
   constexpr int kSaveAfterIdleMs = 200;
   uint8_t buf[4096];
-  while (pty_.master_fd() >= 0) {
-    pollfd p[2] = {{wake_fd_, POLLIN, 0}, {pty_.master_fd(), POLLIN, 0}};
-    int r = ::poll(p, 2, dirty_ ? kSaveAfterIdleMs : -1);
-    if (r < 0 && errno != EINTR) break;
-    if (p[0].revents & POLLIN) break;
-    if (r == 0) {
+  while (!hung_up_) {
+    const BoxLine::Wait wait = line_->WaitReadable(dirty_ ? kSaveAfterIdleMs : -1);
+    if (wait == BoxLine::Wait::kWoken) break;
+    if (wait == BoxLine::Wait::kTimeout) {
       SaveIfChanged();
       continue;
     }
-    if (!(p[1].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-    ssize_t n = ::read(pty_.master_fd(), buf, sizeof buf);
-    if (n <= 0) {
-      // The slave end is held open here, so this is transient; do not spin on it.
+    const size_t n = line_->Read(buf);
+    if (n == 0) {
+      // The program's end is held open here, so this is transient; do not spin on it.
       if (!Pause(10)) break;
       continue;
     }
-    for (const std::string& command : splitter_.Feed(std::span(buf, size_t(n)))) {
+    for (const std::string& command : splitter_.Feed(std::span(buf, n))) {
       Handle(command);
-      if (pty_.master_fd() < 0 || finished_) break;
+      if (hung_up_ || finished_) break;
     }
     if (finished_) break;
   }
@@ -219,14 +200,8 @@ void BoxSimulator::Serve() {
   finished_ = true;
 }
 
-uint32_t BoxSimulator::HostBaud() const {
-  termios t{};
-  if (::tcgetattr(pty_.master_fd(), &t) != 0) return 0;
-  return SpeedToBaud(::cfgetospeed(&t)).value_or(0);
-}
-
 void BoxSimulator::Handle(const std::string& command) {
-  uint32_t host_baud = HostBaud();
+  uint32_t host_baud = line_->HostBaud();
   if (options_.baud != 0 && host_baud != options_.baud) {
     // At another rate a real box receives only garbage: it neither acts nor answers.
     Log(command, "[ignored: host at " + std::to_string(host_baud) + " baud]");
@@ -253,16 +228,16 @@ void BoxSimulator::Handle(const std::string& command) {
     // (the pty moves it there a little later) and be read first.
     Pause(50);
     for (int i = 0; i < 100; ++i) {
-      int unread = 0;
-      if (::ioctl(pty_.slave_fd(), FIONREAD, &unread) != 0 || unread == 0 || !Pause(10)) break;
+      if (line_->UnreadByHost() == 0 || !Pause(10)) break;
     }
-    pty_.Close();
+    line_->HangUp();
+    hung_up_ = true;
     finished_ = true;
   }
 }
 
 bool BoxSimulator::Send(const Delivery& d) {
-  uint32_t pace_baud = options_.pace ? (options_.baud ? options_.baud : HostBaud()) : 0;
+  uint32_t pace_baud = options_.pace ? (options_.baud ? options_.baud : line_->HostBaud()) : 0;
   // Cut points: the erase work and the gap, in order.
   size_t first = std::min(d.work_at, d.gap_ms > 0 ? d.gap_at : d.bytes.size());
   size_t second = std::max(d.work_at, d.gap_ms > 0 ? d.gap_at : d.bytes.size());
@@ -298,26 +273,20 @@ bool BoxSimulator::SendBytes(std::string_view bytes, uint32_t pace_baud) {
       auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
       if (!Pause(int(wait.count()))) return false;
     }
-    ssize_t n = ::write(pty_.master_fd(), bytes.data() + sent, want);
+    const long n = line_->Write(std::span(reinterpret_cast<const uint8_t*>(bytes.data()) + sent, want));
     if (n > 0) {
       sent += size_t(n);
-    } else if (n < 0 && errno == EAGAIN) {
+    } else if (n == 0) {
       // The host's queue is full: wait for room.
-      pollfd p[2] = {{wake_fd_, POLLIN, 0}, {pty_.master_fd(), POLLOUT, 0}};
-      ::poll(p, 2, 10);
-      if (p[0].revents & POLLIN) return false;
-    } else if (!(n < 0 && errno == EINTR)) {
+      if (!line_->WaitWritable(10)) return false;
+    } else {
       return true;  // the line is gone; nothing more to say
     }
   }
   return true;
 }
 
-bool BoxSimulator::Pause(int ms) {
-  if (ms <= 0) return true;
-  pollfd p{wake_fd_, POLLIN, 0};
-  return ::poll(&p, 1, ms) == 0;
-}
+bool BoxSimulator::Pause(int ms) { return line_->Sleep(ms); }
 
 void BoxSimulator::SaveIfChanged() {
   std::lock_guard lock(mutex_);

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/pseudo_terminal.h"
+#include "platform/box_line.h"
 #include "sim/box_core.h"
 #include "sim/faults.h"
 #include "sim/flash_image.h"
@@ -39,7 +39,8 @@ struct BoxOptions {
 bool ParseBoxArguments(const std::vector<std::string>& args, BoxOptions* options,
                        std::string* error);
 
-// The programmer box on a pseudo-terminal, served by its own thread.
+// The programmer box on a line of its own (a pseudo-terminal on Linux, an in-process line on
+// Windows), served by its own thread.
 class BoxSimulator {
  public:
   // Loads the image, opens the pseudo-terminal and starts serving; nullptr with *error when the
@@ -61,11 +62,9 @@ class BoxSimulator {
   std::vector<uint8_t> Flash() const;
 
  private:
-  BoxSimulator(BoxOptions options, FlashImage flash, PseudoTerminal pty, int wake_fd);
+  BoxSimulator(BoxOptions options, FlashImage flash, std::unique_ptr<BoxLine> line);
   void Serve();
   void Handle(const std::string& command);
-  // Host rate read from the shared termios of the pair; 0 when unknown.
-  uint32_t HostBaud() const;
   // Sends the bytes, pacing and pausing as told; false when stopped meanwhile.
   bool Send(const Delivery& d);
   bool SendBytes(std::string_view bytes, uint32_t pace_baud);
@@ -75,9 +74,9 @@ class BoxSimulator {
   void Log(const std::string& command, const std::string& note);
 
   BoxOptions options_;
-  PseudoTerminal pty_;
+  std::unique_ptr<BoxLine> line_;
   std::string port_name_;
-  int wake_fd_;
+  bool hung_up_ = false;  // serving thread only
   std::ofstream log_;
 
   mutable std::mutex mutex_;  // flash_, core_ and plan_ against the accessors

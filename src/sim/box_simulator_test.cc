@@ -9,7 +9,8 @@
 #include <sstream>
 
 #include "module/builtin_images.h"
-#include "platform/posix_serial_port.h"
+#include "platform/file_io.h"
+#include "platform/memory_line.h"
 
 namespace r7k {
 namespace {
@@ -75,12 +76,12 @@ class BoxSimulatorTest : public ::testing::Test {
   std::vector<uint8_t> image_;
   BoxOptions options_;
   std::unique_ptr<BoxSimulator> sim_;
-  PosixSerialPort port_;
+  AnySerialPort port_;
 };
 
 TEST_F(BoxSimulatorTest, AnswersThroughTheSerialPortAt460800) {
   Start();
-  EXPECT_EQ(sim_->PortName().rfind("pts/", 0), 0u);
+  EXPECT_FALSE(sim_->PortName().empty());
   EXPECT_EQ(Ask(port_, "version\r"), "version\r\nR7kProg 2.10\r\n?");
 
   for (const char* page : {"binread 01 00 00\r", "binread 01 01 00\r", "binread 00 00 00\r"}) {
@@ -216,8 +217,7 @@ TEST(BoxSimulatorStartTest, CreatesAMissingImageAndRefusesAnUnwritableOne) {
   // The default content is the built-in demo module.
   std::span<const uint8_t> demo = BuiltinImage("demo");
   ASSERT_EQ(demo.size(), FlashImage::kSize);
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> saved((std::istreambuf_iterator<char>(in)), {});
+  const std::vector<uint8_t> saved = ReadFileBytes(path, FlashImage::kSize).value_or(std::vector<uint8_t>());
   EXPECT_TRUE(std::equal(saved.begin(), saved.end(), demo.begin(), demo.end()));
   EXPECT_EQ(sim->Flash(), saved);
   sim.reset();

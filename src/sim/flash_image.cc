@@ -1,12 +1,11 @@
 #include "sim/flash_image.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+
+#include "platform/file_io.h"
 
 namespace r7k {
 
@@ -39,33 +38,10 @@ std::optional<FlashImage> FlashImage::Load(const std::filesystem::path& path, st
 }
 
 bool FlashImage::Save(const std::filesystem::path& path, std::string* error) const {
-  std::filesystem::path temp = path;
-  temp += ".tmp";
-  auto fail = [&](const char* step) {
-    if (error) *error = std::string("Cannot save image ") + path.string() + " (" + step + "): " +
-                        std::strerror(errno);
-    ::unlink(temp.c_str());
-    return false;
-  };
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return fail("create");
-  size_t done = 0;
-  while (done < bytes_.size()) {
-    ssize_t n = ::write(fd, bytes_.data() + done, bytes_.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ::close(fd);
-      return fail("write");
-    }
-    done += size_t(n);
-  }
-  if (::fsync(fd) != 0) {
-    ::close(fd);
-    return fail("flush");
-  }
-  if (::close(fd) != 0) return fail("close");
-  if (::rename(temp.c_str(), path.c_str()) != 0) return fail("rename");
-  return true;
+  std::string why;
+  if (WriteFileAtomically(path, bytes_, &why)) return true;
+  if (error) *error = "Cannot save image " + path.string() + ": " + why;
+  return false;
 }
 
 void FlashImage::Erase() { std::fill(bytes_.begin(), bytes_.end(), 0xFF); }

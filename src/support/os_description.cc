@@ -1,10 +1,7 @@
 #include "support/os_description.h"
 
-#include <sys/utsname.h>
-
 #include <array>
 #include <cctype>
-#include <fstream>
 #include <sstream>
 
 namespace r7k {
@@ -207,25 +204,6 @@ std::string ComposeLinuxDescription(const std::string& os_release_text, const st
   if (!kernel.empty()) s += ", kernel " + kernel;
   if (!machine.empty()) s += ", " + machine;
   return s;
-}
-
-std::string DescribeOperatingSystem() {
-  std::string text;
-  for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
-    std::ifstream f(path);
-    if (!f) continue;
-    std::ostringstream buf;
-    buf << f.rdbuf();
-    text = buf.str();
-    break;
-  }
-  struct utsname u {};
-  if (uname(&u) != 0) return ComposeLinuxDescription(text, "", "");
-  return ComposeLinuxDescription(text, u.release, u.machine);
-}
-
-bool OsSupported() {
-  return true;
 }
 
 }  // namespace r7k

@@ -38,10 +38,4 @@ std::string ComposeWindowsDescription(const WindowsVersionInfo& info);
 std::string ComposeLinuxDescription(const std::string& os_release_text, const std::string& kernel,
                                     const std::string& machine);
 
-// The description of the system this program runs on; empty when it cannot be queried.
-std::string DescribeOperatingSystem();
-
-// True on every platform this program is built for.
-bool OsSupported();
-
 }  // namespace r7k

@@ -1,7 +1,5 @@
 #include "support/pool_heap.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -172,7 +170,9 @@ uint32_t BlockBytes(size_t size) {
                       line);
   else
     n = std::snprintf(msg, sizeof msg, "pool heap: %s\n", check);
-  if (n > 0 && write(STDERR_FILENO, msg, std::min<size_t>(n, sizeof msg - 1)) < 0) {
+  if (n > 0) {
+    std::fwrite(msg, 1, std::min<size_t>(n, sizeof msg - 1), stderr);
+    std::fflush(stderr);
   }
   std::abort();
 }
@@ -230,9 +230,14 @@ void CheckSegment(SegmentHeader* seg) {
   if (seg->magic != kSegmentMagic) Fatal("segment header overwritten");
 }
 
+// Segments come zero-filled and page-aligned from the runtime's aligned allocation, the same on
+// every system.
+constexpr std::align_val_t kSegmentAlignment{4096};
+
 SegmentHeader* MapSegment(size_t bytes) {
-  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) return nullptr;
+  void* p = ::operator new(bytes, kSegmentAlignment, std::nothrow);
+  if (!p) return nullptr;
+  std::memset(p, 0, bytes);
 #ifdef R7K_POOL_LSAN
   // Blocks may hold the only pointer to runtime allocations.
   __lsan_register_root_region(p, bytes);
@@ -245,7 +250,7 @@ void UnmapSegment(SegmentHeader* seg) {
 #ifdef R7K_POOL_LSAN
   __lsan_unregister_root_region(seg, bytes);
 #endif
-  munmap(seg, bytes);
+  ::operator delete(seg, bytes, kSegmentAlignment);
 }
 
 void InitFree(SegmentHeader* seg, uint32_t offset, uint32_t size, uint32_t next, uint32_t prev) {

@@ -1,4 +1,4 @@
-#include "support/file_io.h"
+#include "platform/file_io.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 namespace r7k {
@@ -113,20 +112,12 @@ bool WriteFileAtomically(const std::filesystem::path& requested, std::span<const
   return true;
 }
 
-std::optional<std::vector<uint8_t>> ReadFileBytes(const std::filesystem::path& path,
-                                                  size_t max_bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<uint8_t> bytes;
-  char chunk[65536];
-  while (in) {
-    in.read(chunk, sizeof chunk);
-    const size_t n = static_cast<size_t>(in.gcount());
-    if (bytes.size() + n > max_bytes) return std::nullopt;
-    bytes.insert(bytes.end(), chunk, chunk + n);
-  }
-  if (in.bad()) return std::nullopt;
-  return bytes;
+std::filesystem::path MakeScratchFolder(std::string_view prefix) {
+  std::error_code ec;
+  std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+  if (ec) temp = "/tmp";
+  std::string pattern = (temp / (std::string(prefix) + "XXXXXX")).string();
+  return mkdtemp(pattern.data()) ? std::filesystem::path(pattern) : std::filesystem::path();
 }
 
 }  // namespace r7k

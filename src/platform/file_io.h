@@ -10,6 +10,10 @@
 
 namespace r7k {
 
+// The characters that end a folder in a path: "/", and "\\" where it is the system's own.
+inline constexpr std::string_view kPathSeparators =
+    std::filesystem::path::preferred_separator == '/' ? "/" : "/\\";
+
 // Replaces `path` with `bytes` so that a failure never leaves it truncated: the bytes go to
 // a new hidden file beside it, are flushed, and the new file is renamed over the old one.
 // A symbolic link is followed: the file it leads to is replaced and the link stays. Hidden
@@ -23,6 +27,10 @@ inline bool WriteFileAtomically(const std::filesystem::path& path, std::string_v
   return WriteFileAtomically(
       path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), error);
 }
+
+// A new, empty folder that only this user can use, in the system's temporary folder, its name
+// `prefix` and random letters; empty when none could be made.
+std::filesystem::path MakeScratchFolder(std::string_view prefix);
 
 // The whole file, or nothing when it cannot be read or is larger than `max_bytes`.
 std::optional<std::vector<uint8_t>> ReadFileBytes(const std::filesystem::path& path,

@@ -1,0 +1,23 @@
+#include "platform/file_io.h"
+
+#include <fstream>
+
+namespace r7k {
+
+std::optional<std::vector<uint8_t>> ReadFileBytes(const std::filesystem::path& path,
+                                                  size_t max_bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<uint8_t> bytes;
+  char chunk[65536];
+  while (in) {
+    in.read(chunk, sizeof chunk);
+    const size_t n = static_cast<size_t>(in.gcount());
+    if (bytes.size() + n > max_bytes) return std::nullopt;
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  }
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace r7k
