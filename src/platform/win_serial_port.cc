@@ -2,7 +2,7 @@
 
 #include <cctype>
 #include <charconv>
-#include <mutex>
+#include <optional>
 
 #include "platform/serial_port.h"
 #include "platform/win_text.h"
@@ -65,6 +65,7 @@ class WinSerialPort : public SerialPort {
     SetCommTimeouts(handle_, &timeouts);
     SetCommMask(handle_, EV_RXCHAR | EV_ERR);
     ResetEvent(abort_.get());
+    poll_events_ = false;
     name_ = name;
     return true;
   }
@@ -160,12 +161,8 @@ class WinSerialPort : public SerialPort {
   SerialEvent WaitEvent(int timeout_ms) override {
     if (!IsOpen()) return SerialEvent::kHangup;
     if (WaitForSingleObject(abort_.get(), 0) == WAIT_OBJECT_0) return SerialEvent::kAborted;
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!ClearCommError(handle_, &errors, &status)) return SerialEvent::kHangup;
-    if (errors & (CE_FRAME | CE_OVERRUN | CE_RXPARITY | CE_RXOVER)) return SerialEvent::kLineError;
-    // Characters that came before this wait raise no event of their own.
-    if (status.cbInQue > 0) return SerialEvent::kReadable;
+    if (auto state = LineState()) return *state;
+    if (poll_events_) return PollEvent(timeout_ms);
     OVERLAPPED ov{};
     ov.hEvent = wait_event_.get();
     ResetEvent(ov.hEvent);
@@ -184,10 +181,17 @@ class WinSerialPort : public SerialPort {
       }
       DWORD ignored = 0;
       if (!GetOverlappedResult(handle_, &ov, &ignored, FALSE)) {
-        return GetLastError() == ERROR_OPERATION_ABORTED ? SerialEvent::kAborted : SerialEvent::kHangup;
+        if (GetLastError() != ERROR_OPERATION_ABORTED) return SerialEvent::kHangup;
+        if (WaitForSingleObject(abort_.get(), 0) == WAIT_OBJECT_0) return SerialEvent::kAborted;
+        // Cancelled by the driver itself: it cannot wait for events on this line (Wine's
+        // serial driver on a pseudo-terminal, some converters). Watch the queue instead.
+        poll_events_ = true;
+        return PollEvent(timeout_ms);
       }
     }
     if (mask & EV_ERR) {
+      DWORD errors = 0;
+      COMSTAT status{};
       ClearCommError(handle_, &errors, &status);
       return SerialEvent::kLineError;
     }
@@ -211,9 +215,31 @@ class WinSerialPort : public SerialPort {
   uint32_t Baud() const override { return baud_; }
 
  private:
+  // Line errors and characters already waiting (which raise no event of their own); nothing
+  // when neither. A port that has gone reports the line hung up.
+  std::optional<SerialEvent> LineState() {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(handle_, &errors, &status)) return SerialEvent::kHangup;
+    if (errors & (CE_FRAME | CE_OVERRUN | CE_RXPARITY | CE_RXOVER)) return SerialEvent::kLineError;
+    if (status.cbInQue > 0) return SerialEvent::kReadable;
+    return std::nullopt;
+  }
+
+  // Waits by looking at the line every 2 ms.
+  SerialEvent PollEvent(int timeout_ms) {
+    const ULONGLONG end = timeout_ms < 0 ? ~0ULL : GetTickCount64() + ULONGLONG(timeout_ms);
+    for (;;) {
+      if (WaitForSingleObject(abort_.get(), 2) == WAIT_OBJECT_0) return SerialEvent::kAborted;
+      if (auto state = LineState()) return *state;
+      if (GetTickCount64() >= end) return SerialEvent::kTimeout;
+    }
+  }
+
   HANDLE handle_ = INVALID_HANDLE_VALUE;
   std::string name_;
   uint32_t baud_ = 0;
+  bool poll_events_ = false;  // the driver cannot wait for events (port watcher only)
   Event read_event_;
   Event write_event_;
   Event wait_event_;
