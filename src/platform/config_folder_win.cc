@@ -1,9 +1,9 @@
+#include "platform/config_files.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
 #include <cstdlib>
-
-#include "platform/config_files.h"
 
 namespace r7k {
 

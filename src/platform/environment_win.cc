@@ -1,6 +1,6 @@
-#include <stdlib.h>
-
 #include "platform/environment.h"
+
+#include <stdlib.h>
 
 namespace r7k {
 

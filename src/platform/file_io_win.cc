@@ -1,8 +1,9 @@
+#include "platform/file_io.h"
+
 #include <windows.h>
 
 #include <atomic>
 
-#include "platform/file_io.h"
 #include "platform/win_text.h"
 
 namespace r7k {

@@ -1,7 +1,7 @@
+#include "platform/launcher.h"
+
 #include <windows.h>
 #include <shellapi.h>
-
-#include "platform/launcher.h"
 
 namespace r7k {
 namespace {

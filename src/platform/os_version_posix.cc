@@ -1,10 +1,11 @@
 #include "platform/os_version.h"
-#include "support/os_description.h"
 
 #include <sys/utsname.h>
 
 #include <fstream>
 #include <sstream>
+
+#include "support/os_description.h"
 
 namespace r7k {
 

@@ -1,6 +1,7 @@
+#include "platform/os_version.h"
+
 #include <windows.h>
 
-#include "platform/os_version.h"
 #include "support/os_description.h"
 
 namespace r7k {

@@ -1,7 +1,8 @@
+#include "platform/png_codec.h"
+
 #include <windows.h>
 #include <wincodec.h>
 
-#include "platform/png_codec.h"
 #include "platform/win_text.h"
 
 namespace r7k {

@@ -1,8 +1,9 @@
+#include "platform/registry.h"
+
 #include <windows.h>
 
 #include <vector>
 
-#include "platform/registry.h"
 #include "platform/win_text.h"
 
 namespace r7k {

@@ -1,3 +1,5 @@
+#include "platform/usb_serial_ports.h"
+
 #include <windows.h>
 #include <devguid.h>
 #include <setupapi.h>
@@ -7,8 +9,6 @@
 #include <charconv>
 #include <optional>
 #include <vector>
-
-#include "platform/usb_serial_ports.h"
 
 namespace r7k {
 namespace {

@@ -1,10 +1,11 @@
+#include "platform/serial_port.h"
+
 #include <windows.h>
 
 #include <cctype>
 #include <charconv>
 #include <optional>
 
-#include "platform/serial_port.h"
 #include "platform/win_text.h"
 
 namespace r7k {

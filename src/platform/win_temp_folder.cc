@@ -1,6 +1,7 @@
+#include "platform/temp_folder.h"
+
 #include <windows.h>
 
-#include "platform/temp_folder.h"
 #include "platform/win_text.h"
 
 namespace r7k {
