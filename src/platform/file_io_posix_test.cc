@@ -15,14 +15,14 @@ namespace {
 
 using ::testing::ElementsAre;
 
-class AtomicFileTest : public ::testing::Test {
+class AtomicFilePosixTest : public ::testing::Test {
  protected:
   ScratchDir scratch_;
   const std::filesystem::path dir_ = scratch_.path();
 };
 
 // Editing a module through a symbolic link changes the module, not the link.
-TEST_F(AtomicFileTest, WritesThroughSymbolicLinksToTheirTarget) {
+TEST_F(AtomicFilePosixTest, WritesThroughSymbolicLinksToTheirTarget) {
   std::filesystem::create_directory(dir_ / "real");
   const auto module = dir_ / "real" / "module.r7v";
   ASSERT_TRUE(WriteFileAtomically(module, std::vector<uint8_t>{1}));
@@ -44,7 +44,7 @@ TEST_F(AtomicFileTest, WritesThroughSymbolicLinksToTheirTarget) {
 // A write that was killed leaves its hidden temporary file beside the target; the next write
 // of that target removes it, but never a file of a write still running, a fresh one, or one
 // that is not such a file.
-TEST_F(AtomicFileTest, RemovesTheStaleTemporaryFilesOfKilledWrites) {
+TEST_F(AtomicFilePosixTest, RemovesTheStaleTemporaryFilesOfKilledWrites) {
   const auto module = dir_ / "module.r7v";
   auto make = [&](const std::string& name, bool old) {
     const auto path = dir_ / name;
