@@ -1,7 +1,5 @@
 #include "app/configuration.h"
 
-#include <unistd.h>
-
 #include <system_error>
 
 #include "app/full_page.h"

@@ -1,7 +1,5 @@
 #include "app/directory_view.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -192,7 +190,7 @@ bool LoadDirectory(WindowHandle window, StoreHandle app) {
   StoreSetTable(app, "Directory", table);
   PublishSelection(app, table);
   TableFree(table);
-  StoreSetNumeric(app, "fReadOnly", access(path.c_str(), W_OK) == 0 ? 0 : 1);
+  StoreSetNumeric(app, "fReadOnly", MayWrite(path) ? 0 : 1);
   return true;
 }
 

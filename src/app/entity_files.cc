@@ -1,7 +1,5 @@
 #include "app/entity_files.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -172,7 +170,7 @@ int UpdateEntity(WindowHandle owner, StoreHandle app, const std::string& folder)
                   static_cast<int>(count), static_cast<int>(entry.size));
     return 2;
   }
-  if (StoreGetNumeric(app, "fReadOnly") != 0 || access(entry.module.c_str(), W_OK) != 0 ||
+  if (StoreGetNumeric(app, "fReadOnly") != 0 || !MayWrite(entry.module) ||
       entry.start < 0 || !PatchFileAtomically(entry.module, static_cast<size_t>(entry.start), *bytes)) {
     DlgMessageFmt(owner, kMbIconStop, kUpdateCaption, "Cannot open %s", entry.module.c_str());
     return 2;

@@ -1,7 +1,5 @@
 #include "app/import_picture.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "app/pattern_view.h"
@@ -114,8 +112,7 @@ int DP_ImportPicture(WindowHandle owner, int, int, StoreHandle main_store, Store
   if (!replace && !IsNewEntryName(NewEntryKind::kPattern, name))
     return Refused(owner, kMbIconStop, "Incorrect pattern name: " + name);
   const std::string path = StoreGetString(app, "CurrentVirtualModule").value_or("");
-  auto image = access(path.c_str(), R_OK | W_OK) == 0 ? ReadFileBytes(path, kModuleImageSize)
-                                                      : std::nullopt;
+  auto image = MayWrite(path) ? ReadFileBytes(path, kModuleImageSize) : std::nullopt;
   if (!image) return Refused(owner, kMbIconStop, "Cannot open " + path);
   const auto refusal = replace ? ReplacePatternRecord(*image, name, import.record)
                                : AddNewEntryRecord(*image, NewEntryKind::kPattern, name,

@@ -1,7 +1,5 @@
 #include "app/new_entries.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -81,7 +79,7 @@ int AddEntryProcedure(NewEntryKind kind, WindowHandle owner, StoreHandle main, S
     DlgMessage(owner, kMbIconStop, t.caption, ModuleLoadMessage(module, path));
     return 2;
   }
-  if (access(path.c_str(), R_OK | W_OK) != 0) {
+  if (!MayWrite(path)) {
     DlgMessage(owner, kMbIconStop, t.caption, Format("Cannot open %s", path));
     return 2;
   }

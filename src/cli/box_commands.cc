@@ -1,8 +1,6 @@
 // The box commands: version, check, read, write, erase. Each is a scripted user of the
 // program's own dialogs (see box_session.h); nothing here talks to the box itself.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -18,6 +16,7 @@
 #include "cli/box_session.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "platform/file_io.h"
 
 namespace r7k::cli {
 namespace {
@@ -180,7 +179,7 @@ bool ReadTargetUsable(const std::string& target, bool& yes, CommandIo& io) {
     io.err << "r7k read: the folder " << folder.string() << " does not exist.\n";
     return false;
   }
-  if (::access(folder.c_str(), W_OK) != 0) {
+  if (!MayWrite(folder)) {
     io.err << "r7k read: cannot write into the folder " << folder.string() << ": "
            << std::strerror(errno) << ".\n";
     return false;

@@ -1,8 +1,5 @@
 #include "cli/box_session.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cstddef>
 #include <cstdlib>
@@ -20,7 +17,9 @@
 #include "link/link_thread.h"
 #include "link/link_trace.h"
 #include "link/simulated_box.h"
+#include "platform/file_io.h"
 #include "platform/stop_requests.h"
+#include "platform/terminal.h"
 #include "sim/box_simulator.h"
 
 namespace r7k::cli {
@@ -35,7 +34,7 @@ constexpr auto kWaitSlice = 250ms;
 constexpr auto kOpenLimit = 30s;
 
 bool IsTerminal(const std::ostream& err) {
-  return &err == &std::cerr && ::isatty(STDERR_FILENO);
+  return &err == &std::cerr && StandardErrorIsTerminal();
 }
 
 // What an earlier run of the same process may have left on the channels.
@@ -72,10 +71,7 @@ void RemoveStaleScratchFolders() {
   if (ec) return;
   for (const fs::directory_entry& folder : fs::directory_iterator(temp, ec)) {
     const std::string name = folder.path().filename().string();
-    struct stat info = {};
-    if (name.size() != 10 || !name.starts_with("r7k-") || ::lstat(folder.path().c_str(), &info) != 0 ||
-        !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
-      continue;
+    if (name.size() != 10 || !name.starts_with("r7k-") || !IsOwnFolder(folder.path())) continue;
     bool ours = true;
     for (const fs::directory_entry& file : fs::directory_iterator(folder.path(), ec)) {
       const std::string f = file.path().filename().string();
@@ -130,7 +126,7 @@ std::optional<BoxTarget> ReadBoxTarget(const ParsedArgs& args, std::string_view 
 }
 
 bool AtTerminal(const CommandIo& io) {
-  return IsTerminal(io.err) && ::isatty(STDIN_FILENO);
+  return IsTerminal(io.err) && StandardInputIsTerminal();
 }
 
 bool AskYesNo(CommandIo& io, const std::string& question) {

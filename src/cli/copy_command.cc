@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include <array>
 
 #include "app/copy_entry.h"
@@ -44,7 +42,7 @@ int CopyCommand(std::span<const std::string> args, CommandIo& io) {
     io.err << ModuleLoadMessage(target, target_path) << '\n';
     return kExitFailure;
   }
-  if (access(target_path.c_str(), W_OK) != 0) {
+  if (!MayWrite(target_path)) {
     io.err << "Cannot open " << target_path << '\n';
     return kExitFailure;
   }

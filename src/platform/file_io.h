@@ -32,6 +32,13 @@ inline bool WriteFileAtomically(const std::filesystem::path& path, std::string_v
 // `prefix` and random letters; empty when none could be made.
 std::filesystem::path MakeScratchFolder(std::string_view prefix);
 
+// True when this user may write `path`: a file, or a folder to make files in. Otherwise errno
+// says why not.
+bool MayWrite(const std::filesystem::path& path);
+
+// True when `path` is this user's own folder itself, not a link to one.
+bool IsOwnFolder(const std::filesystem::path& path);
+
 // The whole file, or nothing when it cannot be read or is larger than `max_bytes`.
 std::optional<std::vector<uint8_t>> ReadFileBytes(const std::filesystem::path& path,
                                                   size_t max_bytes);

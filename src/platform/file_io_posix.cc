@@ -120,4 +120,11 @@ std::filesystem::path MakeScratchFolder(std::string_view prefix) {
   return mkdtemp(pattern.data()) ? std::filesystem::path(pattern) : std::filesystem::path();
 }
 
+bool MayWrite(const std::filesystem::path& path) { return ::access(path.c_str(), W_OK) == 0; }
+
+bool IsOwnFolder(const std::filesystem::path& path) {
+  struct stat info = {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
+}
+
 }  // namespace r7k

@@ -1,5 +1,6 @@
 #include "platform/file_io.h"
 
+#include <io.h>
 #include <windows.h>
 
 #include <atomic>
@@ -73,6 +74,16 @@ std::filesystem::path MakeScratchFolder(std::string_view prefix) {
     if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
   }
   return {};
+}
+
+bool MayWrite(const std::filesystem::path& path) { return _waccess(path.c_str(), 2) == 0; }
+
+// The user's temporary folder is private to the user already: what is left to tell is a junction
+// or a link.
+bool IsOwnFolder(const std::filesystem::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 }  // namespace r7k
