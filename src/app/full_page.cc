@@ -1,7 +1,5 @@
 #include "app/full_page.h"
 
-#include <cstdlib>
-
 #include "app/directory_view.h"
 #include "app/pattern_view.h"
 #include "common/pattern_page.h"
