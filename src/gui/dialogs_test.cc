@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "app/configuration.h"
-#include "support/os_description.h"
+#include "platform/os_version.h"
 
 #include "gui/gui_test_fixture.h"
 
