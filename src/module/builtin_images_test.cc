@@ -11,6 +11,7 @@
 #include "module/builtin_records.h"
 #include "module/cut.h"
 #include "module/directory.h"
+#include "module/instructions.h"
 #include "module/pattern.h"
 #include "module/sector.h"
 #include "module/technique.h"
@@ -34,11 +35,15 @@ Bytes EntityOf(std::span<const uint8_t> image, const DirectoryEntry& e) {
 }
 
 // Every technique of the built-in images: size code right, the stream reaches its end code
-// under the instruction lengths, both small grids fit behind it, and the first 0xEF after the
-// header is that end code (the grid pictures search for it without decoding).
+// under the instruction lengths and lists to it, both small grids fit behind it, and the first
+// 0xEF after the header is that end code (the grid pictures search for it without decoding).
 void ExpectGoodTechnique(std::span<const uint8_t> record, const std::string& name) {
   SCOPED_TRACE(name);
   EXPECT_EQ(ValidateTechnique(record), kValidOk);
+  EXPECT_TRUE(DescribeTechniqueHeader(record));
+  const InstructionListing listing = DecodeInstructionRows(record);
+  EXPECT_TRUE(listing.ended);
+  EXPECT_EQ(listing.rows.back().code, "EF");
   const auto layout = ReadTechniqueLayout(record);
   ASSERT_TRUE(layout);
   EXPECT_EQ(record[layout->stream_end - 1], kEndCode);
@@ -56,7 +61,8 @@ void ExpectGoodTechnique(std::span<const uint8_t> record, const std::string& nam
   for (uint8_t cell : layout->back) EXPECT_LE(cell, 7);
 }
 
-// Every pattern: 1 to 4 colours, decodable, its rows ending exactly at the entry's end.
+// Every pattern: 1 to 4 colours, decodable, its rows ending exactly at the entry's end, and
+// encoded again to its own bytes or to no more bytes of the same cells.
 PatternGrid ExpectGoodPattern(std::span<const uint8_t> record, const std::string& name) {
   SCOPED_TRACE(name);
   EXPECT_EQ(ValidatePattern(record), kValidOk);
@@ -71,7 +77,14 @@ PatternGrid ExpectGoodPattern(std::span<const uint8_t> record, const std::string
   EXPECT_EQ(ConvertPatternToCut(record).code, 0);
   const auto grid = DecodePattern(record);
   EXPECT_TRUE(grid);
-  return grid ? *grid : PatternGrid{};
+  if (!grid) return PatternGrid{};
+  const auto again = EncodePattern(record[0], *grid);
+  EXPECT_TRUE(again);
+  if (again && !std::equal(again->begin(), again->end(), record.begin(), record.end())) {
+    EXPECT_LE(again->size(), record.size());
+    EXPECT_EQ(DecodePattern(*again).value_or(PatternGrid{}).cells, grid->cells);
+  }
+  return *grid;
 }
 
 struct RomSummary {
@@ -189,6 +202,7 @@ TEST(BuiltinImages, DemoModule) {
         const auto sector = ReadSectorRecord(data);
         ASSERT_TRUE(sector);
         EXPECT_TRUE(ReadTechniqueLayout(sector->technique));
+        EXPECT_TRUE(DecodeInstructionRows(sector->technique).ended);
         for (const PatternReference& ref : {sector->front, sector->back}) {
           if (ref.empty) {
             ++empty_refs;

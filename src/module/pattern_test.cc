@@ -2,12 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
-#include "module/builtin_images.h"
 #include "module/builtin_records.h"
-#include "module/directory.h"
 
 namespace r7k {
 namespace {
@@ -79,33 +76,6 @@ TEST(Pattern, BrokenRecordsDoNotDecode) {
   Bytes too_long = {1, 0, 1, 0, 1, 0, 0, 0x01, 0x91};
   too_long.resize(too_long.size() + 401, 0);
   EXPECT_FALSE(ReadPatternRows(too_long));
-}
-
-TEST(Pattern, EveryBuiltInPatternReencodesToItsBytesOrShorter) {
-  size_t patterns = 0;
-  for (std::string_view which : BuiltinImageNames()) {
-    const auto image = BuiltinImage(which);
-    const DirectoryResult read = ReadDirectory(image);
-    ASSERT_EQ(read.error, DirectoryError::kNone) << which;
-    for (const DirectoryEntry& e : read.directory.entries) {
-      if (e.state != kEntryValid || e.name[0] != 'P') continue;
-      SCOPED_TRACE(std::string(which) + " " + e.name);
-      const auto bytes = EntityBytes(image, e);
-      ASSERT_TRUE(bytes);
-      const auto grid = DecodePattern(*bytes);
-      ASSERT_TRUE(grid);
-      const auto again = EncodePattern((*bytes)[0], *grid);
-      ASSERT_TRUE(again);
-      ++patterns;
-      if (std::equal(again->begin(), again->end(), bytes->begin(), bytes->end())) continue;
-      // Another coding is only fine when it is no longer and decodes to the same cells.
-      EXPECT_LE(again->size(), bytes->size());
-      const auto back = DecodePattern(*again);
-      ASSERT_TRUE(back);
-      EXPECT_EQ(back->cells, grid->cells);
-    }
-  }
-  EXPECT_GT(patterns, 500u);
 }
 
 TEST(Pattern, SizeLimitsOfTheFormat) {
