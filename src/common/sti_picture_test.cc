@@ -61,14 +61,6 @@ TEST(RunsToSti, P2000HasItsCellsColoursAndBackground) {
   EXPECT_THAT(StiSwatches(p), ElementsAre(StiSwatch{7, 0x00FF00}, StiSwatch{0, 0x0000FF}));
 }
 
-TEST(RunsToSti, P2000RecordThroughItsCutFile) {
-  const CutFile cut = ConvertPatternToCut(kPatternP2000);
-  ASSERT_EQ(cut.code, 0);
-  EXPECT_EQ(cut.bytes, kP2000Cut);
-  const StiPicture p = Decode(cut.bytes);
-  EXPECT_THAT(p.CellRow(0), ElementsAre(7, 0));
-}
-
 TEST(RunsToSti, FirstStoredRowIsTheLowest) {
   const StiPicture p = Decode(CutLayoutFromRows(3, {{1, 1, 1}, {2, 2, 2}, {2, 2, 2}}));
   EXPECT_THAT(p.CellRow(0), ElementsAre(1, 1, 1));
@@ -193,7 +185,7 @@ TEST(StiLoadPalette, ReadsRecordsByTheBlockRule) {
   EXPECT_EQ(p.Color(255), Rgb(1, 0, 255));
 }
 
-TEST(StiLoadPalette, StopsAtTheFirstRecordNotInTheFile) {
+TEST(StiLoadPalette, StopsAtTheFileEndAndIgnoresShortFilesAndWrongHeaders) {
   StiPicture p(0, 0);
   ASSERT_TRUE(StiLoadPalette(p, PaletteFile(136)));
   EXPECT_EQ(p.Color(15), Rgb(17, 16, 15));
@@ -202,18 +194,15 @@ TEST(StiLoadPalette, StopsAtTheFirstRecordNotInTheFile) {
   ASSERT_TRUE(StiLoadPalette(q, PaletteFile(517)));  // the moved record 78 ends at 518
   EXPECT_EQ(q.Color(77), Rgb(79, 78, 77));
   EXPECT_EQ(q.Color(78), Rgb(0, 0, 0));
-}
-
-TEST(StiLoadPalette, IgnoresShortFilesAndWrongHeaders) {
-  StiPicture p(0, 0);
+  p = StiPicture(0, 0);
   EXPECT_FALSE(StiLoadPalette(p, PaletteFile(135)));
   std::vector<uint8_t> file = PaletteFile(1584);
   file[2] = 0xE4;
   EXPECT_FALSE(StiLoadPalette(p, file));
   EXPECT_EQ(p.Color(1), Rgb(0, 0, 0));
   // A refused palette file leaves the default colours in place.
-  const StiPicture q = Decode(kP2000Cut, PaletteFile(135));
-  EXPECT_EQ(q.Color(0), Rgb(255, 0, 0, kStiFlagUsed | kStiFlagBackground));
+  const StiPicture r = Decode(kP2000Cut, PaletteFile(135));
+  EXPECT_EQ(r.Color(0), Rgb(255, 0, 0, kStiFlagUsed | kStiFlagBackground));
 }
 
 TEST(RunsToSti, ReadsThePaletteFileByPath) {
