@@ -28,33 +28,25 @@ TEST(PatternRuns, RefusesBrokenRows) {
   EXPECT_TRUE(DecodeRowRuns(Bytes{0x02, 0x01, 0x01, 0x80}, out));  // bit 7 of the end is free
 }
 
-TEST(PatternRuns, EncodesTheBuiltInTwoStitchRow) {
-  EXPECT_EQ(EncodeRowRuns(Bytes{7, 0}), (Bytes{0x02, 0x07, 0x00, 0x00}));
-  EXPECT_EQ(EncodeRowRuns(Bytes{1, 1, 1, 2}), (Bytes{0x83, 0x01, 0x01, 0x02, 0x00}));
-  EXPECT_EQ(EncodeRowRuns(Bytes{}), (Bytes{0x00}));
-}
-
-TEST(PatternRuns, LongRunsAreSplitAt127) {
-  const Bytes same(300, 5);
-  const Bytes enc = EncodeRowRuns(same);
-  EXPECT_EQ(enc, (Bytes{0xFF, 5, 0xFF, 5, 0xAE, 5, 0x00}));
-  Bytes back(300);
-  EXPECT_EQ(DecodeRowRuns(enc, back), enc.size());
-  EXPECT_EQ(back, same);
-}
-
-TEST(PatternRuns, TailsOfLongStretchesJoinTheLiteral) {
-  // 128 and 129 equal stitches leave one or two over: no repeat run shorter than three.
-  Bytes row(128, 5);
-  EXPECT_EQ(EncodeRowRuns(row), (Bytes{0xFF, 5, 0x01, 5, 0x00}));
-  row.push_back(5);
-  EXPECT_EQ(EncodeRowRuns(row), (Bytes{0xFF, 5, 0x02, 5, 5, 0x00}));
-  row.push_back(5);
-  EXPECT_EQ(EncodeRowRuns(row), (Bytes{0xFF, 5, 0x83, 5, 0x00}));
-  Bytes mixed(128, 5);
-  mixed.push_back(1);
-  mixed.push_back(2);
-  EXPECT_EQ(EncodeRowRuns(mixed), (Bytes{0xFF, 5, 0x03, 5, 1, 2, 0x00}));
+// Runs of at most 127; a stretch's tail of one or two joins the literal run, since no repeat
+// run is shorter than three.
+TEST(PatternRuns, EncodesRepeatsLiteralsAndLongStretches) {
+  auto row = [](std::initializer_list<std::pair<size_t, uint8_t>> stretches) {
+    Bytes r;
+    for (auto [n, v] : stretches) r.insert(r.end(), n, v);
+    return r;
+  };
+  const std::vector<std::pair<Bytes, Bytes>> cases = {
+      {{7, 0}, {0x02, 0x07, 0x00, 0x00}},
+      {{1, 1, 1, 2}, {0x83, 0x01, 0x01, 0x02, 0x00}},
+      {{}, {0x00}},
+      {row({{300, 5}}), {0xFF, 5, 0xFF, 5, 0xAE, 5, 0x00}},
+      {row({{128, 5}}), {0xFF, 5, 0x01, 5, 0x00}},
+      {row({{129, 5}}), {0xFF, 5, 0x02, 5, 5, 0x00}},
+      {row({{130, 5}}), {0xFF, 5, 0x83, 5, 0x00}},
+      {row({{128, 5}, {1, 1}, {1, 2}}), {0xFF, 5, 0x03, 5, 1, 2, 0x00}},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(EncodeRowRuns(in), out) << in.size();
 }
 
 // Checks the coding rules on an encoded row: counts 1 to 127, repeat runs of three or more,

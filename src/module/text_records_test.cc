@@ -25,11 +25,16 @@ Bytes EdgeRecord(int lv, int rv, int lu, int ru, int stop) {
   return r;
 }
 
-TEST(TextRecords, MachineRecord) {
+TEST(TextRecords, MachineErrorPreventingAndEdgeRecords) {
   const Bytes r = {1, 7, 0x00, 0xC8, 9, 2, 5, 11, 12};
   EXPECT_EQ(TextRecordText("_0000", r),
             "Machine: Model 1\r\n(1)??? 7\r\nNeedles: 200\r\n(4)??? 9\r\nMotor: Motor 1\r\n"
             "Motor power: 80 %\r\n(7)??? 11\r\n(8)??? 12\r\n");
+  EXPECT_EQ(TextRecordText("_0001", Bytes{1, 3}), "Error preventing: yes\r\n(1)??? 3\r\n");
+  EXPECT_EQ(TextRecordText("_0001", Bytes{2, 0}), "Error preventing: no\r\n(1)??? 0\r\n");
+  EXPECT_EQ(TextRecordText("_0005", EdgeRecord(100, 200, 100, 250, 0x0123)),
+            "Edge LE v: -45\r\nEdge R v: 56\r\nEdge LE ^: -93\r\nEdge R ^: 58\r\n"
+            "Stop at: 291\r\n");
 }
 
 TEST(TextRecords, MachineTablesAndTheirEnds) {
@@ -48,12 +53,6 @@ TEST(TextRecords, MachineTablesAndTheirEnds) {
   EXPECT_NE(lines(12, 4, 255).find("Motor power: unknown (255)\r\n"), std::string::npos);
 }
 
-TEST(TextRecords, ErrorPreventingIsYesOnlyForOne) {
-  EXPECT_EQ(TextRecordText("_0001", Bytes{1, 3}), "Error preventing: yes\r\n(1)??? 3\r\n");
-  EXPECT_EQ(TextRecordText("_0001", Bytes{2, 0}), "Error preventing: no\r\n(1)??? 0\r\n");
-  EXPECT_EQ(TextRecordText("_0001", Bytes{0, 0}), "Error preventing: no\r\n(1)??? 0\r\n");
-}
-
 TEST(TextRecords, EdgeRuleShiftsAbove304) {
   EXPECT_EQ(TextRecordText("_0002", Bytes{0, 100, 0, 200}),
             "Edge Motor LE: -45\r\nEdge Motor R: 56\r\n");
@@ -67,12 +66,6 @@ TEST(TextRecords, EdgeRuleShiftsAbove304) {
   // Positions are big-endian.
   EXPECT_EQ(TextRecordText("_0002", Bytes{0x01, 0x00, 0x00, 0x40}),
             "Edge Motor LE: --63\r\nEdge Motor R: -128\r\n");
-}
-
-TEST(TextRecords, EdgeRecordPairsEachByThemselves) {
-  EXPECT_EQ(TextRecordText("_0005", EdgeRecord(100, 200, 100, 250, 0x0123)),
-            "Edge LE v: -45\r\nEdge R v: 56\r\nEdge LE ^: -93\r\nEdge R ^: 58\r\n"
-            "Stop at: 291\r\n");
 }
 
 TEST(TextRecords, ShortRecordsLeaveOutWhatIsMissing) {

@@ -81,18 +81,14 @@ TEST(Validate, SectorS0012) {
   s = Sector12();
   s[0] = 0x65;
   EXPECT_EQ(ValidateSector("S0012", s), kValidNotSector);
-}
-
-TEST(Validate, SectorChecksRunInOrderFiveThreeFour) {
-  Bytes s = Sector12();
-  s[200] = 0;   // 4
-  s[2] = 0x0D;  // 3
+  // The checks run in the order 5, 3, 4.
+  s = Sector12();
+  s[200] = 0;
+  s[2] = 0x0D;
   EXPECT_EQ(ValidateSector("S0012", s), kValidNumberMismatch);
-  s[0] = 0;  // 5
+  s[0] = 0;
   EXPECT_EQ(ValidateSector("S0012", s), kValidNotSector);
-}
-
-TEST(Validate, ShortSectorsAreNotReadPastTheirEnd) {
+  // Short records are not read past their end.
   EXPECT_EQ(ValidateSector("S0012", Bytes{}), kValidNotSector);
   EXPECT_EQ(ValidateSector("S0012", Bytes{0x64}), kValidNumberMismatch);
   EXPECT_EQ(ValidateSector("S0012", Sector12(252)), kValidNumberMismatch);
