@@ -16,23 +16,15 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-TEST(ParmrkDecoderTest, KeepsDataAndUnescapesMarkedFF) {
+TEST(ParmrkDecoderTest, UnescapesFFReportsDamagedBytesAndJoinsMarksSplitAcrossReads) {
   ParmrkDecoder d;
   Bytes out;
   EXPECT_EQ(d.Decode(Bytes{'a', 0x00, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF}, &out), 0u);
   EXPECT_EQ(out, (Bytes{'a', 0x00, 0xFF, 0x7F, 0xFF}));
-}
-
-TEST(ParmrkDecoderTest, ReportsDamagedBytesAndDropsThem) {
-  ParmrkDecoder d;
-  Bytes out;
+  out.clear();
   EXPECT_EQ(d.Decode(Bytes{'x', 0xFF, 0x00, 'Q', 'y', 0xFF, 0x00, 0x00}, &out), 2u);
   EXPECT_EQ(out, (Bytes{'x', 'y'}));
-}
-
-TEST(ParmrkDecoderTest, MarksSplitAcrossReads) {
-  ParmrkDecoder d;
-  Bytes out;
+  out.clear();
   EXPECT_EQ(d.Decode(Bytes{'a', 0xFF}, &out), 0u);
   EXPECT_EQ(d.Decode(Bytes{0xFF, 0xFF}, &out), 0u);
   EXPECT_EQ(d.Decode(Bytes{0x00}, &out), 0u);
