@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "app/settings.h"
@@ -79,6 +80,30 @@ class GuiTest : public ::testing::Test {
   bool MessageShown(const std::string& caption, const std::string& text) const {
     for (const auto& m : view_.messages())
       if (m.caption == caption && m.text == text) return true;
+    return false;
+  }
+
+  // The program starts with the demo module kept as the current virtual module; `main` runs in
+  // the main dialog once its directory shows, then the main dialog is closed.
+  void RunWithModule(const std::function<void(GuiUser&)>& main) {
+    view_.WhenDialogOpens("Configuration", [&](GuiUser& user) {
+      user.Set("CurrentVirtualModule", module_.string());
+      user.Press("Keep file");
+      user.Press("OK");
+    });
+    view_.WhenDialogOpens("R7kProg", [&](GuiUser& user) {
+      ASSERT_TRUE(user.WaitUntil([&] { return !user.Shown("Directory").empty(); }));
+      main(user);
+      user.Close();
+    });
+    EXPECT_EQ(AppMain({}), 0);
+  }
+
+  // Selects the directory row of the entry with this name.
+  static bool SelectEntry(GuiUser& user, const std::string& name) {
+    const auto rows = DlgListRows(*user.dialog().FindField("Directory"));
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      if (rows[i].size() > 1 && rows[i][1] == name) return user.Select("Directory", static_cast<int>(i));
     return false;
   }
 
