@@ -55,10 +55,8 @@ TEST_F(PortCollectTest, AppendsAndReportsThePrompt) {
   EXPECT_TRUE(PortCollect(&record_, buffer_ + 12, &room));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer_), kAnswerBufferSize - room),
             "version\r\nR7kProg\r\n?");
-}
-
-TEST_F(PortCollectTest, ReadsAtMost576BytesAtATime) {
-  size_t room = kAnswerBufferSize;
+  // At most 576 bytes at a time.
+  room = kAnswerBufferSize;
   fake_->Arrive(std::string(600, 'a'));
   EXPECT_FALSE(PortCollect(&record_, buffer_, &room));
   EXPECT_EQ(room, kAnswerBufferSize - 576);
@@ -161,13 +159,10 @@ TEST_F(LinkThreadTest, PromptInsideBinaryDataDoesNotEndTheAnswer) {
   Start();
   EXPECT_EQ(Ask("binread 01 00 00\r"), full);
   box.join();
-}
-
-TEST_F(LinkThreadTest, BinaryAnswerOfTheWrongLengthIsOverrun) {
+  // A binary answer of another length that ends like one is an overrun.
   harness_.fake.SetResponder([](std::string_view cmd) {
     return std::string(cmd) + std::string(200, 'z') + "\r\n?";
   });
-  Start();
   EXPECT_EQ(Ask("B16READ 01 00 00\r"), "overrun");
 }
 

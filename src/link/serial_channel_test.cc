@@ -14,18 +14,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(SerialChannel, WindowsPortNumbers) {
-  EXPECT_EQ(ComPortNumber("Com3"), 3);
-  EXPECT_EQ(ComPortNumber("Com12"), 12);
-  EXPECT_EQ(ComPortNumber("COM255"), 255);
-  EXPECT_EQ(ComPortNumber("Com"), 0);
-  EXPECT_EQ(ComPortNumber("ComX"), 0);
-  EXPECT_EQ(ComPortNumber("Com0"), 0);
-  EXPECT_EQ(ComPortNumber("Com300"), 0);
-  EXPECT_EQ(ComPortNumber("ttyUSB0"), 0);
-}
-
-TEST(SerialChannel, DefaultRateFollowsTheLinkType) {
+TEST(SerialChannel, WindowsPortNumbersAndTheLinkTypesRates) {
+  for (const auto& [name, number] : std::vector<std::pair<const char*, int>>{
+           {"Com3", 3}, {"COM255", 255}, {"Com", 0}, {"ComX", 0}, {"Com0", 0}, {"Com300", 0},
+           {"ttyUSB0", 0}})
+    EXPECT_EQ(ComPortNumber(name), number) << name;
   EXPECT_EQ(DefaultBaudRate("USB"), 460800u);
   EXPECT_EQ(DefaultBaudRate("RS232"), 57600u);
   EXPECT_EQ(DefaultBaudRate("other"), 57600u);
@@ -83,12 +76,12 @@ TEST_F(SerialChannelPort, ProfileRateOverridesBothLinkTypes) {
   port = Open("USB");
   ASSERT_TRUE(PortOpen(port));
   EXPECT_EQ(harness_.fake.ConfiguredBauds(), (std::vector<uint32_t>{57600, 115200, 115200}));
-}
-
-TEST_F(SerialChannelPort, UnusableProfileRateKeepsTheDefault) {
+  // A rate that is no number keeps the link type's.
+  PortClose(port);
+  PortDestroy(std::move(record_));
   ASSERT_TRUE(WriteProfileString("R7kProg.ini", "Options", "BaudRate", "fast"));
   EXPECT_EQ(ProfileBaudRate(), std::nullopt);
-  PortRecord* port = Open("USB");
+  port = Open("USB");
   ASSERT_TRUE(PortOpen(port));
   EXPECT_EQ(port->baud_rate, 460800u);
 }
