@@ -97,7 +97,8 @@ TEST_F(Dialogs, TheSectorAndPatternViewsShowOnlyTheirOwnColours) {
     EXPECT_TRUE(user.Press("Picture"));
     ASSERT_TRUE(SelectEntry(user, "S0001"));
     view_.WhenDialogOpens("ShowSector", [&](GuiUser& sector) {
-      EXPECT_EQ(sector.Shown("col2"), "7") << "the sector's colour numbers, not the pattern's colours";
+      EXPECT_EQ(sector.Shown("col2"), "7")
+          << "the sector's colour numbers, not the pattern's colours";
       EXPECT_EQ(sector.Shown("col3"), "0");
       sector.Close();
     });

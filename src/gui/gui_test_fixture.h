@@ -103,7 +103,8 @@ class GuiTest : public ::testing::Test {
   static bool SelectEntry(GuiUser& user, const std::string& name) {
     const auto rows = DlgListRows(*user.dialog().FindField("Directory"));
     for (std::size_t i = 0; i < rows.size(); ++i)
-      if (rows[i].size() > 1 && rows[i][1] == name) return user.Select("Directory", static_cast<int>(i));
+      if (rows[i].size() > 1 && rows[i][1] == name)
+        return user.Select("Directory", static_cast<int>(i));
     return false;
   }
 

@@ -209,7 +209,8 @@ TEST_F(GuiTest, AFileDroppedOnThePathFieldBecomesTheCurrentModule) {
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(path, &drop);
     EXPECT_EQ(user.Shown("CurrentVirtualModule"), rom.string()) << "the first file";
-    EXPECT_TRUE(user.WaitUntil([&] { return user.Shown("Name") == "T0001"; })) << user.Shown("Name");
+    EXPECT_TRUE(user.WaitUntil([&] { return user.Shown("Name") == "T0001"; }))
+        << user.Shown("Name");
   });
 }
 

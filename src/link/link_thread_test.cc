@@ -160,9 +160,8 @@ TEST_F(LinkThreadTest, PromptInsideBinaryDataDoesNotEndTheAnswer) {
   EXPECT_EQ(Ask("binread 01 00 00\r"), full);
   box.join();
   // A binary answer of another length that ends like one is an overrun.
-  harness_.fake.SetResponder([](std::string_view cmd) {
-    return std::string(cmd) + std::string(200, 'z') + "\r\n?";
-  });
+  harness_.fake.SetResponder(
+      [](std::string_view cmd) { return std::string(cmd) + std::string(200, 'z') + "\r\n?"; });
   EXPECT_EQ(Ask("B16READ 01 00 00\r"), "overrun");
 }
 

@@ -15,10 +15,10 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(SerialChannel, WindowsPortNumbersAndTheLinkTypesRates) {
-  for (const auto& [name, number] : std::vector<std::pair<const char*, int>>{
-           {"Com3", 3}, {"COM255", 255}, {"Com", 0}, {"ComX", 0}, {"Com0", 0}, {"Com300", 0},
-           {"ttyUSB0", 0}})
-    EXPECT_EQ(ComPortNumber(name), number) << name;
+  const std::vector<std::pair<const char*, int>> numbers = {
+      {"Com3", 3}, {"COM255", 255}, {"Com", 0},    {"ComX", 0},
+      {"Com0", 0}, {"Com300", 0},   {"ttyUSB0", 0}};
+  for (const auto& [name, number] : numbers) EXPECT_EQ(ComPortNumber(name), number) << name;
   EXPECT_EQ(DefaultBaudRate("USB"), 460800u);
   EXPECT_EQ(DefaultBaudRate("RS232"), 57600u);
   EXPECT_EQ(DefaultBaudRate("other"), 57600u);

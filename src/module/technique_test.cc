@@ -22,10 +22,10 @@ TEST(Technique, SizeCodes) {
 
 TEST(Technique, InstructionLengths) {
   // The bounds of each length's range.
-  for (const auto& [code, length] : std::vector<std::pair<uint8_t, size_t>>{
-           {0x00, 3}, {0x7F, 3}, {0x80, 1}, {0x90, 1}, {0x91, 2}, {0x96, 2}, {0x97, 1},
-           {0xA7, 1}, {0xA8, 2}, {0xA9, 2}, {0xAA, 1}, {0xB0, 2}, {0xB2, 2}, {0xB3, 1}, {0xFF, 1}})
-    EXPECT_EQ(InstructionLength(code), length) << int{code};
+  const std::vector<std::pair<uint8_t, size_t>> cases = {
+      {0x00, 3}, {0x7F, 3}, {0x80, 1}, {0x90, 1}, {0x91, 2}, {0x96, 2}, {0x97, 1}, {0xA7, 1},
+      {0xA8, 2}, {0xA9, 2}, {0xAA, 1}, {0xB0, 2}, {0xB2, 2}, {0xB3, 1}, {0xFF, 1}};
+  for (const auto& [code, length] : cases) EXPECT_EQ(InstructionLength(code), length) << int{code};
 }
 
 TEST(Technique, LayoutOfT0001) {
