@@ -235,13 +235,5 @@ TEST_F(Startup, RealLinkThreadOnTheSimulatedBoxStartsAndEndsWithTheProgram) {
   EXPECT_EQ(Saved("Port1"), "sim");
 }
 
-TEST_F(Startup, WithoutAConverterNoPortIsChosenOrSaved) {
-  view_.WhenDialogOpens("Configuration", [](DialogUser& user) { user.Press("OK"); });
-  view_.WhenDialogOpens("R7kProg", [](DialogUser& user) { user.Press("Close"); });
-  EXPECT_EQ(AppMain({}), 0);
-  EXPECT_EQ(link_ports_, std::vector<std::string>{""});
-  EXPECT_EQ(Saved("Port1"), "");
-}
-
 }  // namespace
 }  // namespace r7k
