@@ -196,21 +196,5 @@ TEST_F(EditingCommands, SplitMakesANewFolderAndReportsNamesThatCannotBeFiles) {
   EXPECT_EQ(run.out.find('\x1B'), std::string::npos);
 }
 
-TEST_F(EditingCommands, EveryEntityOfTheDemoModuleCanBeShown) {
-  for (const char* image : {"demo"}) {
-    const std::string path = Put(std::string(image) + ".r7v", image);
-    const auto list = RunR7k({"ls", path});
-    std::istringstream lines(list.out);
-    for (std::string line; std::getline(lines, line);) {
-      const std::string name = line.substr(6, 5);
-      if (name[0] == 'P') continue;
-      const auto run = RunR7k({"show", path, name});
-      EXPECT_TRUE(run.status == 0 || (name >= "_0003" && name <= "_0006" && name != "_0005"))
-          << image << " " << name << ": " << run.err;
-      EXPECT_EQ(RunR7k({"hex", path, name}).status, 0) << image << " " << name;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace r7k::cli
