@@ -90,27 +90,6 @@ TEST_F(DirectoryView, LoadFailuresAreShownOnceUnlessAModuleOperationRuns) {
   for (const char* item : {"Valid", "Name", "Start", "End", "Size"})
     EXPECT_EQ(StoreGetType(app_, item), kItemNone) << item;
 
-  // Over the largest image: the same words as r7k gives, not "no conversion".
-  const std::string big = WriteImage("big.r7v", std::vector<uint8_t>(524290, 0xFF));
-  StoreSetString(app_, "CurrentVirtualModule", big);
-  EXPECT_FALSE(LoadDirectory(base_, app_));
-  EXPECT_MESSAGE_SHOWN(view_, "Pattern Load", "Cannot load file " + big + ", incorrect filesize");
-
-  const std::string missing = (dir_ / "none.r7v").string();
-  StoreSetString(app_, "CurrentVirtualModule", missing);
-  EXPECT_FALSE(LoadDirectory(base_, app_));
-  EXPECT_MESSAGE_SHOWN(view_, "Pattern Load", "Cannot load file " + missing + ", not found");
-
-  std::vector<uint8_t> corrupt(BuiltinImage("demo").begin(), BuiltinImage("demo").end());
-  corrupt[0x10000 + 0x13] = 0;
-  const std::string corrupt_path = WriteImage("corrupt.r7v", corrupt);
-  StoreSetString(app_, "CurrentVirtualModule", corrupt_path);
-  EXPECT_FALSE(LoadDirectory(base_, app_));
-  EXPECT_MESSAGE_SHOWN(view_, "Pattern Load",
-                       "Cannot Load file " + corrupt_path +
-                           ", directory corrupted, please defragment the Memory Module with the "
-                           "R7000 console.");
-
   const size_t shown = view_.messages().size();
   StoreSetString(app_, "CmdTable", "read\r");
   EXPECT_FALSE(LoadDirectory(base_, app_));
