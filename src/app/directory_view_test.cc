@@ -80,8 +80,8 @@ TEST_F(DirectoryView, RomLayoutListsT0001First) {
 
 TEST_F(DirectoryView, LoadFailuresAreShownOnceUnlessAModuleOperationRuns) {
   Select("T0031");
-  std::vector<uint8_t> odd(196609, 0xFF);
-  const std::string path = WriteImage("odd.r7v", odd);
+  // Over the largest image: the shared loader's words, not "no conversion".
+  const std::string path = WriteImage("big.r7v", std::vector<uint8_t>(524290, 0xFF));
   StoreSetString(app_, "CurrentVirtualModule", path);
   EXPECT_FALSE(LoadDirectory(base_, app_));
   EXPECT_MESSAGE_SHOWN(view_, "Pattern Load", "Cannot load file " + path + ", incorrect filesize");
