@@ -80,6 +80,9 @@ TEST(DataCommand, CarriesThe128BytesAtTheRowsAddressAsLowerCaseHex) {
   EXPECT_TRUE(DataCommand("ws40 02 ff 80\r", data));
   EXPECT_FALSE(DataCommand("ws40 02 ff 80\r", std::span(data).first(0x2FFFF)));
   EXPECT_FALSE(DataCommand("ws40 03 00 00\r", data));
+  EXPECT_TRUE(PieceIsErased(std::vector<uint8_t>(128, 0xFF), 0));
+  EXPECT_FALSE(PieceIsErased(std::vector<uint8_t>(127, 0xFF), 0));
+  EXPECT_FALSE(PieceIsErased(std::vector<uint8_t>(128, 0xFF), 1));
 }
 
 TEST(DataPieces, ErasedPiecesArePassedOverButARowsLastRepetitionIsSent) {
@@ -114,12 +117,6 @@ TEST(DataPieces, ErasedPiecesArePassedOverButARowsLastRepetitionIsSent) {
   EXPECT_EQ(piece->k, 0u);
   EXPECT_EQ(piece->skipped, 0u);
   EXPECT_FALSE(NextDataPiece("ws40", 256, 255, true, data));
-}
-
-TEST(DataPieces, APieceMustLieWhollyInTheData) {
-  EXPECT_TRUE(PieceIsErased(std::vector<uint8_t>(128, 0xFF), 0));
-  EXPECT_FALSE(PieceIsErased(std::vector<uint8_t>(127, 0xFF), 0));
-  EXPECT_FALSE(PieceIsErased(std::vector<uint8_t>(128, 0xFF), 1));
 }
 
 // The message an erase answer gives, as "style: text"; "none" for no message.
