@@ -153,7 +153,7 @@ TEST(CheckAnswers, ModuleContents) {
 
 class ModuleCheck : public ModuleOpsTest {};
 
-TEST_F(ModuleCheck, DefaultBoxGivesEveryItem) {
+TEST_F(ModuleCheck, TheCheckSendsItsFifteenCommandsAndKeepsTheFirstBytes) {
   StartBox();
   StoreSetString(app_, "Port1", "sim");  // a status line at rest says so
   EXPECT_EQ(RunCheck(), kCheckModuleResult);
