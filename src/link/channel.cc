@@ -127,6 +127,11 @@ class ChannelAccess {
     StoreLock(state_.shared);
     if (StoreGetItem(state_.shared, name_, nullptr, 0) == kChannelRecordSize)
       StoreGetItem(state_.shared, name_, record_.data(), kChannelRecordSize);
+    // Whatever the store holds, the places stay inside the record.
+    if (record_[kMessageCount] > kChannelMaxMessages || record_[kWaiterCount] > kChannelMaxWaiters ||
+        record_[kMessageWrite] >= kChannelMaxMessages || record_[kMessageRead] >= kChannelMaxMessages ||
+        record_[kWaiterWrite] >= kChannelMaxWaiters || record_[kWaiterRead] >= kChannelMaxWaiters)
+      record_ = Record();
   }
   ~ChannelAccess() {
     if (locked_) Store(false);
