@@ -165,6 +165,7 @@ int Refused(BoxSession& session, std::string_view command) {
 
 // After a stop request: what became of things, and the status the request asks for.
 int Stopped(BoxSession& session, std::string_view command, const std::string& what) {
+  session.Finish(false);
   session.out().Line("r7k " + std::string(command) + ": stopped by " + session.StopCause() +
                      (what.empty() ? "." : "; " + what));
   return session.stop_status();

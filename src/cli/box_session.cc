@@ -392,8 +392,13 @@ bool BoxSession::WaitWhileRunning(DialogUser& user) {
   last_report_ = Clock::now();
   while (ModuleOpRunning(app_) && user.IsOpen()) {
     CancelForStop();
-    user.WaitUntil([&] { return !ModuleOpRunning(app_) || (stop_status_ && !cancel_sent_); },
-                   kWaitSlice);
+    // A stop request wakes the wait when there is something to cancel.
+    user.WaitUntil(
+        [&] {
+          return !ModuleOpRunning(app_) ||
+                 (stop_status_ && !cancel_sent_ && TakesCancel(current_op_));
+        },
+        kWaitSlice);
     if (!ModuleOpRunning(app_)) break;
     // Nothing will answer any more: the operation would only run into its time limits.
     if (link_ended_) {
