@@ -5,6 +5,7 @@
 
 #include "link/channel.h"
 #include "link/link_message_box.h"
+#include "link/link_thread.h"
 #include "link/simulated_box.h"
 #include "platform/config_files.h"
 
@@ -71,13 +72,14 @@ std::uint8_t ComPortNumber(std::string_view name) {
   return static_cast<std::uint8_t>(value);
 }
 
-std::optional<std::uint32_t> ProfileBaudRate() {
+std::optional<std::uint32_t> ProfileBaudRate(std::string* ignored) {
   const std::string text = GetProfileString(kProfileFile, kProfileOptions, kProfileBaudRate);
   std::uint32_t value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value == 0)
-    return std::nullopt;
-  return value;
+  // Only a rate of the pairs the link switches between: at any other the box never answers.
+  if (ec == std::errc() && end == text.data() + text.size() && PartnerBaudRate(value)) return value;
+  if (ignored) *ignored = text;
+  return std::nullopt;
 }
 
 std::unique_ptr<PortRecord> PortCreate(const LinkStartParams& params) {
@@ -120,7 +122,16 @@ bool PortOpen(PortRecord* record) {
 }
 
 bool PortConfigure(PortRecord* record) {
-  if (auto rate = ProfileBaudRate()) record->baud_rate = *rate;
+  std::string ignored;
+  if (auto rate = ProfileBaudRate(&ignored)) {
+    record->baud_rate = *rate;
+  } else if (!ignored.empty()) {
+    LinkMessageBoxText(0,
+                       "BaudRate=" + ignored + " in " + std::string(kProfileFile) +
+                           " is not a rate the box speaks (57600, 115200, 460800 or 921600); "
+                           "using " + std::to_string(record->baud_rate) + ".",
+                       LinkString(1), kBoxExclamation);
+  }
   if (!record->handle->Configure(record->baud_rate, &record->last_error)) return false;
   // Flow control 0: no handshake, DTR and RTS simply on.
   record->handle->SetDtr((record->flow_control & 1) == 0);

@@ -62,8 +62,9 @@ std::uint32_t DefaultBaudRate(std::string_view link_type);
 // The Windows port number: the decimal value from the fourth character on ("Com3" gives 3);
 // 0 when there are no digits there or the number is not a port (1 to 255).
 std::uint8_t ComPortNumber(std::string_view name);
-// The "BaudRate" of "R7kProg.ini", when it holds a usable rate.
-std::optional<std::uint32_t> ProfileBaudRate();
+// The "BaudRate" of "R7kProg.ini", when it holds a rate the box speaks; otherwise nullopt, and
+// `ignored` gets what it held (empty when nothing).
+std::optional<std::uint32_t> ProfileBaudRate(std::string* ignored = nullptr);
 
 std::unique_ptr<PortRecord> PortCreate(const LinkStartParams& params);
 // Opens, configures and watches the port; false with record->last_error set on failure.

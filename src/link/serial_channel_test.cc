@@ -76,14 +76,21 @@ TEST_F(SerialChannelPort, ProfileRateOverridesBothLinkTypes) {
   port = Open("USB");
   ASSERT_TRUE(PortOpen(port));
   EXPECT_EQ(harness_.fake.ConfiguredBauds(), (std::vector<uint32_t>{57600, 115200, 115200}));
-  // A rate that is no number keeps the link type's.
+  // A rate the box does not speak (not a number, or not one of the pairs) keeps the link
+  // type's, and the user hears why: at another rate nothing would ever answer.
   PortClose(port);
   PortDestroy(std::move(record_));
-  ASSERT_TRUE(WriteProfileString("R7kProg.ini", "Options", "BaudRate", "fast"));
-  EXPECT_EQ(ProfileBaudRate(), std::nullopt);
+  for (const char* text : {"fast", "12345", "0", "99999999999"}) {
+    ASSERT_TRUE(WriteProfileString("R7kProg.ini", "Options", "BaudRate", text));
+    EXPECT_EQ(ProfileBaudRate(), std::nullopt) << text;
+  }
   port = Open("USB");
   ASSERT_TRUE(PortOpen(port));
   EXPECT_EQ(port->baud_rate, 460800u);
+  ASSERT_EQ(boxes_.Boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Boxes()[0].text,
+            "BaudRate=99999999999 in R7kProg.ini is not a rate the box speaks (57600, 115200, "
+            "460800 or 921600); using 460800.");
 }
 
 TEST_F(SerialChannelPort, FailedOpensSayWhy) {
