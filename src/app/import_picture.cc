@@ -99,8 +99,9 @@ int DP_ImportPicture(WindowHandle owner, int, int, StoreHandle main_store, Store
   const PictureImport& import = *made.import;
 
   // The pattern as the pattern view will show it, with its size and colours, before anything
-  // is written.
-  BuildPatternPicture(app, import.record);
+  // is written. A dry run writes nothing but the preview its caller asks for.
+  const bool dry_run = StoreGetNumeric(app, "i_DryRun") == 1;
+  BuildPatternPicture(app, import.record, !dry_run);
   StoreSetString(app, "i_Info", DescribeImport(import));
   StoreSetItem(app, "i_Record", import.record.data(), import.record.size());
   const int answer = DlgRunDialog(owner, "ImportPic", main_store, app);
@@ -118,7 +119,7 @@ int DP_ImportPicture(WindowHandle owner, int, int, StoreHandle main_store, Store
                                : AddNewEntryRecord(*image, NewEntryKind::kPattern, name,
                                                    import.record);
   if (refusal) return Refused(owner, refusal->type, refusal->text);
-  if (StoreGetNumeric(app, "i_DryRun") == 1) return 1;
+  if (dry_run) return 1;
   if (!WriteFileAtomically(path, *image)) return Refused(owner, kMbIconStop, "Cannot write " + path);
   StoreDeleteItem(app, "Directory");
   return 1;

@@ -52,7 +52,10 @@ std::filesystem::path PictureFile(std::string_view name) {
 std::optional<StiPicture> PatternRecordPicture(std::span<const uint8_t> record) {
   const CutFile cut = ConvertPatternToCut(record);
   if (cut.code != 0) return std::nullopt;
-  return RunsToSti(cut.bytes, PictureFile(kTempPalette));
+  auto picture = RunsToSti(cut.bytes, PictureFile(kTempPalette));
+  // A damaged header can declare no rows: an empty picture shows nothing and says nothing.
+  if (picture && picture->Rows() == 0) return std::nullopt;
+  return picture;
 }
 
 void SetColorItems(StoreHandle app_store, const StiPicture& picture) {
@@ -78,16 +81,21 @@ void ClearPatternItems(StoreHandle app_store) {
   for (const char* item : {"nRows", "nSts", "pnColors", "PatBmp"}) StoreDeleteItem(app_store, item);
 }
 
-bool BuildPatternPicture(StoreHandle app_store, std::span<const uint8_t> record) {
+bool BuildPatternPicture(StoreHandle app_store, std::span<const uint8_t> record,
+                         bool picture_file) {
   const auto picture = PatternRecordPicture(record);
   if (!picture) return false;
   SetColorItems(app_store, *picture);
   StoreSetNumeric(app_store, "nRows", picture->Rows());
   StoreSetNumeric(app_store, "nSts", picture->Stitches());
-  const auto path = PictureFile(kPatBmpFile);
-  // An unwritable file is not reported: the picture field then shows what it finds.
-  StiWriteBmp(path, picture->Block());
-  StoreSetString(app_store, "PatBmp", path.string());
+  if (picture_file) {
+    const auto path = PictureFile(kPatBmpFile);
+    // An unwritable file is not reported: the picture field then shows what it finds.
+    StiWriteBmp(path, picture->Block());
+    StoreSetString(app_store, "PatBmp", path.string());
+  } else {
+    StoreDeleteItem(app_store, "PatBmp");
+  }
   StoreSetNumeric(app_store, "pnColors", record[0]);
   return true;
 }

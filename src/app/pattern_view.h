@@ -28,7 +28,7 @@ std::filesystem::path PictureFile(std::string_view name);
 std::string ReadText(StoreHandle store, std::string_view item, size_t limit);
 
 // A pattern record decoded into a picture with the working palette (or the default colours
-// when there is none); nothing when the record does not decode.
+// when there is none); nothing when the record does not decode or declares no rows.
 std::optional<StiPicture> PatternRecordPicture(std::span<const uint8_t> record);
 
 // "Col1".."Col8" and "Clr1".."Clr8" from the picture's first eight colours; the swatches
@@ -36,8 +36,10 @@ std::optional<StiPicture> PatternRecordPicture(std::span<const uint8_t> record);
 void SetColorItems(StoreHandle app_store, const StiPicture& picture);
 
 // Decodes the pattern, then sets the swatches, "nRows", "nSts", "PatBmp" (after writing
-// "Pat.Bmp") and "pnColors". False, and nothing changed, when it does not decode.
-bool BuildPatternPicture(StoreHandle app_store, std::span<const uint8_t> record);
+// "Pat.Bmp") and "pnColors"; without `picture_file` no file is written and "PatBmp" is
+// removed. False, and nothing changed, when it does not decode.
+bool BuildPatternPicture(StoreHandle app_store, std::span<const uint8_t> record,
+                         bool picture_file = true);
 
 // Removes what BuildPatternPicture set once its view has closed: the views share the stores,
 // and item names ignore case ("Col1" would hide the sector view's "col1").

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "app/pattern_view.h"
 #include "cli/cli_test_util.h"
 #include "common/picture_fixture.h"
 #include "module/builtin_images.h"
@@ -115,6 +118,8 @@ TEST_F(ImportImageCommand, RefusalsSayWhyAndLeaveTheModuleAsItWas) {
 
 TEST_F(ImportImageCommand, DryRunWritesOnlyThePreview) {
   const auto before = ReadBytes(module_);
+  const auto shown = PictureFile(kPatBmpFile);
+  std::filesystem::remove(shown);
   auto run = RunR7k({"import-image", module_, "P3456", png_, "--dry-run"});
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string preview = dir_.File("P3456-preview.png");
@@ -127,6 +132,7 @@ TEST_F(ImportImageCommand, DryRunWritesOnlyThePreview) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadBytes(dir_.File("p.bmp"))[0], 'B');
   EXPECT_EQ(ReadBytes(module_), before);
+  EXPECT_FALSE(std::filesystem::exists(shown));
 }
 
 TEST_F(ImportImageCommand, ReplacePutsThePictureInAnEntryThatHoldsIt) {

@@ -60,6 +60,17 @@ TEST_F(PictureCommand, ReportsWrongUseAndMissingEntries) {
   EXPECT_EQ(RunR7k({"picture", demo_, "P9999"}).status, 2);
   EXPECT_EQ(RunR7k({"picture", demo_, "P9999", "-o", "x", "--side", "up"}).status, 2);
   EXPECT_FALSE(std::filesystem::exists(dir_.File("x.bmp")));
+  // A damaged pattern header that declares no rows gave an empty picture and success.
+  auto image = ReadBytes(demo_);
+  const std::string name = names_['P'].at(0);
+  for (const auto& e : ReadDirectory(image).directory.entries)
+    if (e.name == name) image[e.start + 3] = image[e.start + 4] = 0;
+  WriteBytes(demo_, image);
+  auto run = RunR7k({"picture", demo_, name, "-o", dir_.File("x.bmp")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "Cannot load " + name + "\n");
+  EXPECT_EQ(RunR7k({"full", demo_, name, "--no-open"}).status, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("x.bmp")));
 }
 
 // A sector or technique is not pictured as if it were a pattern (that gave a 96 x 0 picture
