@@ -364,9 +364,11 @@ int EraseCommand(std::span<const std::string> argv, CommandIo& io) {
     if (!end && !session.view().refused() && !session.stop_status())
       ExplainNoStart(session, user, "erase");
   });
+  // An erase once sent cannot be called back: the stop then comes after it.
   if (session.stop_status())
     return Stopped(session, "erase",
-                   session.Ran("Erase Module") ? "" : "the module in the box is unchanged.");
+                   erased ? "the module in the box is erased."
+                          : (session.Ran("Erase Module") ? "" : "the module in the box is unchanged."));
   session.Finish(erased);
   if (erased) return kExitOk;
   if (session.view().refused()) return Refused(session, "erase");

@@ -210,6 +210,19 @@ TEST_F(Interrupted, AKilledWriteSaysTheModuleMustBeWrittenAgain) {
             std::string::npos);
 }
 
+TEST_F(Interrupted, CtrlCDuringAnEraseSaysTheModuleIsErased) {
+  const std::string port = StartBox({"--erase-ms", "1500"});
+  auto r7k = R7k({"erase", "--port", port, "--yes"});
+  ASSERT_TRUE(WaitFor([&] { return FileText(log_).find("erase40") != std::string::npos; }, 60));
+  r7k->Signal(SIGINT);
+  EXPECT_EQ(r7k->Wait(), 130);
+  EXPECT_EQ(LastLed(), "led off");
+  const std::string err = FileText(dir_.File("r7k.err"));
+  EXPECT_NE(err.find("r7k erase: stopped by Ctrl-C; the module in the box is erased.\n"),
+            std::string::npos)
+      << err;
+}
+
 TEST_F(Interrupted, ASecondCtrlCEndsAtOnce) {
   // The first Ctrl-C waits for the slow erase to answer; the second does not.
   const std::string port = StartBox({"--erase-ms", "20000"});
