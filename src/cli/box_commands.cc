@@ -175,7 +175,13 @@ int Stopped(BoxSession& session, std::string_view command, const std::string& wh
 // user allowed replacing an existing file.
 bool ReadTargetUsable(const std::string& target, bool& yes, CommandIo& io) {
   std::error_code ec;
-  const fs::path folder = fs::path(target).parent_path();
+  // The file goes where a link leads: that folder must take it.
+  const std::optional<fs::path> written = WriteTarget(target);
+  if (!written) {
+    io.err << "r7k read: " << target << " is a loop of symbolic links.\n";
+    return false;
+  }
+  const fs::path folder = written->parent_path();
   if (!fs::is_directory(folder, ec)) {
     io.err << "r7k read: the folder " << folder.string() << " does not exist.\n";
     return false;
@@ -185,12 +191,13 @@ bool ReadTargetUsable(const std::string& target, bool& yes, CommandIo& io) {
            << std::strerror(errno) << ".\n";
     return false;
   }
-  const fs::file_status status = fs::symlink_status(target, ec);
-  if (status.type() == fs::file_type::not_found || yes) return true;
-  if (fs::is_directory(target, ec)) {
+  // Not even --yes puts a module in place of a folder.
+  if (fs::is_directory(*written, ec)) {
     io.err << "r7k read: " << target << " is a folder.\n";
     return false;
   }
+  const fs::file_status status = fs::symlink_status(target, ec);
+  if (status.type() == fs::file_type::not_found || yes) return true;
   if (AtTerminal(io) && AskYesNo(io, "r7k read: " + target + " exists. Replace it?")) {
     yes = true;
     return true;

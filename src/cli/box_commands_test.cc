@@ -143,6 +143,13 @@ TEST_F(BoxCommands, ReadOntoAnExistingFileOnlyWithYes) {
   EXPECT_EQ(testing::ReadBytes(module), mine);
   run = RunR7k({"read", dir_.File("gone/x.r7v"), "--sim"});
   EXPECT_EQ(run.err, "r7k read: the folder " + dir_.File("gone") + " does not exist.\n");
+  // Nor does --yes let a whole read go on into what cannot take the file.
+  std::filesystem::create_symlink(dir_.File("gone/y.r7v"), dir_.File("link.r7v"));
+  run = RunR7k({"read", dir_.File("link.r7v"), "--sim", "--yes"});
+  EXPECT_EQ(run.err, "r7k read: the folder " + dir_.File("gone") + " does not exist.\n");
+  std::filesystem::create_directory(dir_.File("folder.r7v"));
+  run = RunR7k({"read", dir_.File("folder.r7v"), "--sim", "--yes"});
+  EXPECT_EQ(run.err, "r7k read: " + dir_.File("folder.r7v") + " is a folder.\n");
   if (geteuid() != 0) {
     const std::string locked = dir_.File("locked");
     std::filesystem::create_directory(locked);

@@ -14,6 +14,10 @@ namespace r7k {
 inline constexpr std::string_view kPathSeparators =
     std::filesystem::path::preferred_separator == '/' ? "/" : "/\\";
 
+// The file a write to `path` replaces: `path`, or the file its symbolic links lead to.
+// Nothing for a loop of links.
+std::optional<std::filesystem::path> WriteTarget(std::filesystem::path path);
+
 // Replaces `path` with `bytes` so that a failure never leaves it truncated: the bytes go to
 // a new hidden file beside it, are flushed, and the new file is renamed over the old one.
 // A symbolic link is followed: the file it leads to is replaced and the link stays. Hidden

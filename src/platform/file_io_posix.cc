@@ -30,19 +30,6 @@ bool IsTemporaryName(const std::string& file, const std::string& name) {
                      [](unsigned char c) { return std::isalnum(c) != 0; });
 }
 
-// The file a write to `path` replaces: `path`, or the file its symbolic links lead to, so that
-// editing through a link changes the linked file and keeps the link. Nothing for a loop.
-std::optional<std::filesystem::path> WriteTarget(std::filesystem::path path) {
-  for (int hops = 0; hops < 40; ++hops) {
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(path, ec)) return path;
-    const std::filesystem::path link = std::filesystem::read_symlink(path, ec);
-    if (ec) return path;
-    path = link.is_absolute() ? link : path.parent_path() / link;
-  }
-  return std::nullopt;
-}
-
 // Removes the temporary files that killed writes of `target` left beside it: our own (same
 // owner), old, plain files that no running write holds locked.
 void RemoveStaleTemporaries(const std::filesystem::path& target) {
