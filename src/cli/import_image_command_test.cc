@@ -63,21 +63,6 @@ TEST_F(ImportImageCommand, AddsThePictureAsAPatternEntry) {
   EXPECT_NE(run.out.find("FC P3456"), std::string::npos) << run.out;
 }
 
-TEST_F(ImportImageCommand, TheImportedPatternSurvivesAWriteToTheBoxAndAReadBack) {
-  ASSERT_EQ(RunR7k({"import-image", module_, "P3456", png_}).status, 0);
-  const std::string flash = "--sim=" + dir_.File("flash.r7v");
-  auto run = RunR7k({"write", module_, flash, "--yes"});
-  ASSERT_EQ(run.status, 0) << run.err;
-  const std::string back = dir_.File("back.r7v");
-  run = RunR7k({"read", back, flash, "--yes"});
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(ReadBytes(back), ReadBytes(module_));
-  module_ = back;
-  const auto grid = Decoded("P3456");
-  ASSERT_TRUE(grid);
-  EXPECT_EQ(grid->cells.size(), 15u);
-}
-
 TEST_F(ImportImageCommand, RefusalsSayWhyAndLeaveTheModuleAsItWas) {
   const auto before = ReadBytes(module_);
   std::vector<uint32_t> five = kDrawn;
