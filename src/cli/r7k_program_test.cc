@@ -151,6 +151,8 @@ class Interrupted : public ::testing::Test {
   std::string StartBox(std::vector<std::string> more = {}) {
     std::vector<std::string> args = {Program("r7kbox"), "--image", flash_, "--pace", "--log", log_};
     args.insert(args.end(), more.begin(), more.end());
+    // The name an earlier box printed must not be taken for this one's.
+    std::filesystem::remove(dir_.File("box.out"));
     box_ = std::make_unique<Background>(args, dir_.File("box.out"), dir_.File("box.err"));
     std::string port;
     WaitFor([&] { return !(port = FileText(dir_.File("box.out"))).empty() && port.back() == '\n'; }, 10);
