@@ -4,6 +4,7 @@
 #include <array>
 
 #include "support/build_info.h"
+#include "support/edit_distance.h"
 
 namespace r7k::cli {
 namespace {
@@ -38,21 +39,6 @@ constexpr std::array kCommands = {
     Command{"version", "ask the box for its firmware version", VersionCommand},
     Command{"write", "write a virtual module file into the module in the box", WriteCommand},
 };
-
-size_t EditDistance(std::string_view a, std::string_view b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
 
 void PrintCommands(std::ostream& out) {
   out << "Usage: r7k COMMAND [options] [arguments]\n\n"

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <map>
 
+#include "support/edit_distance.h"
+
 namespace r7k {
 namespace {
 
@@ -16,23 +18,6 @@ std::map<std::string, FieldProc, std::less<>>& Callbacks() {
 std::map<std::string, DialogProcedure, std::less<>>& Procedures() {
   static auto* table = new std::map<std::string, DialogProcedure, std::less<>>;
   return *table;
-}
-
-std::size_t EditDistance(std::string_view a, std::string_view b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
-                        std::tolower(static_cast<unsigned char>(b[j - 1]));
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
 }
 
 }  // namespace
@@ -82,7 +67,7 @@ std::string UnknownNameMessage(std::string_view kind, std::string_view name) {
   std::size_t best_distance = std::max<std::size_t>(2, name.size() / 3) + 1;
   const auto names = RegisteredNames();
   for (const auto& candidate : names) {
-    const std::size_t d = EditDistance(name, candidate);
+    const std::size_t d = EditDistance(name, candidate, LetterCase::kIgnored);
     if (d < best_distance) {
       best_distance = d;
       best = &candidate;

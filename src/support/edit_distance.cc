@@ -1,0 +1,28 @@
+#include "support/edit_distance.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "support/ascii.h"
+
+namespace r7k {
+
+std::size_t EditDistance(std::string_view a, std::string_view b, LetterCase letter_case) {
+  const auto same = [letter_case](char x, char y) {
+    return letter_case == LetterCase::kIgnored ? AsciiLower(x) == AsciiLower(y) : x == y;
+  };
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same(a[i - 1], b[j - 1]) ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+}  // namespace r7k
