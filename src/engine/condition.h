@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,25 @@ using ConditionLookup = std::function<std::optional<ConditionValue>(std::string_
 struct ConditionResult {
   std::optional<ConditionValue> value;  // empty on error
   std::string error;
+};
+
+struct ConditionNode;
+
+// A condition parsed once (when its dialog file is read) and evaluated whenever the items change.
+class Condition {
+ public:
+  // Parses the text; error() says what is wrong with it and where, empty when nothing is.
+  explicit Condition(std::string_view text);
+
+  const std::string& text() const { return text_; }
+  const std::string& error() const { return error_; }
+  // Only a division by zero gives an error here (besides a condition that did not parse).
+  ConditionResult Evaluate(const ConditionLookup& lookup) const;
+
+ private:
+  std::string text_;
+  std::string error_;
+  std::shared_ptr<const ConditionNode> root_;  // shared: dialog definitions are copied per run
 };
 
 ConditionResult EvaluateCondition(std::string_view text, const ConditionLookup& lookup);

@@ -70,6 +70,27 @@ TEST_F(Condition, OperatorsAndPrecedence) {
   EXPECT_TRUE(Holds("N >= 5 && n <= 5"));
 }
 
+TEST_F(Condition, ParsedOnceAndEvaluatedAgainstTheItemsOfEachTime) {
+  const r7k::Condition rule("100 / _tag > 9");
+  ASSERT_EQ(rule.error(), "");
+  items_["_tag"] = std::string("10");
+  EXPECT_EQ(rule.Evaluate([this](std::string_view) { return items_["_tag"]; }).value,
+            ConditionValue{std::int64_t{1}});
+  items_["_tag"] = std::int64_t{0};
+  const auto r = rule.Evaluate([this](std::string_view) { return items_["_tag"]; });
+  EXPECT_FALSE(r.value);
+  EXPECT_EQ(r.error, "division by zero at 12");
+  EXPECT_EQ(r7k::Condition("strlen(").error(), "expression ends early at 8");
+  // A long chain is no deep nesting: it neither is refused nor exhausts the stack.
+  std::string sum = "1", either = "0";
+  for (int i = 0; i < 100000; ++i) {
+    sum += " + 1";
+    either += " || 0";
+  }
+  EXPECT_EQ(Eval(sum), ConditionValue{std::int64_t{100001}});
+  EXPECT_EQ(Eval(either), ConditionValue{std::int64_t{0}});
+}
+
 TEST_F(Condition, BadTextGivesAnErrorNeverACrash) {
   for (const char* bad : {"", "(", ")", "1 +", "strlen(", "strlen(1,2)", "nosuch(1)", "1 / 0",
                           "5 % (2-2)", "\"open", "1 2", "@", "99999999999999999999", "&& 1",
