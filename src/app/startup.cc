@@ -138,7 +138,13 @@ int AppMain(const std::vector<std::string>& args) {
   g_state.file_argument = FileFromArguments(args);
   // Without a presentation host there is nothing to register with; dialog positions stay.
   RegisterAppCallbacks();
-  if (!DlgLibrary().FindDialog("R7kProg")) LoadAppDialogs();
+  if (!DlgLibrary().FindDialog("R7kProg")) {
+    // The dialog files are part of the program: one that does not load is a broken build.
+    if (const char* error = LoadAppDialogs()) {
+      DlgMessage(0, kMbIconStop, "Startup", error);
+      return 0;
+    }
+  }
   g_state.main_store = StoreOpen("PresMain:Pres");
   g_state.base_window = DlgCreateBaseWindow(0, 0, g_state.main_store);
   MainProcedure(g_state.base_window);

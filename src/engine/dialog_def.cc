@@ -1,50 +1,12 @@
 #include "engine/dialog_def.h"
 
-// The dialog text format, one statement per line; "#" starts a comment line; indentation is only
-// for the reader. Values are single words or "quoted texts" (\" \\ \n \r \t inside quotes).
-//
-//   dialog NAME "Caption"            starts a dialog; %1 in the caption is filled when it runs
-//     size W H                       in dialog units
-//     font "MS Sans Serif" 8
-//     default ID | NAME              default field: a control id, or a field's tag or text
-//     menu IDR_MENU                  icon R7K_ICON
-//     KIND ID "Text" [at X Y W H] [style WORD ...]
-//                                    a control; KIND is button, text, list, check, label,
-//                                    group, icon or custom; ID may be -1 for labels
-//       ATTRIBUTE VALUE              script attributes of the control above, in order:
-//                                    tag 1, callback 2, layout 3, valid 4, format 6, action 7,
-//                                    format2 8, label 9, access 10, hidden 11 (no value: "1"),
-//                                    items 13, key 15, tooltip 16, selection 18, index 19,
-//                                    on 20, off 21, display 22 (no value: "1"), state 25, do 28,
-//                                    name 40, why 41 (see dialog_def.h)
-//       attr CODE VALUE              any other attribute by its number
-//   end
-//
-//   stack NAME "Caption"
-//     columns COL ...                e.g. Tag Short ... Action Callback, or Label Resource
-//     row CELL ...                   one entry or page per row
-//   end
-//
-//   menu NAME
-//     popup "&File"
-//       item "E&xit" 2 "Alt F4"      text, the control id it presses, optional accelerator
-//   end
-//
-// Example:
-//   dialog NewTech "New Technique"
-//     size 160 80
-//     default 1
-//     text 1001 "" at 60 10 60 12
-//       tag t_Name
-//       valid "strlen(_tag) == 5"
-//     button 1 "OK" at 20 60 50 14
-//       action Return
-//   end
+// The text format is described in src/app/dialogs/README.md.
 
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 
+#include "engine/callbacks.h"
 #include "support/ascii.h"
 
 namespace r7k {
@@ -58,7 +20,7 @@ struct Token {
 constexpr std::pair<std::string_view, int> kAttrNames[] = {
     {"tag", kAttrTag},         {"callback", kAttrCallback}, {"layout", kAttrLayout},
     {"valid", kAttrValid},     {"format", kAttrFormat},     {"action", kAttrAction},
-    {"format2", kAttrFormat2}, {"label", kAttrLabel},       {"access", kAttrAccess},
+    {"format2", kAttrFormat2}, {"labelled_by", kAttrLabel}, {"access", kAttrAccess},
     {"hidden", kAttrHidden},   {"items", kAttrItems},       {"key", kAttrKey},
     {"tooltip", kAttrTooltip}, {"selection", kAttrSelection}, {"index", kAttrIndex},
     {"on", kAttrOn},           {"off", kAttrOff},           {"display", kAttrDisplay},
@@ -292,7 +254,31 @@ class DialogParser {
     } else {
       return "'" + t[0].text + "' takes one value (quote texts with blanks)";
     }
+    if (auto error = ReadScriptAttr(c, code, value)) return error;
     c.attrs.emplace_back(code, std::move(value));
+    return std::nullopt;
+  }
+
+  // The attributes the engine acts on are read now, so that a mistake shows when the file loads.
+  static std::optional<std::string> ReadScriptAttr(ControlDef& c, int code,
+                                                   const std::string& value) {
+    if (code == kAttrValid || code == kAttrState) {
+      std::optional<Condition>& slot = code == kAttrValid ? c.valid : c.state;
+      const char* what = code == kAttrValid ? "valid" : "state";
+      if (slot) return std::string(what) + " condition given twice";
+      Condition condition(value);
+      if (!condition.error().empty())
+        return std::string("broken ") + what + " condition \"" + value + "\": " + condition.error();
+      slot = std::move(condition);
+    } else if (code == kAttrAction) {
+      if (c.action) return "action given twice";
+      c.action = ParseFieldAction(value);
+      if (!c.action) return "action is Stay or Return, not '" + value + "'";
+    } else if (code == kAttrDo) {
+      ScriptStep step;
+      if (auto error = ParseScriptStep(value, step)) return error;
+      c.steps.push_back(std::move(step));
+    }
     return std::nullopt;
   }
 
@@ -308,6 +294,9 @@ class DialogParser {
       if (stack_.columns.empty()) return "columns must come before the rows";
       if (cells.size() > stack_.columns.size()) return "a row has more cells than columns";
       cells.resize(stack_.columns.size());
+      if (auto action = stack_.Column("Action");
+          action && !cells[*action].empty() && !ParseFieldAction(cells[*action]))
+        return "action is Stay or Return, not '" + cells[*action] + "'";
       stack_.rows.push_back(std::move(cells));
       return std::nullopt;
     }
@@ -449,6 +438,34 @@ std::string AccessibleName(std::span<const ControlDef> page, const ControlDef& c
   if (std::any_of(text.begin(), text.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
     return text;
   return control.AttrOr(kAttrTooltip);
+}
+
+std::optional<FieldAction> ParseFieldAction(std::string_view text) {
+  const std::string_view word = TrimBlanks(text);
+  if (EqualsIgnoringCase(word, "stay")) return FieldAction::kStay;
+  if (EqualsIgnoringCase(word, "return")) return FieldAction::kReturn;
+  return std::nullopt;
+}
+
+std::optional<std::string> ParseScriptStep(std::string_view text, ScriptStep& step) {
+  const std::string_view trimmed = TrimBlanks(text);
+  const auto blank = trimmed.find_first_of(" \t");
+  const std::string verb = AsciiLower(trimmed.substr(0, blank));
+  const std::string_view rest =
+      blank == std::string_view::npos ? std::string_view() : TrimBlanks(trimmed.substr(blank));
+  if (verb == "stack") {
+    if (rest.empty()) return "'Stack' takes the name of a dialog or stack";
+    step = {ScriptStep::Verb::kStack, std::string(rest)};
+  } else if (verb == "call" || verb.starts_with("call=")) {
+    // "call PROC", "call =PROC", "call= PROC" and "call=PROC" alike.
+    step = {ScriptStep::Verb::kCall, ParseCallbackRef(trimmed.substr(4)).name};
+    if (step.argument.empty()) return "'call' takes the name of a procedure";
+  } else if (verb == "message?") {
+    step = {ScriptStep::Verb::kMessage, std::string(rest)};
+  } else {
+    return "unknown action '" + std::string(trimmed) + "' (Stack, call or Message?)";
+  }
+  return std::nullopt;
 }
 
 int AttrCodeOf(std::string_view keyword) {

@@ -3,7 +3,7 @@
 // Dialog definitions as data: the layout of a dialog (caption, size in dialog units, font,
 // controls) together with its script (which item each field shows, its callback, conditions
 // and actions as numbered attributes), plus stacks and menus. ParseDialogText reads them from
-// the text format described in dialog_def.cc.
+// the text format described in src/app/dialogs/README.md.
 
 #include <map>
 #include <optional>
@@ -12,6 +12,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "engine/condition.h"
 
 namespace r7k {
 
@@ -55,6 +57,22 @@ enum AttrCode : int {
                    // when the state condition greys it
 };
 
+// What a field does after its callback let the scripted action run (attribute 7).
+enum class FieldAction { kStay, kReturn };
+// "Stay" or "Return" in any letter case; nullopt for anything else.
+std::optional<FieldAction> ParseFieldAction(std::string_view text);
+
+// A further action (attribute 28): "Stack NAME [WORD]" opens a dialog or stack (the word fills
+// its caption's %1), "call PROC" (also "Call =PROC", "call=PROC") runs a procedure, "Message?
+// TEXT" shows the text.
+struct ScriptStep {
+  enum class Verb { kStack, kCall, kMessage };
+  Verb verb = Verb::kMessage;
+  std::string argument;  // the dialog or stack and its word, the procedure's name, the text
+};
+// Reads the step into `step`; the reason when the text is none.
+std::optional<std::string> ParseScriptStep(std::string_view text, ScriptStep& step);
+
 struct ControlDef {
   int id = 0;
   int kind = kKindLabel;
@@ -63,6 +81,11 @@ struct ControlDef {
   std::vector<std::string> style;  // free words for the view ("multiline", "right", "courier")
   std::vector<std::pair<int, std::string>> attrs;  // script attributes in order
   int line = 0;  // where it was defined, for messages
+  // Read from the attributes when the definition is read, so that a broken one is refused then.
+  std::optional<Condition> valid;  // 4
+  std::optional<Condition> state;  // 25
+  std::optional<FieldAction> action;  // 7
+  std::vector<ScriptStep> steps;   // 28, in order
 
   // A control is a field of the script when it has script attributes or is of a field kind.
   bool IsField() const { return !attrs.empty() || (kind >= kKindButton && kind <= kKindCheck); }

@@ -90,6 +90,32 @@ TEST(DialogText, QuotedTextsKeepBlanksAndEscapes) {
             "Message? Thank you for using it.  Bye \"now\"\n");
 }
 
+TEST(DialogText, StepsAndActionsAreReadInEveryFormTheScriptsUse) {
+  DialogLibrary lib;
+  ASSERT_EQ(ParseDialogText("dialog A \"x\"\n"
+                            "  button 1 \"OK\"\n"
+                            "    action \" return \"\n"
+                            "    do \"call DP_Info\"\n"
+                            "    do \"Call =DP_ShowFull\"\n"
+                            "    do \"call=DP_Save now\"\n"
+                            "    do \"STACK Text _0001\"\n"
+                            "    do \"Message?  Bye\"\n"
+                            "end\n",
+                            "a", lib),
+            std::nullopt);
+  const ControlDef& c = lib.FindDialog("A")->controls[0];
+  EXPECT_EQ(c.action, FieldAction::kReturn);
+  using Verb = ScriptStep::Verb;
+  const std::vector<std::pair<Verb, std::string>> expected = {{Verb::kCall, "DP_Info"},
+      {Verb::kCall, "DP_ShowFull"}, {Verb::kCall, "DP_Save"}, {Verb::kStack, "Text _0001"},
+      {Verb::kMessage, "Bye"}};
+  ASSERT_EQ(c.steps.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(c.steps[i].verb, expected[i].first) << i;
+    EXPECT_EQ(c.steps[i].argument, expected[i].second) << i;
+  }
+}
+
 TEST(DialogText, ErrorsNameTheLineAndAddNothing) {
   DialogLibrary lib;
   ASSERT_EQ(ParseDialogText("dialog Old \"x\"\nend\n", "old", lib), std::nullopt);
@@ -112,6 +138,25 @@ TEST(DialogText, ErrorsNameTheLineAndAddNothing) {
       {"menu M\n  item \"x\" 1\nend\n", "t:2: an item must be inside a popup"},
       {"dialog A \"x\"\n  button 1 \"OK\"\n    valid strlen(_tag) < 8\nend\n",
        "t:3: 'valid' takes one value (quote texts with blanks)"},
+      // The script attributes the engine acts on are checked when the file is read.
+      {"dialog A \"x\"\n  text 1 \"\"\n    valid \"strlen(_tag < 8\"\nend\n",
+       "t:3: broken valid condition \"strlen(_tag < 8\": ')' missing after the arguments of "
+       "strlen at 16"},
+      {"dialog A \"x\"\n  button 1 \"OK\"\n    attr 25 \"cond(x,_a_full)\"\nend\n",
+       "t:3: broken state condition \"cond(x,_a_full)\": unknown function cond with 2 arguments "
+       "at 16"},
+      {"dialog A \"x\"\n  text 1 \"\"\n    valid \"1\"\n    valid \"2\"\nend\n",
+       "t:4: valid condition given twice"},
+      {"dialog A \"x\"\n  button 1 \"OK\"\n    do \"Stak Help\"\nend\n",
+       "t:3: unknown action 'Stak Help' (Stack, call or Message?)"},
+      {"dialog A \"x\"\n  button 1 \"OK\"\n    do \"call =\"\nend\n",
+       "t:3: 'call' takes the name of a procedure"},
+      {"dialog A \"x\"\n  button 1 \"OK\"\n    do Stack\nend\n",
+       "t:3: 'Stack' takes the name of a dialog or stack"},
+      {"dialog A \"x\"\n  button 1 \"OK\"\n    action Retrun\nend\n",
+       "t:3: action is Stay or Return, not 'Retrun'"},
+      {"stack S\n  columns Tag Action\n  row Close Close\nend\n",
+       "t:3: action is Stay or Return, not 'Close'"},
   };
   for (auto [text, error] : cases) EXPECT_EQ(ParseDialogText(text, "t", lib), error) << text;
   EXPECT_EQ(lib.dialogs.size(), 1u);
@@ -126,7 +171,7 @@ dialog D "D"
   text 1002 "" at 70 74 60 12
   label 5001 "Ports" at 8 8 100 10
   list 1001 "" at 8 18 244 50
-    attr 9 5001
+    labelled_by 5001
   label -1 "Feeder" at 10 50 30 12
   text 1040 "" at 45 50 20 12
   text 1041 "" at 70 50 45 12

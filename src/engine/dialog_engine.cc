@@ -182,8 +182,8 @@ std::optional<ConditionValue> LookupItem(const Field& f, std::string_view name) 
   }
 }
 
-ConditionResult Evaluate(const Field& f, std::string_view text) {
-  return EvaluateCondition(text, [&f](std::string_view name) { return LookupItem(f, name); });
+ConditionResult Evaluate(const Field& f, const Condition& condition) {
+  return condition.Evaluate([&f](std::string_view name) { return LookupItem(f, name); });
 }
 
 FieldState StateFromAccess(int access) {
@@ -195,9 +195,8 @@ FieldState StateFromAccess(int access) {
 
 // The state the field's state condition gives now; nullopt when it has none or it names none.
 std::optional<FieldState> ConditionState(const Field& f) {
-  const std::string* rule = f.def->Attr(kAttrState);
-  if (!rule) return std::nullopt;
-  auto r = Evaluate(f, *rule);
+  if (!f.def->state) return std::nullopt;
+  auto r = Evaluate(f, *f.def->state);
   if (!r.value || !std::holds_alternative<std::string>(*r.value)) return std::nullopt;
   const std::string s = AsciiLower(std::get<std::string>(*r.value));
   if (s == "_a_greyed") return FieldState::kGreyed;
@@ -300,24 +299,18 @@ int RunDialogDef(WindowHandle owner, std::shared_ptr<const DialogDef> def,
                  const std::vector<std::string>& args, StoreHandle main_store,
                  StoreHandle app_store);
 
-void RunDo(Field& f, const std::string& text) {
+void RunStep(Field& f, const ScriptStep& step) {
   Dialog& d = *f.dialog;
-  const std::string trimmed = Trim(text);
-  const auto blank = trimmed.find_first_of(" \t");
-  const std::string verb = AsciiLower(trimmed.substr(0, blank));
-  std::string rest = blank == std::string::npos ? std::string() : Trim(trimmed.substr(blank));
-  if (verb == "stack") {
-    DlgRunDialog(d.window, rest, d.main_store, d.app_store);
-  } else if (verb == "call" || verb == "call=") {
-    DlgRunProcedure(d.window, ParseCallbackRef(rest).name, d.main_store, d.app_store);
-  } else if (verb.starts_with("call=")) {
-    DlgRunProcedure(d.window, ParseCallbackRef(trimmed.substr(5)).name, d.main_store,
-                    d.app_store);
-  } else if (verb == "message?") {
-    DlgMessage(d.window, kMbOk | kMbIconInformation, d.caption, rest);
-  } else if (!trimmed.empty()) {
-    DlgMessage(d.window, kMbIconStop, kEngineCaption,
-               "unknown action '" + trimmed + "' in dialog '" + d.name + "'");
+  switch (step.verb) {
+    case ScriptStep::Verb::kStack:
+      DlgRunDialog(d.window, step.argument, d.main_store, d.app_store);
+      break;
+    case ScriptStep::Verb::kCall:
+      DlgRunProcedure(d.window, step.argument, d.main_store, d.app_store);
+      break;
+    case ScriptStep::Verb::kMessage:
+      DlgMessage(d.window, kMbOk | kMbIconInformation, d.caption, step.argument);
+      break;
   }
 }
 
@@ -326,13 +319,11 @@ void RunScriptedAction(Field& f) {
   const ControlDef& c = *f.def;
   if (const std::string* items = c.Attr(kAttrItems))
     for (const auto& item : ParseItemList(*items).deletes) StoreDeleteItem(d.app_store, item);
-  for (const auto& [code, value] : c.attrs) {
-    if (code != kAttrDo) continue;
-    RunDo(f, value);
+  for (const ScriptStep& step : c.steps) {
+    RunStep(f, step);
     if (d.ended) return;
   }
-  const std::string* action = c.Attr(kAttrAction);
-  if (action ? EqualsIgnoringCase(Trim(*action), "return") : (c.id == 1 || c.id == 2))
+  if (c.action ? *c.action == FieldAction::kReturn : (c.id == 1 || c.id == 2))
     DlgEndDialog(d, c.id);
 }
 
@@ -401,7 +392,10 @@ std::shared_ptr<const DialogDef> StackAsDialog(const StackDef& stack,
     c.text = stack.Cell(r, "Tag");
     c.id = EqualsIgnoringCase(c.text, "Close") ? 2 : 100 + static_cast<int>(r);
     if (auto cb = stack.Cell(r, "Callback"); !cb.empty()) c.attrs.emplace_back(kAttrCallback, cb);
-    if (auto act = stack.Cell(r, "Action"); !act.empty()) c.attrs.emplace_back(kAttrAction, act);
+    if (auto act = stack.Cell(r, "Action"); !act.empty()) {
+      c.action = ParseFieldAction(act);
+      c.attrs.emplace_back(kAttrAction, act);
+    }
     def->controls.push_back(std::move(c));
   }
   return def;
@@ -543,18 +537,13 @@ std::vector<std::string> DlgCheckNames() {
         if (!name.empty() && !FindCallback(name))
           problems.push_back(where + UnknownNameMessage("callback", name));
       }
-      for (const auto& [code, value] : c.attrs) {
-        if (code != kAttrDo) continue;
-        const auto words = Words(value);
-        if (words.empty()) continue;
-        const std::string verb = AsciiLower(words[0]);
-        if (verb == "call" || verb.starts_with("call=")) {
-          const std::string rest = Trim(std::string_view(value).substr(AsciiLower(value).find("call") + 4));
-          const auto name = ParseCallbackRef(rest).name;
-          if (!FindProcedure(name)) problems.push_back(where + UnknownNameMessage("procedure", name));
-        } else if (verb == "stack" && words.size() >= 2 && !lib.FindDialog(words[1]) &&
-                   !lib.FindStack(words[1])) {
-          problems.push_back(where + "unknown dialog or stack '" + words[1] + "'");
+      for (const ScriptStep& step : c.steps) {
+        if (step.verb == ScriptStep::Verb::kCall && !FindProcedure(step.argument)) {
+          problems.push_back(where + UnknownNameMessage("procedure", step.argument));
+        } else if (step.verb == ScriptStep::Verb::kStack) {
+          const auto words = Words(step.argument);
+          if (!words.empty() && !lib.FindDialog(words[0]) && !lib.FindStack(words[0]))
+            problems.push_back(where + "unknown dialog or stack '" + words[0] + "'");
         }
       }
     }
@@ -679,9 +668,8 @@ int DlgFieldDefaultProc(FieldHandle field, int message, WParam wparam, LParam lp
       return 0;
     }
     case kMsgValidate: {
-      const std::string* rule = f.def->Attr(kAttrValid);
-      if (!rule) return 0;
-      auto r = Evaluate(f, *rule);
+      if (!f.def->valid) return 0;
+      auto r = Evaluate(f, *f.def->valid);
       return r.value && !ConditionTruth(*r.value) ? kResultRefuse : 0;
     }
     case kMsgGetText: {
