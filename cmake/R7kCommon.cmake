@@ -23,9 +23,10 @@ function(r7k_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# r7k_test(NAME SOURCES ... DEPS ...): a GoogleTest executable registered with ctest.
+# r7k_test(NAME SOURCES ... DEPS ... [ENV VAR=VALUE ...] [LABELS ...]): a GoogleTest executable
+# registered with ctest, its tests carrying the labels.
 function(r7k_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;ENV;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/src)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main)
@@ -37,18 +38,26 @@ function(r7k_test name)
     # Tests that need more environment (a display platform) run as one program: the discovered
     # tests' properties cannot carry a list.
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "R7K_SOURCE_DIR=${PROJECT_SOURCE_DIR};${ARG_ENV}")
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "R7K_SOURCE_DIR=${PROJECT_SOURCE_DIR};${ARG_ENV}"
+                         LABELS "${ARG_LABELS}")
   else()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                         PROPERTIES ENVIRONMENT "R7K_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+                         PROPERTIES ENVIRONMENT "R7K_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+                                    LABELS "${ARG_LABELS}")
   endif()
 endfunction()
 
-# r7k_layer(NAME [DEPS ...] [TEST_DEPS ...] [TEST_ENV VAR=VALUE ...]): the library r7k_NAME from every *.cc of the folder
-# except tests (*_test.cc) and program entry points (*_main.cc), and the test program
-# r7k_NAME_tests from every *_test.cc. Adding a source file needs no CMake change.
+# r7k_layer(NAME [THREADED] [DEPS ...] [TEST_DEPS ...] [TEST_ENV VAR=VALUE ...]): the library
+# r7k_NAME from every *.cc of the folder except tests (*_test.cc) and program entry points
+# (*_main.cc), and the test program r7k_NAME_tests from every *_test.cc. Adding a source file
+# needs no CMake change. THREADED: the layer shares data between threads; its tests carry the
+# label "threaded", which scripts/test runs under ThreadSanitizer.
 function(r7k_layer name)
-  cmake_parse_arguments(ARG "" "" "DEPS;TEST_DEPS;TEST_ENV" ${ARGN})
+  cmake_parse_arguments(ARG "THREADED" "" "DEPS;TEST_DEPS;TEST_ENV" ${ARGN})
+  set(labels "")
+  if(ARG_THREADED)
+    set(labels threaded)
+  endif()
   file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cc)
   set(lib_sources "")
   set(test_sources "")
@@ -78,7 +87,7 @@ function(r7k_layer name)
   endif()
   if(test_sources AND R7K_BUILD_TESTS)
     r7k_test(r7k_${name}_tests SOURCES ${test_sources} DEPS r7k_${name} ${ARG_TEST_DEPS}
-             ENV ${ARG_TEST_ENV})
+             ENV ${ARG_TEST_ENV} LABELS ${labels})
   endif()
   # Fuzz targets (foo_fuzz.cc defines LLVMFuzzerTestOneInput) become fuzz_foo in a clang
   # build configured with -DR7K_FUZZ=ON.

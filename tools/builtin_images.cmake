@@ -41,5 +41,6 @@ add_custom_command(
   OUTPUT ${R7K_BUILTIN_IMAGE_FILES}
   COMMAND ${imagegen} ${R7K_BUILTIN_IMAGE_DIR}
   DEPENDS ${imagegen}
-  COMMENT "Generating the built-in images")
+  COMMENT "Generating the built-in images"
+  VERBATIM)
 add_custom_target(r7k_builtin_image_files DEPENDS ${R7K_BUILTIN_IMAGE_FILES})
