@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/module_ops_test_fixture.h"
+#include "app/module_ops_fixture.h"
 #include "platform/config_files.h"
 
 namespace r7k {

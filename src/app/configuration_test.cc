@@ -11,6 +11,7 @@
 #include "app/register.h"
 #include "engine/headless_expect.h"
 #include "store/table.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 namespace {
@@ -35,15 +36,12 @@ class ConfigDialogs : public ::testing::Test {
       launched_ = argv;
       return true;
     });
-    help_ = std::filesystem::temp_directory_path() / ("r7k_help_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(help_);
     SetDataFolders({help_ / "beside", help_ / "share"});
   }
   void TearDown() override {
     DlgSetView(nullptr);
     SetDocumentLauncher({});
     SetDataFolders({});
-    std::filesystem::remove_all(help_);
     StoreClose(main_);
     StoreClose(app_);
   }
@@ -53,7 +51,8 @@ class ConfigDialogs : public ::testing::Test {
   StoreHandle main_ = StoreOpen("PresMain:Pres");
   StoreHandle app_ = StoreOpen("appmain:Perm");
   std::vector<std::string> launched_;
-  std::filesystem::path help_;
+  ScratchDir scratch_;
+  std::filesystem::path help_ = scratch_.path();
 };
 
 TEST_F(ConfigDialogs, PortMustBeInTheListOrTheDefaultEntries) {

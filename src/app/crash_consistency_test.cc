@@ -14,7 +14,7 @@
 #include <functional>
 #include <random>
 
-#include "app/directory_view_test_fixture.h"
+#include "app/directory_view_fixture.h"
 #include "app/entity_files.h"
 #include "app/new_entries.h"
 #include "module/directory.h"

@@ -10,6 +10,7 @@
 
 #include "app/builtin_pictures.h"
 #include "engine/headless_view.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 namespace {
@@ -65,14 +66,11 @@ class CustomFields : public ::testing::Test {
     ASSERT_EQ(DlgLoadDefinitions(kDialogs, "fields.dlg"), std::nullopt);
     view_.SetIdleWait(0ms);
     DlgSetView(&view_);
-    folder_ = std::filesystem::temp_directory_path() / ("r7k_fields_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder_);
   }
   void TearDown() override {
     DlgSetView(nullptr);
     StoreClose(main_);
     StoreClose(app_);
-    std::filesystem::remove_all(folder_);
   }
   void Run(HeadlessView::Steps steps) {
     view_.WhenDialogOpens("Fields", std::move(steps));
@@ -89,7 +87,8 @@ class CustomFields : public ::testing::Test {
   PictureView view_;
   StoreHandle main_ = StoreOpen("PresMain:Pres");
   StoreHandle app_ = StoreOpen("appmain:Perm");
-  std::filesystem::path folder_;
+  ScratchDir scratch_;
+  std::filesystem::path folder_ = scratch_.path();
 };
 
 TEST_F(CustomFields, BitmapButtonsShowTheirPictureAndGiveTheirFileName) {

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "app/directory_view_test_fixture.h"
+#include "app/directory_view_fixture.h"
 
 namespace r7k::testing {
 namespace {

@@ -1,6 +1,6 @@
 #include "app/entity_files.h"
 
-#include "app/directory_view_test_fixture.h"
+#include "app/directory_view_fixture.h"
 #include "module/cut.h"
 #include "module/hex_text.h"
 

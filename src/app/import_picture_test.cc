@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "app/directory_view_test_fixture.h"
+#include "app/directory_view_fixture.h"
 #include "app/pattern_view.h"
 #include "common/picture_fixture.h"
 #include "module/directory.h"

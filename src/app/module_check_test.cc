@@ -6,7 +6,7 @@
 #include <set>
 
 #include "app/flash_chips.h"
-#include "app/module_ops_test_fixture.h"
+#include "app/module_ops_fixture.h"
 #include "support/ascii.h"
 
 namespace r7k {

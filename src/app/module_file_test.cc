@@ -9,18 +9,13 @@
 #include <fstream>
 
 #include "module/builtin_images.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 namespace {
 
 class ModuleFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "r7k-load-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string Put(const std::string& name, std::span<const uint8_t> bytes) {
     const std::string path = (dir_ / name).string();
     std::ofstream(path, std::ios::binary)
@@ -30,7 +25,8 @@ class ModuleFile : public ::testing::Test {
   std::string Message(const std::string& path) {
     return ModuleLoadMessage(LoadVirtualModule(path), path);
   }
-  std::filesystem::path dir_;
+  ScratchDir scratch_;
+  std::filesystem::path dir_ = scratch_.path();
 };
 
 TEST_F(ModuleFile, LoadsBothImageSizesAndNamesTheCauseOfEveryRefusal) {

@@ -1,6 +1,6 @@
 #include "app/new_entries.h"
 
-#include "app/directory_view_test_fixture.h"
+#include "app/directory_view_fixture.h"
 #include "module/address.h"
 #include "module/directory.h"
 

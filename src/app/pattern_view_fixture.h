@@ -19,6 +19,7 @@
 #include "module/builtin_images.h"
 #include "module/directory.h"
 #include "store/item_store.h"
+#include "testing/scratch_folder.h"
 
 // A scratch folder (XDG_RUNTIME_DIR points there, so the pictures go to its "r7kprog"), a web
 // browser that does nothing, the two stores, a headless view,
@@ -44,9 +45,6 @@ inline void WriteAll(const std::filesystem::path& path, std::span<const uint8_t>
 class PictureProcedures : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "r7k-pic-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    folder_ = pattern;
     pictures_ = folder_ / "r7kprog";
     if (const char* old = getenv("XDG_RUNTIME_DIR")) old_runtime_ = old;
     setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
@@ -80,8 +78,6 @@ class PictureProcedures : public ::testing::Test {
         unsetenv(name);
       }
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
   }
 
   // Makes `entry` the current entry as the directory view would.
@@ -113,7 +109,8 @@ class PictureProcedures : public ::testing::Test {
   bool Has(StoreHandle store, const char* item) { return StoreGetType(store, item) != kItemNone; }
   int Run(const char* procedure) { return DlgRunProcedure(0, procedure, main_, app_); }
 
-  std::filesystem::path folder_;
+  ScratchDir scratch_;
+  std::filesystem::path folder_ = scratch_.path();
   std::filesystem::path pictures_;  // the picture folder inside it
   std::optional<std::string> old_runtime_;
   std::optional<std::string> old_browser_;

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "app/module_check.h"
-#include "app/module_ops_test_fixture.h"
+#include "app/module_ops_fixture.h"
 #include "platform/file_io.h"
 
 namespace r7k {

@@ -1,6 +1,6 @@
 #include "app/sectors.h"
 
-#include "app/directory_view_test_fixture.h"
+#include "app/directory_view_fixture.h"
 #include "module/sector.h"
 
 namespace r7k::testing {

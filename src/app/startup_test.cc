@@ -9,7 +9,8 @@
 #include "app/settings.h"
 #include "engine/headless_expect.h"
 #include "platform/config_files.h"
-#include "platform/fake_sysfs.h"
+#include "testing/fake_sysfs.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 namespace {
@@ -54,8 +55,6 @@ TEST(CommandLine, OnlyAnAbsolutePathFirstIsTheFile) {
 class Startup : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() / ("r7k_start_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(root_);
     std::filesystem::create_directories(root_ / "tmp");
     ::setenv("R7K_CONFIG_DIR", (root_ / "config").c_str(), 1);
     ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
@@ -76,7 +75,6 @@ class Startup : public ::testing::Test {
     SetAppEnvironment({});
     ::unsetenv("R7K_CONFIG_DIR");
     ::unsetenv("TMPDIR");
-    std::filesystem::remove_all(root_);
   }
 
   std::optional<std::string> Saved(const char* value, const char* key = kSettingsKey) {
@@ -88,7 +86,8 @@ class Startup : public ::testing::Test {
     return false;
   }
 
-  std::filesystem::path root_;
+  ScratchDir scratch_;
+  std::filesystem::path root_ = scratch_.path();
   FakeSysfs sysfs_;
   HeadlessView view_;
   std::vector<std::string> link_ports_;

@@ -1,6 +1,6 @@
 #include "app/techniques.h"
 
-#include "app/directory_view_test_fixture.h"
+#include "app/directory_view_fixture.h"
 #include "app/sectors.h"
 
 namespace r7k::testing {

@@ -1,6 +1,6 @@
 #include "app/text_records_view.h"
 
-#include "app/directory_view_test_fixture.h"
+#include "app/directory_view_fixture.h"
 #include "module/text_records.h"
 
 namespace r7k::testing {

@@ -10,9 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/module_ops_test_fixture.h"
+#include "app/module_ops_fixture.h"
 #include "module/builtin_images.h"
 #include "store/item_store.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 namespace {
@@ -140,19 +141,13 @@ TEST(EraseAnswer, OnlyALastWordOkIsSilent) {
 
 class WriteFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("r7k_write_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string Make(size_t size, uint8_t fill = 0x5A) {
     const auto path = dir_ / ("m" + std::to_string(size) + ".r7v");
     std::ofstream(path, std::ios::binary) << std::string(size, char(fill));
     return path.string();
   }
-  std::filesystem::path dir_;
+  ScratchDir scratch_;
+  std::filesystem::path dir_ = scratch_.path();
 };
 
 TEST_F(WriteFile, SizesUpTo512KiBAreTakenAndPaddedWithErasedBytes) {

@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
 #include "cli/commands.h"
 #include "module/builtin_images.h"
 
@@ -18,7 +18,7 @@ class BoxCommands : public ::testing::Test {
  protected:
   void SetUp() override { ::setenv("R7K_CONFIG_DIR", dir_.File("config").c_str(), 1); }
   void TearDown() override { ::unsetenv("R7K_CONFIG_DIR"); }
-  testing::TempDir dir_;
+  ScratchDir dir_;
 };
 
 TEST_F(BoxCommands, CheckPrintsWhatTheModuleCheckFound) {

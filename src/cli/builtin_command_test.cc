@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
 #include "module/builtin_images.h"
 
 namespace r7k::cli {
@@ -10,11 +10,10 @@ namespace {
 
 using testing::ReadBytes;
 using testing::RunR7k;
-using testing::TempDir;
 using testing::WriteBytes;
 
 TEST(BuiltinCommand, WritesEachImageByteForByte) {
-  TempDir dir;
+  ScratchDir dir;
   for (std::string_view name : BuiltinImageNames()) {
     const std::string path = dir.File(std::string(name) + ".r7v");
     const auto run = RunR7k({"builtin", std::string(name), "-o", path});
@@ -27,7 +26,7 @@ TEST(BuiltinCommand, WritesEachImageByteForByte) {
 }
 
 TEST(BuiltinCommand, ReplacesAnExistingModuleWholeWhenAsked) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string path = dir.File("module.r7v");
   WriteBytes(path, std::vector<uint8_t>(1000000, 0xAB));
   EXPECT_EQ(RunR7k({"builtin", "R7kRomx", "--output", path}).status, 1);
@@ -39,7 +38,7 @@ TEST(BuiltinCommand, ReplacesAnExistingModuleWholeWhenAsked) {
 }
 
 TEST(BuiltinCommand, RefusesUnknownNamesAndMissingOutput) {
-  TempDir dir;
+  ScratchDir dir;
   auto run = RunR7k({"builtin", "R7kRam", "-o", dir.File("x.r7v")});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "r7k builtin: unknown image 'R7kRam' (choose R7kRom, R7kRomx or demo)\n");
@@ -50,7 +49,7 @@ TEST(BuiltinCommand, RefusesUnknownNamesAndMissingOutput) {
 }
 
 TEST(BuiltinCommand, ReportsAFileThatCannotBeWritten) {
-  TempDir dir;
+  ScratchDir dir;
   const std::string path = dir.File("no/such/folder/x.r7v");
   const auto run = RunR7k({"builtin", "demo", "-o", path});
   EXPECT_EQ(run.status, 1);

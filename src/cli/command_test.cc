@@ -5,7 +5,7 @@
 #include <array>
 #include <sstream>
 
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
 
 namespace r7k::cli {
 namespace {

@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "testing/browser_test_util.h"
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
 #include "common/little_endian.h"
 #include "module/builtin_images.h"
+#include "testing/browser_fixture.h"
 
 namespace r7k::cli {
 namespace {
@@ -26,7 +26,6 @@ using testing::ReadBytes;
 using ::r7k::testing::RunProgram;
 using testing::RunR7k;
 using testing::ScopedEnv;
-using testing::TempDir;
 using testing::WriteBytes;
 
 struct Rgb {
@@ -97,7 +96,7 @@ TEST(FullPageInBrowser, ScreenshotShowsTheFramedPattern) {
   const auto browser = FindBrowser();
   if (!browser) GTEST_SKIP() << "no Chromium on this machine (set R7K_CHROMIUM)";
 
-  TempDir dir;
+  ScratchDir dir;
   const std::string demo = dir.File("demo.r7v");
   WriteBytes(demo, BuiltinImage("demo"));
   {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "testing/browser_test_util.h"
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
+#include "testing/browser_fixture.h"
 #include "testing/module_builder.h"
 
 namespace r7k::cli {
@@ -26,7 +26,6 @@ using ::r7k::testing::HeadlessBrowser;
 using testing::ReadBytes;
 using ::r7k::testing::RunProgram;
 using testing::RunR7k;
-using testing::TempDir;
 using testing::WriteBytes;
 
 // Loads the gallery in a frame and writes one line per picture, name and link into #out.
@@ -69,7 +68,7 @@ std::string Escaped(const std::string& text) {
 TEST(GalleryInBrowser, EveryPictureLoadsAndNamesAndTextsAreThoseOfLsAndShow) {
   const auto browser = FindBrowser();
   if (!browser) GTEST_SKIP() << "no Chromium on this machine (set R7K_CHROMIUM)";
-  TempDir dir;
+  ScratchDir dir;
   // The demo module with patterns whose names no file or page may take as they are.
   r7k::testing::ModuleImage image("demo");
   const auto p3001 = image.Record("P3001");

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "app/pattern_view.h"
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
 #include "common/picture_fixture.h"
 #include "module/builtin_images.h"
 #include "module/directory.h"
@@ -14,7 +14,6 @@ namespace {
 
 using testing::ReadBytes;
 using testing::RunR7k;
-using testing::TempDir;
 using testing::WriteBytes;
 
 // 5 x 3, top row first, four colours: white most often, then black, red, blue.
@@ -44,7 +43,7 @@ class ImportImageCommand : public ::testing::Test {
     return std::nullopt;
   }
 
-  TempDir dir_;
+  ScratchDir dir_;
   std::string module_;
   std::string png_;
 };

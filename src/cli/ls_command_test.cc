@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <sstream>
 
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
 #include "module/builtin_images.h"
 
 namespace r7k::cli {
 namespace {
 
 using testing::RunR7k;
-using testing::TempDir;
 using testing::WriteBytes;
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -32,7 +31,7 @@ class LsCommand : public ::testing::Test {
     WriteBytes(path, bytes);
     return path;
   }
-  TempDir dir_;
+  ScratchDir dir_;
 };
 
 TEST_F(LsCommand, ListsTheRomImageInTheDirectoryFormat) {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
 #include "testing/module_builder.h"
 
 // r7k copy, diff and gallery on files: what they print, their exit status, and that a refused
@@ -13,7 +13,6 @@ namespace {
 
 using testing::ReadBytes;
 using testing::RunR7k;
-using testing::TempDir;
 using testing::WriteBytes;
 
 class CopyAndDiff : public ::testing::Test {
@@ -23,7 +22,7 @@ class CopyAndDiff : public ::testing::Test {
     WriteBytes(path, image.bytes);
     return path;
   }
-  TempDir dir_;
+  ScratchDir dir_;
 };
 
 TEST_F(CopyAndDiff, CopyThenDiffTellsTheNewEntry) {

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
 #include "common/picture_fixture.h"
 #include "module/builtin_images.h"
 
@@ -14,7 +14,6 @@ namespace {
 
 using testing::ReadBytes;
 using testing::RunR7k;
-using testing::TempDir;
 using testing::WriteBytes;
 
 class OutputPaths : public ::testing::Test {
@@ -31,7 +30,7 @@ class OutputPaths : public ::testing::Test {
     EXPECT_EQ(run.status, status) << args[0] << ": " << run.err;
     EXPECT_NE(run.err.find(why), std::string::npos) << args[0] << ": " << run.err;
   }
-  TempDir dir_;
+  ScratchDir dir_;
   std::string module_, picture_;
   std::vector<uint8_t> demo_;
 };

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
 #include "common/little_endian.h"
 #include "module/builtin_images.h"
 #include "module/directory.h"
@@ -12,7 +12,6 @@ namespace {
 
 using testing::ReadBytes;
 using testing::RunR7k;
-using testing::TempDir;
 using testing::WriteBytes;
 
 class PictureCommand : public ::testing::Test {
@@ -25,7 +24,7 @@ class PictureCommand : public ::testing::Test {
       if (e.state == kEntryValid) names_[e.name[0]].push_back(e.name);
     }
   }
-  TempDir dir_;
+  ScratchDir dir_;
   std::string demo_;
   std::map<char, std::vector<std::string>> names_;
 };

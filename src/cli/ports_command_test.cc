@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "cli/cli_test_util.h"
-#include "platform/fake_sysfs.h"
+#include "cli/cli_fixture.h"
+#include "testing/fake_sysfs.h"
 
 namespace r7k::cli {
 namespace {

@@ -16,7 +16,7 @@
 #include <sstream>
 #include <vector>
 
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
 
 namespace r7k::cli {
 namespace {
@@ -47,7 +47,7 @@ Result Shell(const std::string& command) {
 
 TEST(R7kProgram, WritesAndListsABuiltInImage) {
   ASSERT_TRUE(std::filesystem::exists(R7kPath()));
-  testing::TempDir dir;
+  ScratchDir dir;
   const std::string file = dir.File("rom.r7v");
   const std::string r7k = "'" + R7kPath() + "'";
   EXPECT_EQ(Shell(r7k + " builtin R7kRom -o '" + file + "'").status, 0);
@@ -57,7 +57,7 @@ TEST(R7kProgram, WritesAndListsABuiltInImage) {
 
 // The README's first command: the demo module read from the simulated box, then listed.
 TEST(R7kProgram, ReadsTheDemoModuleFromTheSimulatedBox) {
-  testing::TempDir dir;
+  ScratchDir dir;
   const std::string file = dir.File("demo.r7v");
   const std::string r7k = "R7K_CONFIG_DIR='" + dir.File("config") + "' '" + R7kPath() + "'";
   const Result read = Shell(r7k + " read '" + file + "' --sim 2>&1 >/dev/null");
@@ -179,7 +179,7 @@ class Interrupted : public ::testing::Test {
     return last;
   }
 
-  testing::TempDir dir_;
+  ScratchDir dir_;
   std::string flash_, log_, module_;
   std::vector<uint8_t> mine_;
   std::unique_ptr<Background> box_;

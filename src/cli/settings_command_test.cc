@@ -4,20 +4,19 @@
 
 #include "app/about.h"
 #include "app/settings.h"
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
 #include "platform/config_files.h"
 
 namespace r7k::cli {
 namespace {
 
 using testing::RunR7k;
-using testing::TempDir;
 
 class SettingsCommandTest : public ::testing::Test {
  protected:
   void SetUp() override { ::setenv("R7K_CONFIG_DIR", dir_.path().c_str(), 1); }
   void TearDown() override { ::unsetenv("R7K_CONFIG_DIR"); }
-  TempDir dir_;
+  ScratchDir dir_;
 };
 
 TEST_F(SettingsCommandTest, ChangesAndShowsTheSavedValues) {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <set>
 
-#include "cli/cli_test_util.h"
+#include "cli/cli_fixture.h"
 #include "module/builtin_images.h"
 #include "module/cut.h"
 
@@ -14,7 +14,6 @@ namespace {
 
 using testing::ReadBytes;
 using testing::RunR7k;
-using testing::TempDir;
 using testing::WriteBytes;
 
 class EditingCommands : public ::testing::Test {
@@ -25,7 +24,7 @@ class EditingCommands : public ::testing::Test {
     WriteBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
     return path;
   }
-  TempDir dir_;
+  ScratchDir dir_;
 };
 
 TEST_F(EditingCommands, ShowTechniqueSectorAndTextRecord) {

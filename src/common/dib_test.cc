@@ -6,6 +6,7 @@
 #include "common/cut_fixture.h"
 #include "common/sti_bmp.h"
 #include "platform/file_io.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 namespace {
@@ -154,9 +155,8 @@ TEST(BitmapFromFile, AcceptsThreeExtensions) {
   EXPECT_FALSE(BitmapExtensionAccepted("bmp"));
   EXPECT_FALSE(BitmapExtensionAccepted("a.bmp.gif"));
 
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("r7k_dib_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-  std::filesystem::create_directories(dir);
+  const ScratchDir scratch;
+  const std::filesystem::path& dir = scratch.path();
   const auto bmp = Bmp40(1, 1, 24, 0, {}, {1, 2, 3, 0});
   ASSERT_TRUE(WriteFileAtomically(dir / "full.bmp", bmp));
   ASSERT_TRUE(WriteFileAtomically(dir / "full.gif", bmp));
@@ -165,7 +165,6 @@ TEST(BitmapFromFile, AcceptsThreeExtensions) {
   EXPECT_TRUE(DibReadFile(dir / "full.gif"));
   EXPECT_FALSE(BitmapFromFile(dir / "missing.bmp"));
   EXPECT_FALSE(DibReadFile(""));
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

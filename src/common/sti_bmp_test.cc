@@ -10,6 +10,7 @@
 #include "common/cut_fixture.h"
 #include "common/little_endian.h"
 #include "platform/file_io.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 namespace {
@@ -143,9 +144,8 @@ TEST(StiWriteBmp, RefusesBlocksThatAreNotPictures) {
 }
 
 TEST(StiWriteBmp, WritesTheFileOrSaysWhyNot) {
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("r7k_bmp_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-  std::filesystem::create_directories(dir);
+  const ScratchDir scratch;
+  const std::filesystem::path& dir = scratch.path();
   const auto path = dir / "Pat.Bmp";
   const std::vector<uint8_t> block = Block(kP2000Cut);
   EXPECT_EQ(StiWriteBmp(path, block), StiWriteResult::kOk);
@@ -156,7 +156,6 @@ TEST(StiWriteBmp, WritesTheFileOrSaysWhyNot) {
   EXPECT_EQ(std::filesystem::file_size(path), 1334u);
   EXPECT_EQ(StiWriteBmp(dir / "missing" / "Pat.Bmp", block), StiWriteResult::kCannotCreate);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
-  std::filesystem::remove_all(dir);
 }
 
 TEST(StiWriteBmpFramed, SizesAlwaysUseEightPixelCells) {

@@ -9,6 +9,7 @@
 #include "module/builtin_records.h"
 #include "module/cut.h"
 #include "module/pattern.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 namespace {
@@ -206,9 +207,8 @@ TEST(StiLoadPalette, StopsAtTheFileEndAndIgnoresShortFilesAndWrongHeaders) {
 }
 
 TEST(RunsToSti, ReadsThePaletteFileByPath) {
-  const auto dir = std::filesystem::temp_directory_path() /
-                   ("r7k_sti_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-  std::filesystem::create_directories(dir);
+  const ScratchDir scratch;
+  const std::filesystem::path& dir = scratch.path();
   const std::vector<uint8_t> file = PaletteFile(2000);
   std::FILE* f = std::fopen((dir / "@@temp.pal").string().c_str(), "wb");
   ASSERT_NE(f, nullptr);
@@ -216,7 +216,6 @@ TEST(RunsToSti, ReadsThePaletteFileByPath) {
   std::fclose(f);
   const auto with = RunsToSti(kP2000Cut, dir / "@@temp.pal");
   const auto without = RunsToSti(kP2000Cut, dir / "missing.pal");
-  std::filesystem::remove_all(dir);
   ASSERT_TRUE(with && without);
   EXPECT_EQ(with->Color(7), Rgb(9, 8, 7, kStiFlagUsed));
   EXPECT_EQ(without->Color(7), Rgb(0, 255, 0, kStiFlagUsed));

@@ -13,7 +13,7 @@
 #include "app/configuration.h"
 #include "platform/os_version.h"
 
-#include "gui/gui_test_fixture.h"
+#include "gui/gui_fixture.h"
 
 namespace r7k {
 namespace {

@@ -15,7 +15,8 @@
 #include <string>
 
 #include "app/configuration.h"
-#include "testing/browser_test_util.h"
+#include "testing/browser_fixture.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 namespace {
@@ -109,8 +110,8 @@ TEST(Manual, EveryPagePictureAndLinkLoadsInBothLanguages) {
 
   const auto browser = testing::FindBrowser();
   if (!browser) GTEST_SKIP() << "no Chromium on this machine (set R7K_CHROMIUM)";
-  const fs::path scratch = fs::temp_directory_path() / ("r7k_manual_" + std::to_string(getpid()));
-  fs::create_directories(scratch);
+  const ScratchDir scratch_dir;
+  const fs::path& scratch = scratch_dir.path();
   std::string walker = kWalker;
   walker.replace(walker.find("MANUAL"), 6, "'" + FolderUrl(manual) + "'");
   std::ofstream(scratch / "walk.html") << walker;
@@ -124,7 +125,6 @@ TEST(Manual, EveryPagePictureAndLinkLoadsInBothLanguages) {
     std::ifstream in(scratch / "dom.html");
     dom.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  fs::remove_all(scratch);
   ASSERT_EQ(status, 0) << "the browser failed";
 
   // What the walk said: the text of its <pre> (the script itself holds the same words).

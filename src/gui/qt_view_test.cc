@@ -20,7 +20,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-#include "gui/gui_test_fixture.h"
+#include "gui/gui_fixture.h"
 #include "link/link_message_box.h"
 
 namespace r7k {

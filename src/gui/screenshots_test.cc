@@ -5,7 +5,7 @@
 #include <QImage>
 #include <filesystem>
 
-#include "gui/gui_test_fixture.h"
+#include "gui/gui_fixture.h"
 
 namespace r7k {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link/link_test_support.h"
+#include "link/link_fixture.h"
 #include "link/link_thread.h"
 #include "platform/memory_line.h"
 #include "sim/box_simulator.h"

@@ -6,7 +6,7 @@
 
 #include <thread>
 
-#include "link/link_test_support.h"
+#include "link/link_fixture.h"
 #include "link/simulated_box.h"
 #include "platform/config_files.h"
 

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "link/link_test_support.h"
+#include "link/link_fixture.h"
 
 namespace r7k {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fake_sysfs.h"
+#include "testing/fake_sysfs.h"
 
 namespace r7k {
 namespace {

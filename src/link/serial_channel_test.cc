@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "link/link_test_support.h"
+#include "link/link_fixture.h"
 #include "platform/config_files.h"
 
 namespace r7k {

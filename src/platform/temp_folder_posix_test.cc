@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "testing/scratch_folder.h"
+
 namespace r7k {
 namespace {
 
@@ -19,9 +21,6 @@ class TempFolder : public ::testing::Test {
   void SetUp() override {
     for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"})
       if (const char* value = getenv(name)) saved_.emplace_back(name, value);
-    std::string pattern = (std::filesystem::temp_directory_path() / "r7k-tmp-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
     unsetenv("XDG_RUNTIME_DIR");
     setenv("TMPDIR", root_.c_str(), 1);
     own_ = root_ / ("r7kprog-" + std::to_string(geteuid()));
@@ -30,9 +29,9 @@ class TempFolder : public ::testing::Test {
     unsetenv("XDG_RUNTIME_DIR");
     unsetenv("TMPDIR");
     for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
-    std::filesystem::remove_all(root_);
   }
-  std::filesystem::path root_, own_;
+  ScratchDir scratch_;
+  std::filesystem::path root_ = scratch_.path(), own_;
   std::vector<std::pair<std::string, std::string>> saved_;
 };
 

@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "platform/fake_sysfs.h"
+#include "testing/fake_sysfs.h"
 
 namespace r7k {
 namespace {

@@ -11,6 +11,7 @@
 #include "module/builtin_images.h"
 #include "platform/file_io.h"
 #include "platform/memory_line.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 namespace {
@@ -38,10 +39,6 @@ std::string Ask(SerialPort& port, const std::string& command, int ms = 500) {
 class BoxSimulatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("r7k_box_test_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
     // Mostly 0xFF, like an erased module, with a ramp and prompt characters mixed in.
     image_.assign(FlashImage::kSize, 0xFF);
     for (size_t i = 0x10100; i < 0x10180; ++i) image_[i] = uint8_t(i);
@@ -54,7 +51,6 @@ class BoxSimulatorTest : public ::testing::Test {
   }
   void TearDown() override {
     sim_.reset();
-    std::filesystem::remove_all(dir_);
   }
 
   void Start(uint32_t host_baud = 460800) {
@@ -72,7 +68,8 @@ class BoxSimulatorTest : public ::testing::Test {
     return lines;
   }
 
-  std::filesystem::path dir_;
+  ScratchDir scratch_;
+  std::filesystem::path dir_ = scratch_.path();
   std::vector<uint8_t> image_;
   BoxOptions options_;
   std::unique_ptr<BoxSimulator> sim_;
@@ -188,8 +185,8 @@ TEST(BoxArgumentsTest, ReadsEveryOptionAndRefusesBadOnes) {
 }
 
 TEST(BoxSimulatorStartTest, CreatesAMissingImageTakesGivenContentAndRefusesBadOnes) {
-  auto path = std::filesystem::temp_directory_path() /
-              ("r7k_box_new_" + std::to_string(::getpid()) + ".r7v");
+  const ScratchDir scratch;
+  const auto path = scratch / "new.r7v";
   BoxOptions o;
   o.image = path;
   std::string error;
@@ -202,7 +199,6 @@ TEST(BoxSimulatorStartTest, CreatesAMissingImageTakesGivenContentAndRefusesBadOn
   EXPECT_TRUE(std::equal(saved.begin(), saved.end(), demo.begin(), demo.end()));
   EXPECT_EQ(sim->Flash(), saved);
   sim.reset();
-  std::filesystem::remove(path);
 
   o.image = path / "below" / "a" / "file.r7v";
   EXPECT_FALSE(BoxSimulator::Start(o, &error));
@@ -212,7 +208,6 @@ TEST(BoxSimulatorStartTest, CreatesAMissingImageTakesGivenContentAndRefusesBadOn
   o.image = path;
   EXPECT_FALSE(BoxSimulator::Start(o, &error));
   EXPECT_EQ(error, "Image " + path.string() + " is not a module image of 524288 bytes");
-  std::filesystem::remove(path);
 
   o.image.clear();
   o.contents.assign(FlashImage::kSize, 0x5A);

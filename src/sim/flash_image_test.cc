@@ -1,4 +1,5 @@
 #include "sim/flash_image.h"
+#include "testing/scratch_folder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,13 +8,6 @@
 
 namespace r7k {
 namespace {
-
-std::filesystem::path TempDir() {
-  auto dir = std::filesystem::temp_directory_path() /
-             ("r7k_flash_test_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  return dir;
-}
 
 TEST(FlashImageTest, ProgrammingClearsBitsOnlyAndStaysOnTheChip) {
   FlashImage flash;
@@ -30,7 +24,7 @@ TEST(FlashImageTest, ProgrammingClearsBitsOnlyAndStaysOnTheChip) {
 }
 
 TEST(FlashImageTest, SavesAtomicallyAndRefusesWrongSizes) {
-  auto dir = TempDir();
+  const ScratchDir dir;
   FlashImage flash;
   flash.Program(0x12345, std::vector<uint8_t>{0x42});
   std::string error;
@@ -46,7 +40,6 @@ TEST(FlashImageTest, SavesAtomicallyAndRefusesWrongSizes) {
   EXPECT_FALSE(FlashImage::Load(dir / "missing.r7v", &error));
   EXPECT_EQ(error, "Cannot read image " + (dir / "missing.r7v").string() + ": No such file or directory");
   EXPECT_FALSE(flash.Save(dir / "no" / "such" / "dir.r7v", &error));
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

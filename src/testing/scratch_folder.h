@@ -3,6 +3,7 @@
 // A new folder of a test's own, removed with everything in it at the end.
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "platform/file_io.h"
@@ -21,6 +22,7 @@ class ScratchDir {
 
   const std::filesystem::path& path() const { return path_; }
   std::filesystem::path operator/(const std::filesystem::path& name) const { return path_ / name; }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
 
  private:
   std::filesystem::path path_;

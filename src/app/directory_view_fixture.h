@@ -15,6 +15,7 @@
 #include "engine/headless_view.h"
 #include "module/address.h"
 #include "module/builtin_images.h"
+#include "testing/scratch_folder.h"
 
 // A headless dialog engine with the program's dialogs and the editing callbacks, and a scratch
 // folder holding the demo module as "module.r7v".
@@ -30,9 +31,6 @@ class EditingTest : public ::testing::Test {
     view_.SetIdleWait(std::chrono::milliseconds(50));
     DlgSetView(&view_);
     base_ = DlgCreateBaseWindow(0, 0, main_);
-    std::string pattern = (std::filesystem::temp_directory_path() / "r7k-edit-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     module_ = WriteImage("module.r7v", BuiltinImage("demo"));
     StoreSetString(app_, "CurrentVirtualModule", module_);
   }
@@ -41,8 +39,6 @@ class EditingTest : public ::testing::Test {
     DlgDestroyBaseWindow(base_);
     StoreClose(main_);
     StoreClose(app_);
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
   }
 
   std::string WriteImage(const std::string& name, std::span<const uint8_t> bytes) {
@@ -75,7 +71,8 @@ class EditingTest : public ::testing::Test {
   StoreHandle main_ = StoreOpen("PresMain:Pres");
   StoreHandle app_ = StoreOpen("appmain:Perm");
   WindowHandle base_ = 0;
-  std::filesystem::path dir_;
+  ScratchDir scratch_;
+  std::filesystem::path dir_ = scratch_.path();
   std::string module_;
 };
 

@@ -19,8 +19,8 @@
 #include "link/link_message_box.h"
 #include "link/link_thread.h"
 #include "platform/environment.h"
-#include "platform/fake_serial_port.h"
 #include "sim/box_simulator.h"
+#include "testing/fake_serial_port.h"
 #include "testing/scratch_folder.h"
 
 namespace r7k {

@@ -11,26 +11,10 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "testing/scratch_folder.h"
 
-// Helpers for the tests of the r7k commands: a scratch folder and a captured command run.
+// Helpers for the tests of the r7k commands: files in and out, and a captured command run.
 namespace r7k::cli::testing {
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "r7k-cli-XXXXXX").string();
-    path_ = mkdtemp(pattern.data()) ? pattern : std::string();
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 inline void WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
   std::ofstream out(path, std::ios::binary);

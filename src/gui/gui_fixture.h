@@ -20,7 +20,8 @@
 #include "gui/gui_app.h"
 #include "gui/qt_view.h"
 #include "module/builtin_images.h"
-#include "platform/fake_sysfs.h"
+#include "testing/fake_sysfs.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 
@@ -44,8 +45,6 @@ class GuiTest : public ::testing::Test {
  protected:
   void SetUp() override {
     TestApplication();
-    root_ = std::filesystem::temp_directory_path() / ("r7k_gui_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(root_);
     std::filesystem::create_directories(root_ / "tmp");
     std::filesystem::create_directories(root_ / "modules");
     ::setenv("R7K_CONFIG_DIR", (root_ / "config").c_str(), 1);
@@ -67,7 +66,6 @@ class GuiTest : public ::testing::Test {
     SetAppEnvironment({});
     ::unsetenv("R7K_CONFIG_DIR");
     ::unsetenv("TMPDIR");
-    std::filesystem::remove_all(root_);
   }
 
   // Saves the dialog's picture as NAME.png in the screenshot folder; false when it is blank.
@@ -108,7 +106,8 @@ class GuiTest : public ::testing::Test {
     return false;
   }
 
-  std::filesystem::path root_;
+  ScratchDir scratch_;
+  std::filesystem::path root_ = scratch_.path();
   std::filesystem::path module_;
   FakeSysfs sysfs_;
   QtView view_;

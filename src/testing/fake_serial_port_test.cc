@@ -1,4 +1,4 @@
-#include "platform/fake_serial_port.h"
+#include "testing/fake_serial_port.h"
 
 #include <gtest/gtest.h>
 

@@ -1,30 +1,25 @@
 #pragma once
 
-// A fake sysfs and procfs tree in a temporary folder, for tests of port discovery.
+// A fake sysfs and procfs tree in a scratch folder, for tests of port discovery.
 
 #include <unistd.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "platform/usb_serial_ports.h"
+#include "testing/scratch_folder.h"
 
 namespace r7k {
 
 class FakeSysfs {
  public:
   FakeSysfs() {
-    static std::atomic<int> n{0};
-    root_ = std::filesystem::temp_directory_path() /
-            ("r7k_sysfs_" + std::to_string(::getpid()) + "_" + std::to_string(++n));
-    std::filesystem::remove_all(root_);
     std::filesystem::create_directories(root_ / "sys" / "class" / "tty");
     std::filesystem::create_directories(root_ / "sys" / "bus" / "usb-serial" / "devices");
     std::filesystem::create_directories(root_ / "proc");
   }
-  ~FakeSysfs() { std::filesystem::remove_all(root_); }
   FakeSysfs(const FakeSysfs&) = delete;
   FakeSysfs& operator=(const FakeSysfs&) = delete;
 
@@ -71,7 +66,8 @@ class FakeSysfs {
     std::ofstream(path) << text;
   }
 
-  std::filesystem::path root_;
+  ScratchDir scratch_;
+  std::filesystem::path root_ = scratch_.path();
   int devices_ = 0;
   int held_ = 0;
 };

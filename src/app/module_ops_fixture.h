@@ -17,7 +17,7 @@
 #include "app/module_ops.h"
 #include "app/register.h"
 #include "engine/headless_expect.h"
-#include "link/link_test_support.h"
+#include "link/link_fixture.h"
 #include "sim/box_simulator.h"
 
 namespace r7k {
