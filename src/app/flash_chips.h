@@ -1,9 +1,8 @@
 #pragma once
 
-// The flash chips a module may carry, identified by the maker and device bytes the box reads
-// from the chip ("id2"). The table is data; its rows are searched in order.
+// What the identification a box reads from the flash chip ("id2") says, and the items it sets;
+// the chips themselves are the table of module/flash_chips.h.
 
-#include <array>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,18 +10,10 @@
 #include <vector>
 
 #include "app/module_ops.h"
+#include "module/flash_chips.h"
 #include "store/item_store.h"
 
 namespace r7k {
-
-struct FlashChip {
-  std::string_view code;  // maker byte and device byte as four hexadecimal digits
-  std::string_view name;  // maker and part ("CardType")
-  std::string_view type;  // the short type that decides the box commands ("Type")
-};
-
-inline constexpr std::size_t kFlashChipCount = 30;
-extern const std::array<FlashChip, kFlashChipCount> FlashChipTable;
 
 // Types the box can read, and the one it can write and erase.
 bool IsReadableChipType(std::string_view type);
@@ -38,7 +29,7 @@ struct FlashChipMatch {
 // The first row of `table` whose code equals the first four characters (any case); nullopt
 // when none.
 std::optional<FlashChipMatch> MatchFlashChip(std::string_view id_text,
-                                             std::span<const FlashChip> table = FlashChipTable);
+                                             std::span<const FlashChip> table = kFlashChips);
 
 // "CardType", "Type", "CardID" and "Sector0" as the match gives them.
 std::vector<ItemChange> FlashChipItemChanges(const FlashChipMatch& match);

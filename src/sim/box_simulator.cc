@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "module/builtin_images.h"
+#include "module/flash_chips.h"
 #include "platform/serial_port.h"
 
 namespace r7k {
@@ -76,6 +77,8 @@ bool ParseBoxArguments(const std::vector<std::string>& args, BoxOptions* options
         if ((v->size() != 4 && v->size() != 6) || !IsHex(*v)) {
           return fail("--chip takes 4 or 6 hex digits (maker, device, sector-0 status), e.g. 20E2");
         }
+        if (!FindFlashChip(std::string_view(*v).substr(0, 4)))
+          return fail("--chip " + *v + ": no flash chip of the table has the code " + v->substr(0, 4));
         options->box.chip = v->size() == 4 ? *v + "00" : *v;
         for (char& c : options->box.chip) c = char(std::toupper(static_cast<unsigned char>(c)));
       } else if (a == "--baud") {

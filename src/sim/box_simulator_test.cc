@@ -177,6 +177,8 @@ TEST(BoxArgumentsTest, ReadsEveryOptionAndRefusesBadOnes) {
   EXPECT_FALSE(ParseBoxArguments({"--baud", "12345"}, &o, &error));
   EXPECT_EQ(error, "Unsupported baud rate 12345");
   EXPECT_FALSE(ParseBoxArguments({"--chip", "XYZW"}, &o, &error));
+  EXPECT_FALSE(ParseBoxArguments({"--chip", "123400"}, &o, &error));
+  EXPECT_EQ(error, "--chip 123400: no flash chip of the table has the code 1234");
   EXPECT_FALSE(ParseBoxArguments({"--revision", "4"}, &o, &error));
   EXPECT_FALSE(ParseBoxArguments({"--image"}, &o, &error));
   EXPECT_EQ(error, "Option --image needs a value");
