@@ -5,6 +5,7 @@
 #include "common/pattern_page.h"
 #include "common/sti_bmp.h"
 #include "engine/dialog_engine.h"
+#include "platform/browser.h"
 #include "platform/file_io.h"
 #include "platform/launcher.h"
 
