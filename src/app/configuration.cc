@@ -50,7 +50,7 @@ void SetDataFolders(std::vector<std::filesystem::path> folders) {
 std::optional<std::filesystem::path> FindHelpFile(std::string_view file) {
   std::error_code ec;
   for (const auto& folder : DataFolders())
-    if (std::filesystem::is_regular_file(folder / file, ec)) return folder / file;
+    if (std::filesystem::is_regular_file(folder / file, ec)) return (folder / file).make_preferred();
   return std::nullopt;
 }
 
@@ -71,7 +71,7 @@ bool OpenManual(WindowHandle window, const HelpLanguage& language) {
   }
   if (OpenDocument(*page)) return true;
   DlgMessageFmt(window, kMbIconExclamation, AppString(kStrProgram).c_str(), language.no_browser,
-                page->c_str());
+                page->string().c_str());  // c_str() is wide on Windows
   return false;
 }
 

@@ -156,11 +156,11 @@ TEST_F(CustomFields, PicturesLoadOnceWhileTheFileStaysTheSame) {
   Run([&](DialogUser& user) {
     EXPECT_EQ(view_.last[20].width, 4);
     const int loads = view_.shown[20];
-    DlgSetField(user.dialog().FindField("PatBmp"), kThisField, pat.c_str(), -1);  // shown again
+    DlgSetField(user.dialog().FindField("PatBmp"), kThisField, pat.string().c_str(), -1);  // shown again
     EXPECT_EQ(view_.shown[20], loads) << "not reloaded";
     std::this_thread::sleep_for(10ms);
     WriteBmp("Pat.Bmp", DibImage{5, 2, {}, std::vector<DibRgb>(10, {0, 0, 255})});
-    DlgSetField(user.dialog().FindField("PatBmp"), kThisField, pat.c_str(), -1);
+    DlgSetField(user.dialog().FindField("PatBmp"), kThisField, pat.string().c_str(), -1);
     EXPECT_EQ(view_.last[20].width, 5) << "rewritten: reloaded";
     user.Press("Close");
   });

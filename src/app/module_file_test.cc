@@ -1,7 +1,6 @@
 #include "app/module_file.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +8,7 @@
 #include <fstream>
 
 #include "module/builtin_images.h"
+#include "testing/file_modes.h"
 #include "testing/scratch_folder.h"
 
 namespace r7k {
@@ -51,7 +51,7 @@ TEST_F(ModuleFile, LoadsBothImageSizesAndNamesTheCauseOfEveryRefusal) {
   EXPECT_EQ(LoadVirtualModule(corrupt).error, ModuleLoadError::kCorrupted);
   EXPECT_EQ(LoadVirtualModule(corrupt).image, dirty) << "kept, so that r7k diff can compare it";
   // The superuser opens any file: the refusal can only be seen by others.
-  if (geteuid() != 0) {
+  if (FileModesKeepUsOut()) {
     const std::string locked = Put("locked.r7v", demo);
     ::chmod(locked.c_str(), 0);
     EXPECT_EQ(Message(locked),

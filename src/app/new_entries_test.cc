@@ -71,7 +71,7 @@ TEST_F(NewEntries, RefusalsLeaveTheModuleUnchanged) {
   EXPECT_EQ(AddTechnique("T0123", "31"), 2);
   EXPECT_MESSAGE_SHOWN(view_, "New Technique",
                        "Cannot load file " + (dir_ / "cut.r7v").string() + ", incorrect filesize");
-  EXPECT_EQ(ReadAll(dir_ / "cut.r7v"), cut);
+  EXPECT_EQ(ReadAll((dir_ / "cut.r7v").string()), cut);
 
   // The ROM layout, and a record that would run past the image.
   auto rom = std::vector<uint8_t>(BuiltinImage("R7kRom").begin(), BuiltinImage("R7kRom").end());

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <filesystem>
@@ -18,7 +17,9 @@
 #include "engine/headless_view.h"
 #include "module/builtin_images.h"
 #include "module/directory.h"
+#include "platform/temp_folder.h"
 #include "store/item_store.h"
+#include "testing/scoped_environment.h"
 #include "testing/scratch_folder.h"
 
 // A scratch folder (XDG_RUNTIME_DIR points there, so the pictures go to its "r7kprog"), a web
@@ -46,11 +47,10 @@ class PictureProcedures : public ::testing::Test {
  protected:
   void SetUp() override {
     pictures_ = folder_ / "r7kprog";
-    if (const char* old = getenv("XDG_RUNTIME_DIR")) old_runtime_ = old;
-    setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
-    if (const char* old = getenv("BROWSER")) old_browser_ = old;
-    setenv("BROWSER", "true", 1);  // pages are "opened" by a browser that does nothing
-    std::filesystem::create_directory(pictures_);
+    env_.Set("XDG_RUNTIME_DIR", folder_.string());
+    env_.SetTempFolder(folder_.string());
+    env_.Set("BROWSER", "true");  // pages are "opened" by a browser that does nothing
+    pictures_ = PrivateTempFolder().value_or(pictures_);
     ClearRegistrations();
     RegisterPictureProcedures();
     DlgClearDefinitions();
@@ -70,14 +70,6 @@ class PictureProcedures : public ::testing::Test {
     ClearRegistrations();
     StoreClose(main_);
     StoreClose(app_);
-    for (const auto& [name, old] : {std::pair{"XDG_RUNTIME_DIR", &old_runtime_},
-                                    std::pair{"BROWSER", &old_browser_}}) {
-      if (*old) {
-        setenv(name, (*old)->c_str(), 1);
-      } else {
-        unsetenv(name);
-      }
-    }
   }
 
   // Makes `entry` the current entry as the directory view would.
@@ -112,8 +104,7 @@ class PictureProcedures : public ::testing::Test {
   ScratchDir scratch_;
   std::filesystem::path folder_ = scratch_.path();
   std::filesystem::path pictures_;  // the picture folder inside it
-  std::optional<std::string> old_runtime_;
-  std::optional<std::string> old_browser_;
+  ScopedEnvironment env_;
   HeadlessView view_;
   StoreHandle main_ = nullptr;
   StoreHandle app_ = nullptr;

@@ -1,7 +1,6 @@
 #include "app/startup.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,7 +8,11 @@
 #include "app/settings.h"
 #include "engine/headless_expect.h"
 #include "platform/config_files.h"
+#include "platform/registry.h"
+#include "platform/temp_folder.h"
 #include "testing/fake_sysfs.h"
+#include "testing/file_modes.h"
+#include "testing/scoped_environment.h"
 #include "testing/scratch_folder.h"
 
 namespace r7k {
@@ -56,9 +59,13 @@ class Startup : public ::testing::Test {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(root_ / "tmp");
-    ::setenv("R7K_CONFIG_DIR", (root_ / "config").c_str(), 1);
-    ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
-    ::unsetenv("XDG_RUNTIME_DIR");
+    env_.Set("R7K_CONFIG_DIR", (root_ / "config").string());
+    env_.SetTempFolder((root_ / "tmp").string());
+    env_.Clear("XDG_RUNTIME_DIR");
+    // Where the settings are the system's registry, a start must not find another test's.
+    for (const char* value : {"Port1", "ModuleFile", "Palette", "ShowPrintDialog"})
+      RegistryDeleteValue(kSettingsKey, value);
+    RegistryDeleteValue(kPagecastKey, "Flags");
     AppEnvironment env;
     env.roots = sysfs_.roots();
     env.start_link = [this](const LinkStartParams& p) -> std::optional<std::int64_t> {
@@ -73,8 +80,6 @@ class Startup : public ::testing::Test {
   void TearDown() override {
     DlgSetView(nullptr);
     SetAppEnvironment({});
-    ::unsetenv("R7K_CONFIG_DIR");
-    ::unsetenv("TMPDIR");
   }
 
   std::optional<std::string> Saved(const char* value, const char* key = kSettingsKey) {
@@ -88,6 +93,7 @@ class Startup : public ::testing::Test {
 
   ScratchDir scratch_;
   std::filesystem::path root_ = scratch_.path();
+  ScopedEnvironment env_;
   FakeSysfs sysfs_;
   HeadlessView view_;
   std::vector<std::string> link_ports_;
@@ -95,6 +101,7 @@ class Startup : public ::testing::Test {
 };
 
 TEST_F(Startup, FirstStartConfiguresRunsTheMainDialogAndSavesTheSettings) {
+  if (!PosixFileSystem()) GTEST_SKIP() << "links, mode bits and sysfs are POSIX's";
   sysfs_.AddUsbTty("ttyUSB0", "0403", "6001", "R7000Link");
   view_.WhenDialogOpens("Configuration", [](DialogUser& user) {
     EXPECT_EQ(user.Caption(), "Vardex R7000 Programmer Configuration");
@@ -192,7 +199,7 @@ TEST_F(Startup, PaletteIsCopiedToTheTemporaryFolderOrItsCopyRemoved) {
   view_.WhenDialogOpens("Configuration", [](DialogUser& user) { user.Press("OK"); });
   view_.WhenDialogOpens("R7kProg", [](DialogUser& user) { user.Press("Close"); });
   AppMain({});
-  const auto copy = root_ / "tmp" / ("r7kprog-" + std::to_string(geteuid())) / kTempPalette;
+  const auto copy = *PrivateTempFolder() / kTempPalette;
   ASSERT_TRUE(std::filesystem::exists(copy));
 
   // Emptying the palette field deletes the item, so the copy goes at this start.
