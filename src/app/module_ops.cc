@@ -400,6 +400,22 @@ bool StartModuleOp(FieldHandle field, std::string_view handler_tag, TableHandle 
   return true;
 }
 
+int ModuleOpPerMille(const ModuleOpProgress& p) {
+  const bool by_bytes = p.bytes_total > 0;
+  const uint64_t total = by_bytes ? p.bytes_total : p.commands_total;
+  const uint64_t done = by_bytes ? p.bytes_done : p.commands_done;
+  return total ? static_cast<int>(std::min<uint64_t>(done, total) * 1000 / total) : 0;
+}
+
+std::string ModuleOpProgressText(const ModuleOpProgress& p) {
+  if (!p.note.empty()) return p.note + " " + std::to_string(ModuleOpPerMille(p) / 10) + "%";
+  const bool by_bytes = p.bytes_total > 0;
+  const uint64_t total = by_bytes ? p.bytes_total : p.commands_total;
+  const uint64_t done = by_bytes ? p.bytes_done : p.commands_done;
+  return p.operation + ": " + std::to_string(done) + " of " + std::to_string(total) +
+         (by_bytes ? " bytes" : " commands");
+}
+
 bool CancelModuleOp() {
   return ChannelSend(kOpChannel, kOpChannel, kCancelMarker.data(),
                      static_cast<uint32_t>(kCancelMarker.size())) == kChannelOk;

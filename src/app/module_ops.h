@@ -60,6 +60,12 @@ struct ModuleOpProgress {
 using ModuleOpProgressHook = std::function<void(const ModuleOpProgress&)>;
 // Called on the dialog thread after each answer is handled and once at the end.
 void SetModuleOpProgressHook(ModuleOpProgressHook hook);  // empty: none
+// How far the operation is, in thousandths (per mille keeps the numbers small whatever the
+// module's size): by bytes where it counts them, else by commands.
+int ModuleOpPerMille(const ModuleOpProgress& progress);
+// The progress bar's text: "Read Module: 1024 of 524288 bytes", or the pass's note with the
+// percentage ("Reading the module back... 42%").
+std::string ModuleOpProgressText(const ModuleOpProgress& progress);
 
 // --- Names shared by the operations ------------------------------------------------------------
 

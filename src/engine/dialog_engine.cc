@@ -9,6 +9,7 @@
 
 #include "engine/condition.h"
 #include "engine/headless_view.h"
+#include "engine/row_format.h"
 #include "support/ascii.h"
 
 namespace r7k {
@@ -983,6 +984,18 @@ std::vector<std::vector<std::string>> DlgListRows(const Field& f) {
   const auto layout = Words(f.def->AttrOr(kAttrLayout));
   for (std::size_t i = 2; i < layout.size(); ++i) rows.push_back({layout[i]});
   return rows;
+}
+
+std::vector<std::string> DlgListLines(const Field& f) {
+  std::vector<std::string> lines;
+  if (!f.dialog) return lines;
+  std::string format = f.def->AttrOr(kAttrFormat);
+  if (TableHandle t = StoreGetTable(f.dialog->app_store, f.tag)) {
+    if (!t->format.empty()) format = t->format;
+    TableFree(t);
+  }
+  for (const auto& row : DlgListRows(f)) lines.push_back(FormatRow(format, row));
+  return lines;
 }
 
 int DlgListSelection(const Field& f) {

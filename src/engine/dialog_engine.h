@@ -240,6 +240,9 @@ bool DlgIsChecked(const Field& field);
 // Rows a list field shows: the table item's rows, or the default entries of its layout.
 std::vector<std::vector<std::string>> DlgListRows(const Field& field);
 int DlgListSelection(const Field& field);
+// The rows as the list shows them: each laid out by the display format of its table (else the
+// field's format attribute; engine/row_format.h), for a list in a fixed-width font.
+std::vector<std::string> DlgListLines(const Field& field);
 // What assistive technology calls the field (AccessibleName over the field's page); its tag
 // when nothing else names it.
 std::string DlgAccessibleName(const Field& field);

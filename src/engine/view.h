@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "support/window_messages.h"
@@ -43,6 +44,34 @@ struct FieldPicture {
   std::vector<std::uint32_t> pixels;  // 0xRRGGBB, width x height, top row first
   std::uint32_t colour = 0xFFFFFF;    // 0xRRGGBB
 };
+
+// A rectangle in pixels.
+struct PixelRect {
+  int x = 0, y = 0, w = 0, h = 0;
+  bool operator==(const PixelRect&) const = default;
+};
+
+// Where a picture shown at its natural size (FieldPicture::Fit::kNatural) goes in a client
+// area of client_w x client_h: the part of the picture drawn (its middle where the client is
+// smaller) and where it lands in the client (centred where the client is larger).
+inline std::pair<PixelRect, PixelRect> PlaceNatural(int client_w, int client_h, int picture_w,
+                                                    int picture_h) {
+  PixelRect source{0, 0, picture_w, picture_h};
+  PixelRect target{0, 0, picture_w, picture_h};
+  if (picture_w > client_w) {
+    source.x = (picture_w - client_w) / 2;
+    source.w = target.w = client_w;
+  } else {
+    target.x = (client_w - picture_w) / 2;
+  }
+  if (picture_h > client_h) {
+    source.y = (picture_h - client_h) / 2;
+    source.h = target.h = client_h;
+  } else {
+    target.y = (client_h - picture_h) / 2;
+  }
+  return {source, target};
+}
 
 class View {
  public:

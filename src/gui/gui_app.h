@@ -5,6 +5,7 @@
 // screenshot tour).
 
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 namespace r7k {
 
 class QtView;
+class ViewSession;
 
 // Installs `view` as the engine's view and routes the link thread's boxes through it until
 // the returned guard's scope ends. Needs a QApplication.
@@ -21,6 +23,9 @@ class GuiSession {
   ~GuiSession();
   GuiSession(const GuiSession&) = delete;
   GuiSession& operator=(const GuiSession&) = delete;
+
+ private:
+  std::unique_ptr<ViewSession> session_;
 };
 
 // "--help" and "--version" print their text and give the exit status, before any window or

@@ -36,10 +36,8 @@
 #include "app/custom_fields.h"
 #include "app/module_ops.h"
 #include "gui/field_accessible.h"
-#include "gui/row_format.h"
 #include "link/channel.h"
 #include "store/item_store.h"
-#include "store/table.h"
 #include "support/ascii.h"
 
 namespace r7k {
@@ -204,23 +202,8 @@ class HeldEnterFilter : public QObject {
 }  // namespace
 
 std::pair<QRect, QRect> PlaceNatural(QSize client, QSize picture) {
-  QRect source(QPoint(0, 0), picture);
-  QRect target(QPoint(0, 0), picture);
-  if (picture.width() > client.width()) {
-    source.setLeft((picture.width() - client.width()) / 2);
-    source.setWidth(client.width());
-    target.setWidth(client.width());
-  } else {
-    target.moveLeft((client.width() - picture.width()) / 2);
-  }
-  if (picture.height() > client.height()) {
-    source.setTop((picture.height() - client.height()) / 2);
-    source.setHeight(client.height());
-    target.setHeight(client.height());
-  } else {
-    target.moveTop((client.height() - picture.height()) / 2);
-  }
-  return {source, target};
+  const auto [source, target] = PlaceNatural(client.width(), client.height(), picture.width(), picture.height());
+  return {QRect(source.x, source.y, source.w, source.h), QRect(target.x, target.y, target.w, target.h)};
 }
 
 QImage AppIconImage(int size) {
@@ -373,7 +356,7 @@ class DialogWindow : public QDialog {
   std::map<int, QWidget*> widgets_;         // field index → widget
   std::map<int, QLabel*> labels_by_id_;     // label control id → label
   std::map<const ControlDef*, QLabel*> labels_;
-  std::map<int, std::vector<std::vector<std::string>>> rows_shown_;
+  std::map<int, std::vector<std::string>> rows_shown_;
   std::map<int, bool> dirty_;
   bool updating_ = false;
   QFont fixed_;
@@ -389,16 +372,9 @@ class DialogWindow : public QDialog {
     stop_->setVisible(running);
     stop_->setEnabled(running);
     if (!running) return;
-    const bool by_bytes = p.bytes_total > 0;
-    const uint64_t total = by_bytes ? p.bytes_total : p.commands_total;
-    const uint64_t done = by_bytes ? p.bytes_done : p.commands_done;
-    // Per mille keeps the numbers in an int whatever the module's size.
     progress_->setRange(0, 1000);
-    progress_->setValue(total ? static_cast<int>(std::min<uint64_t>(done, total) * 1000 / total) : 0);
-    // A pass of a verified read says what it is for ("Reading the module back...").
-    progress_->setFormat(p.note.empty() ? Q(p.operation + ": " + std::to_string(done) + " of " +
-                                            std::to_string(total) + (by_bytes ? " bytes" : " commands"))
-                                        : Q(p.note + " %p%"));
+    progress_->setValue(ModuleOpPerMille(p));
+    progress_->setFormat(Q(ModuleOpProgressText(p)));
     progress_->setToolTip(Q(p.note));
   }
   QProgressBar* progress() const { return progress_; }
@@ -712,16 +688,11 @@ void DialogWindow::UpdateField(Field& f) {
   } else if (auto* b = qobject_cast<QCheckBox*>(w)) {
     b->setChecked(DlgIsChecked(f));
   } else if (auto* l = qobject_cast<QListWidget*>(w)) {
-    auto rows = DlgListRows(f);
-    if (rows_shown_[f.index] != rows) {
-      std::string format = f.def->AttrOr(kAttrFormat);
-      if (TableHandle t = StoreGetTable(dialog_.app_store, f.tag)) {
-        if (!t->format.empty()) format = t->format;
-        TableFree(t);
-      }
+    auto lines = DlgListLines(f);
+    if (rows_shown_[f.index] != lines) {
       l->clear();
-      for (const auto& row : rows) l->addItem(Q(FormatRow(format, row)));
-      rows_shown_[f.index] = std::move(rows);
+      for (const auto& line : lines) l->addItem(Q(line));
+      rows_shown_[f.index] = std::move(lines);
     }
     const int selection = DlgListSelection(f);
     if (l->currentRow() != selection) l->setCurrentRow(selection);
@@ -815,6 +786,20 @@ std::string GuiUser::Shown(std::string_view name) {
     return out;
   }
   return {};
+}
+
+bool GuiUser::SavePicture(const std::string& path) {
+  const QImage image = Grab();
+  return !image.isNull() && image.save(Q(path));
+}
+
+int GuiUser::PageCount() {
+  auto* tabs = window_.findChild<QTabWidget*>();
+  return tabs ? tabs->count() : 0;
+}
+
+void GuiUser::ShowPage(int page) {
+  if (auto* tabs = window_.findChild<QTabWidget*>()) tabs->setCurrentIndex(page);
 }
 
 QImage GuiUser::Grab() {

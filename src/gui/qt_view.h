@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/dialog_tour.h"
 #include "engine/dialog_engine.h"
 #include "engine/view.h"
 
@@ -38,19 +39,22 @@ class QtView;
 
 // What a scripted user can do in one open dialog, through its widgets. Fields are named as
 // Dialog::FindField takes them (tag, text without "&", "#id").
-class GuiUser {
+class GuiUser : public TourUser {
  public:
   GuiUser(QtView& view, DialogWindow& window) : view_(view), window_(window) {}
 
-  Dialog& dialog();
-  bool IsOpen();
-  bool Set(std::string_view field, std::string_view text);  // types the text and leaves the field
-  bool Press(std::string_view field);                       // clicks the widget
-  bool Select(std::string_view field, int row);
+  Dialog& dialog() override;
+  bool IsOpen() override;
+  bool Set(std::string_view field, std::string_view text) override;  // types it, leaves the field
+  bool Press(std::string_view field) override;                       // clicks the widget
+  bool Select(std::string_view field, int row) override;
   bool Menu(int control_id);
-  void Close();  // the window's close box
+  void Close() override;  // the window's close box
   // Processes pending events and posted messages until `done` holds; false on timeout.
-  bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 5000);
+  bool WaitUntil(const std::function<bool()>& done, int timeout_ms = 5000) override;
+  bool SavePicture(const std::string& path) override;
+  int PageCount() override;  // the tabs of a stack of pages
+  void ShowPage(int page) override;
   // Text a widget shows (line edit, label, button, the list's rows joined by "\n").
   std::string Shown(std::string_view field);
   QWidget* Widget(std::string_view field);

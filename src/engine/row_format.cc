@@ -1,4 +1,4 @@
-#include "gui/row_format.h"
+#include "engine/row_format.h"
 
 #include <cctype>
 
