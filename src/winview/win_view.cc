@@ -385,12 +385,13 @@ class WinDialog {
     const int show = running ? SW_SHOWNA : SW_HIDE;
     ShowWindow(progress_, show);
     ShowWindow(stop_, show);
-    ShowWindow(progress_text_, show);
     EnableWindow(stop_, running);
     if (!running) return;
     SendMessageW(progress_, PBM_SETRANGE32, 0, 1000);
     SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(ModuleOpPerMille(p)), 0);
-    SetWindowTextW(progress_text_, Wide(ModuleOpProgressText(p)).c_str());
+    progress_text_ = Wide(ModuleOpProgressText(p));
+    tips_[progress_] = Wide(p.note);
+    InvalidateRect(progress_, nullptr, TRUE);
   }
 
   int ProgressValue() const {
@@ -538,6 +539,24 @@ class WinDialog {
     return n < controls_.size() && controls_[n].hwnd == hwnd ? controls_[n].def->kind : -1;
   }
 
+  // The progress bar as the system draws it, with the operation's text in its middle.
+  static LRESULT CALLBACK ProgressSubclass(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                           UINT_PTR, DWORD_PTR data) {
+    if (message != WM_PAINT) return DefSubclassProc(hwnd, message, wparam, lparam);
+    const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+    auto* self = reinterpret_cast<WinDialog*>(data);
+    HDC dc = GetDC(hwnd);
+    RECT r;
+    GetClientRect(hwnd, &r);
+    HGDIOBJ old = SelectObject(dc, self->font_);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    DrawTextW(dc, self->progress_text_.c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+    return result;
+  }
+
   // Files dropped on a field that takes them, and a bitmap button's Ctrl+C / Ctrl+V.
   static LRESULT CALLBACK ControlSubclass(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                          UINT_PTR, DWORD_PTR data) {
@@ -641,7 +660,7 @@ class WinDialog {
   bool updating_ = false;
   HWND progress_ = nullptr;
   HWND stop_ = nullptr;
-  HWND progress_text_ = nullptr;
+  std::wstring progress_text_;
 };
 
 namespace {
@@ -933,20 +952,20 @@ void WinDialog::AddProgress() {
   const int y = status->y + status->h + 5;
   progress_ = Make(0, PROGRESS_CLASSW, L"", 0, Units(status->x, y, 200, 12), hwnd_, kStopId - 1);
   stop_ = Make(0, L"BUTTON", L"Stop", WS_TABSTOP | BS_PUSHBUTTON, Units(status->x + 204, y - 1, 50, 14), hwnd_, kStopId);
-  const int text_x = status->x + 258;
-  progress_text_ = Make(0, L"STATIC", L"", SS_LEFTNOWORDWRAP | SS_NOPREFIX,
-                        Units(text_x, y + 2, std::max(20, dialog_.def->w - text_x - 4), 10), hwnd_, kStopId - 2);
+  // The bar's text ("Read Module: 1024 of 524288 bytes") is drawn on the bar, as the Qt view's.
+  SetWindowSubclass(progress_, ProgressSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
   tips_[stop_] = L"Stop the running module operation";
-  TOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = hwnd_;
-  tool.uId = reinterpret_cast<UINT_PTR>(stop_);
-  tool.lpszText = LPSTR_TEXTCALLBACKW;
-  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  for (HWND w : {stop_, progress_}) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(w);
+    tool.lpszText = LPSTR_TEXTCALLBACKW;
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
   ShowWindow(progress_, SW_HIDE);
   ShowWindow(stop_, SW_HIDE);
-  ShowWindow(progress_text_, SW_HIDE);
 }
 
 void WinDialog::UpdateField(Field& f) {
