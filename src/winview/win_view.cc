@@ -1253,10 +1253,8 @@ void WinView::PumpOnce() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
-    bool done = false;
-    for (auto& [handle, w] : windows_)
-      if (!done && w->PreTranslate(msg)) done = true;
-    if (done) continue;
+    // Only the innermost dialog takes keys: those below it are disabled while it runs.
+    if (!windows_.empty() && windows_.rbegin()->second->PreTranslate(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
