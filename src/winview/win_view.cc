@@ -161,7 +161,7 @@ bool SavePng(const FieldPicture& p, const std::string& path) {
 
 HICON AppIcon(int size) {
   HICON icon = static_cast<HICON>(
-      LoadImageW(GetModuleHandleW(nullptr), L"R7K_ICON", IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+      LoadImageW(GetModuleHandleW(nullptr), L"R7K_ICON", IMAGE_ICON, size, size, LR_SHARED));
   return icon ? icon : LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION
 }
 
