@@ -10,6 +10,7 @@
 #include "app/startup.h"
 #include "module/builtin_images.h"
 #include "platform/environment.h"
+#include "platform/registry.h"
 #include "support/ascii.h"
 
 namespace r7k {
@@ -180,6 +181,7 @@ int RunDialogTour(const TourView& view, const std::string& folder) {
 
   int status = 1;
   {
+    ScratchRegistry registry;  // the settings the tour makes are not the user's
     Tour tour(view, folder, module);
     tour.Expect("Configuration", [&tour](TourUser& user) { tour.Configuration(user); });
     tour.Expect("R7kProg", [&tour](TourUser& user) { tour.Main(user); });

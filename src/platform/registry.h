@@ -23,4 +23,16 @@ bool RegistryDeleteValue(std::string_view key, std::string_view value,
 // Where the key lives, for the user ("HKEY_CURRENT_USER\Software\...", or the file).
 std::string RegistryLocation(std::string_view key);
 
+// While one lives, the values go to a scratch place removed at its end, so the screenshot tour
+// leaves the user's settings alone. On Windows a key of its own under
+// HKEY_CURRENT_USER\Software\r7kprog-scratch; elsewhere nothing changes here (the file lives
+// in the configuration folder, which R7K_CONFIG_DIR moves).
+class ScratchRegistry {
+ public:
+  ScratchRegistry();
+  ~ScratchRegistry();
+  ScratchRegistry(const ScratchRegistry&) = delete;
+  ScratchRegistry& operator=(const ScratchRegistry&) = delete;
+};
+
 }  // namespace r7k

@@ -21,4 +21,7 @@ std::string RegistryLocation(std::string_view key) {
   return (ConfigFolder() / kRegistryFile).string() + " [" + std::string(key) + "]";
 }
 
+ScratchRegistry::ScratchRegistry() = default;
+ScratchRegistry::~ScratchRegistry() = default;
+
 }  // namespace r7k
