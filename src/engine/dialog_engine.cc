@@ -606,9 +606,10 @@ int DlgMessage(WindowHandle window, int type, std::string_view caption, std::str
 
 int DlgMessageVFmt(WindowHandle window, int type, const char* caption, const char* format,
                    va_list values) {
+  if (!format) return DlgMessage(window, type, caption ? caption : "", "");
   va_list copy;
   va_copy(copy, values);
-  const int n = std::vsnprintf(nullptr, 0, format ? format : "", copy);
+  const int n = std::vsnprintf(nullptr, 0, format, copy);
   va_end(copy);
   std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
   if (n > 0) std::vsnprintf(text.data(), text.size() + 1, format, values);

@@ -246,11 +246,11 @@ SegmentHeader* MapSegment(size_t bytes) {
 }
 
 void UnmapSegment(SegmentHeader* seg) {
-  const size_t bytes = seg->total;
 #ifdef R7K_POOL_LSAN
-  __lsan_unregister_root_region(seg, bytes);
+  __lsan_unregister_root_region(seg, seg->total);
 #endif
-  ::operator delete(seg, bytes, kSegmentAlignment);
+  // Not the sized form: clang offers it only with -fsized-deallocation.
+  ::operator delete(seg, kSegmentAlignment);
 }
 
 void InitFree(SegmentHeader* seg, uint32_t offset, uint32_t size, uint32_t next, uint32_t prev) {
