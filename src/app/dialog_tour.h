@@ -46,4 +46,21 @@ struct TourView {
 // dialog was shown and written, 1 otherwise (what failed goes to stderr).
 int RunDialogTour(const TourView& view, const std::string& folder);
 
+// The tour over a scripted view of either kind: one that lets a user in when a dialog opens
+// (WhenDialogOpens) and keeps the message boxes it showed (messages()).
+template <class ScriptedView>
+int RunDialogTourOn(ScriptedView& view, const std::string& folder) {
+  TourView tour;
+  tour.when_dialog_opens = [&view](std::string name, std::function<void(TourUser&)> steps) {
+    view.WhenDialogOpens(std::move(name), [steps = std::move(steps)](auto& user) { steps(user); });
+  };
+  tour.failure_messages = [&view] {
+    std::vector<std::string> out;
+    for (const auto& m : view.messages())
+      if ((m.type & 0xF0) == kMbIconStop) out.push_back(m.caption + ": " + m.text);
+    return out;
+  };
+  return RunDialogTour(tour, folder);
+}
+
 }  // namespace r7k

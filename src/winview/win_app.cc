@@ -50,17 +50,7 @@ int Screenshots(WinView& view, const std::string& folder) {
   ViewSession session(view, GuiThread(), [&view](const ModuleOpProgress& p) { view.ShowProgress(p); });
   view.SetOpenDialogsHook([](std::size_t open) { ViewSession::DialogsOpen(open); });
   view.SetScripted(true);
-  TourView tour;
-  tour.when_dialog_opens = [&view](std::string name, std::function<void(TourUser&)> steps) {
-    view.WhenDialogOpens(std::move(name), [steps = std::move(steps)](WinUser& user) { steps(user); });
-  };
-  tour.failure_messages = [&view] {
-    std::vector<std::string> out;
-    for (const auto& m : view.messages())
-      if ((m.type & 0xF0) == kMbIconStop) out.push_back(m.caption + ": " + m.text);
-    return out;
-  };
-  return RunDialogTour(tour, folder);
+  return RunDialogTourOn(view, folder);
 }
 
 }  // namespace
