@@ -61,11 +61,11 @@ class Recorder {
 
 struct Figures {
   size_t commands = 0;
-  uint64_t bytes = 0;       // both ways
-  double seconds = 0;       // first command of the phase to its last answer
-  double stack = 0;         // answer handed back to the next command sent
-  double box_and_line = 0;  // command sent to its answer handed back
-  double pauses = 0;        // 10 ms between the 64-byte pieces of a command
+  uint64_t bytes = 0;               // both ways
+  double seconds = 0;               // first command of the phase to its last answer
+  double stack = 0;                 // answer handed back to the next command sent
+  double box_and_line = 0;          // command sent to its answer handed back
+  double pauses = 0;                // 10 ms between the 64-byte pieces of a command
   std::vector<double> round_trips;  // command sent to answer back, each
 };
 
@@ -94,7 +94,8 @@ Figures Measure(const std::vector<Crossing>& all, bool read) {
     ++f.commands;
     last_answer = &answer;
   }
-  if (first && last_answer) f.seconds = std::chrono::duration<double>(last_answer->at - first->at).count();
+  if (first && last_answer)
+    f.seconds = std::chrono::duration<double>(last_answer->at - first->at).count();
   return f;
 }
 
@@ -103,17 +104,20 @@ void Report(const char* what, Figures f, uint32_t baud) {
     std::printf("  %-6s no commands seen\n", what);
     return;
   }
-  std::printf("  %-6s %5zu commands in %6.2f s: %7.0f commands/s; per command %6.3f ms in our "
-              "stack, %6.3f ms box and line",
-              what, f.commands, f.seconds, f.commands / f.seconds, 1000 * f.stack / f.commands,
-              1000 * f.box_and_line / f.commands);
+  std::printf(
+      "  %-6s %5zu commands in %6.2f s: %7.0f commands/s; per command %6.3f ms in our "
+      "stack, %6.3f ms box and line",
+      what, f.commands, f.seconds, f.commands / f.seconds, 1000 * f.stack / f.commands,
+      1000 * f.box_and_line / f.commands);
   if (baud) {
     const double wire = double(f.bytes) * 10 / baud + f.pauses;
-    std::printf("; wire %.2f s (%.2f s of pauses), ratio %.3f, our stack %.1f%% of the wire",
-                wire, f.pauses, f.seconds / wire, 100 * f.stack / wire);
+    std::printf("; wire %.2f s (%.2f s of pauses), ratio %.3f, our stack %.1f%% of the wire", wire,
+                f.pauses, f.seconds / wire, 100 * f.stack / wire);
   }
   std::sort(f.round_trips.begin(), f.round_trips.end());
-  auto at = [&](double share) { return 1000 * f.round_trips[size_t(share * (f.round_trips.size() - 1))]; };
+  auto at = [&](double share) {
+    return 1000 * f.round_trips[size_t(share * (f.round_trips.size() - 1))];
+  };
   std::printf("\n         round trip median %.3f ms, 90%% %.3f ms, 99%% %.3f ms, longest %.3f ms\n",
               at(0.5), at(0.9), at(0.99), at(1.0));
 }
@@ -122,7 +126,8 @@ int Run(const std::vector<std::string>& args) {
   std::ostringstream out, err;
   r7k::cli::CommandIo io{out, err};
   const int status = r7k::cli::RunCli(args, io);
-  if (status != 0) std::fprintf(stderr, "r7k %s failed (%d):\n%s", args[0].c_str(), status, err.str().c_str());
+  if (status != 0)
+    std::fprintf(stderr, "r7k %s failed (%d):\n%s", args[0].c_str(), status, err.str().c_str());
   return status;
 }
 
@@ -131,7 +136,8 @@ bool Round(const fs::path& dir, uint32_t baud) {
   const fs::path config = dir / (baud ? "config-" + std::to_string(baud) : "config-fast");
   ::setenv("R7K_CONFIG_DIR", config.c_str(), 1);
   // The link opens the port at the profile's rate; the box paces at the rate the host set.
-  r7k::WriteProfileString("R7kProg.ini", "Options", "BaudRate", std::to_string(baud ? baud : 921600));
+  r7k::WriteProfileString("R7kProg.ini", "Options", "BaudRate",
+                          std::to_string(baud ? baud : 921600));
   r7k::BoxOptions options;
   options.pace = baud != 0;
   std::string error;

@@ -29,7 +29,8 @@ std::vector<Bytes> Records(char kind, std::initializer_list<const char*> images)
     const auto image = r7k::BuiltinImage(name);
     for (const r7k::DirectoryEntry& e : r7k::ReadDirectory(image).directory.entries)
       if (e.name[0] == kind)
-        if (const auto bytes = r7k::EntityBytes(image, e)) out.emplace_back(bytes->begin(), bytes->end());
+        if (const auto bytes = r7k::EntityBytes(image, e))
+          out.emplace_back(bytes->begin(), bytes->end());
   }
   return out;
 }
@@ -39,13 +40,15 @@ void LoadDirectoryOfDemoModule(benchmark::State& state) {
   const auto path = std::filesystem::temp_directory_path() / "r7k-bench-demo.r7v";
   const auto image = r7k::BuiltinImage("demo");
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+      .write(reinterpret_cast<const char*>(image.data()),
+             static_cast<std::streamsize>(image.size()));
   r7k::StoreHandle app = r7k::StoreOpen("bench:Perm");
   r7k::StoreSetString(app, "CurrentVirtualModule", path.string());
   for (auto _ : state) {
     if (!r7k::LoadDirectory(0, app)) state.SkipWithError("the demo module does not load");
   }
-  state.counters["entries"] = static_cast<double>(r7k::ReadDirectory(image).directory.entries.size());
+  state.counters["entries"] =
+      static_cast<double>(r7k::ReadDirectory(image).directory.entries.size());
   r7k::StoreClose(app);
   std::filesystem::remove(path);
 }

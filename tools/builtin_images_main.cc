@@ -97,8 +97,7 @@ Bytes TextRecord(int which) {
       r[93] = 180;
       return r;
     }
-    default:
-      return {static_cast<uint8_t>(which), 0, 0, 1, 0, 0, 0, 0};
+    default: return {static_cast<uint8_t>(which), 0, 0, 1, 0, 0, 0, 0};
   }
 }
 
@@ -127,11 +126,10 @@ PatternReference Reference(uint8_t source, uint16_t index, unsigned number, uint
 // index the console uses (R7kRom, else R7kRomx).
 PatternReference RomReference(const std::vector<unsigned>& rom_techniques,
                               const std::vector<unsigned>& romx_techniques, unsigned number) {
-  const size_t index = number <= kRomLastPattern
-                           ? rom_techniques.size() + (number - 2000)
-                           : romx_techniques.size() + (number - 2000);
-  const GeneratedPattern p = number == 2000 ? GeneratedPattern{1, *DecodePattern(kPatternP2000), {}}
-                                            : MakePattern(number);
+  const size_t index = number <= kRomLastPattern ? rom_techniques.size() + (number - 2000)
+                                                 : romx_techniques.size() + (number - 2000);
+  const GeneratedPattern p =
+      number == 2000 ? GeneratedPattern{1, *DecodePattern(kPatternP2000), {}} : MakePattern(number);
   return Reference(kSourceRom, static_cast<uint16_t>(index), number, p.colours, p.grid);
 }
 

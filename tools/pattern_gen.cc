@@ -56,8 +56,20 @@ PatternGrid Fill(int width, int rows, const CellFn& cell) {
   return grid;
 }
 
-enum Motif { kStripes, kBars, kChecks, kDiagonal, kBirdseye, kLetter, kDiamonds, kZigzag,
-             kDots, kHoundstooth, kWord, kMotifCount };
+enum Motif {
+  kStripes,
+  kBars,
+  kChecks,
+  kDiagonal,
+  kBirdseye,
+  kLetter,
+  kDiamonds,
+  kZigzag,
+  kDots,
+  kHoundstooth,
+  kWord,
+  kMotifCount
+};
 
 // Colour index k (0-based) of a pattern with `colours` colours: one-colour patterns draw
 // with 7 on 0, like the first built-in pattern.
@@ -122,9 +134,8 @@ GeneratedPattern MakePattern(unsigned number) {
       p.grid = Fill(w, h, [&](int x, int y) { return Ink(c, (x / block + y / block) % 2); });
       break;
     case kDiagonal:
-      p.grid = Fill(w, h, [&](int x, int y) {
-        return Ink(c, ((x + y) / band) % (c == 1 ? 2 : c));
-      });
+      p.grid =
+          Fill(w, h, [&](int x, int y) { return Ink(c, ((x + y) / band) % (c == 1 ? 2 : c)); });
       break;
     case kBirdseye:
       p.grid = Fill(w, h, [&](int x, int y) { return Ink(c, (x + y) % 2 ? 1 : (c > 2 ? 2 : 0)); });
@@ -168,8 +179,8 @@ GeneratedPattern MakePattern(unsigned number) {
       break;
     }
     default: {  // kWord
-      constexpr const char* kWords[] = {"R7000", "KNIT", "WOOL", "ABC", "1234", "LOVE", "SNOW",
-                                        "HELLO", "2024", "XOXO"};
+      constexpr const char* kWords[] = {"R7000", "KNIT", "WOOL",  "ABC",  "1234",
+                                        "LOVE",  "SNOW", "HELLO", "2024", "XOXO"};
       const char* word = rng.Pick(kWords);
       p.grid = WordGrid(word, rng.Between(1, 3), rng.Between(1, 4), Ink(c, 1));
       break;

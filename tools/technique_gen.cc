@@ -23,7 +23,7 @@ constexpr uint8_t kInverts[] = {0xD3, 0xD7, 0xE2, 0xE6};
 constexpr uint8_t kShifts[] = {0x95, 0x96, 0xA8, 0xA9};
 
 enum class Family { kPlain, kJacquard, kTuckSlip, kRacking, kTransfer, kInverse, kCastOn };
-constexpr Family kFamilies[] = {Family::kPlain,  Family::kJacquard, Family::kTuckSlip,
+constexpr Family kFamilies[] = {Family::kPlain,   Family::kJacquard, Family::kTuckSlip,
                                 Family::kRacking, Family::kTransfer, Family::kInverse,
                                 Family::kCastOn};
 
@@ -43,19 +43,11 @@ struct Stream {
 
 const uint8_t* SettingsOf(Family f, size_t* count) {
   switch (f) {
-    case Family::kTuckSlip:
-      *count = std::size(kTuckSlip);
-      return kTuckSlip;
+    case Family::kTuckSlip: *count = std::size(kTuckSlip); return kTuckSlip;
     case Family::kTransfer:
-    case Family::kRacking:
-      *count = std::size(kTransfer);
-      return kTransfer;
-    case Family::kJacquard:
-      *count = std::size(kKnit);
-      return kKnit;
-    default:
-      *count = std::size(kPlain);
-      return kPlain;
+    case Family::kRacking: *count = std::size(kTransfer); return kTransfer;
+    case Family::kJacquard: *count = std::size(kKnit); return kKnit;
+    default: *count = std::size(kPlain); return kPlain;
   }
 }
 

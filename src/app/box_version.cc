@@ -107,9 +107,9 @@ int CB_VersionDialog(FieldHandle field, int message, WParam wparam, LParam lpara
 int CB_GetBoxVersion(FieldHandle field, int message, WParam wparam, LParam lparam) {
   if (message != kMsgIdle) return DlgFieldDefaultProc(field, message, wparam, lparam);
   const int handler = DlgIndexFromTag(field, "hGetModVer");
-  const int result =
-      DlgFieldDefaultProc(field, message, static_cast<WParam>(DlgGetFieldInfo(field, handler, kFieldControlId)),
-                          static_cast<LParam>(DlgGetFieldInfo(field, handler, kFieldWindow)));
+  const int result = DlgFieldDefaultProc(
+      field, message, static_cast<WParam>(DlgGetFieldInfo(field, handler, kFieldControlId)),
+      static_cast<LParam>(DlgGetFieldInfo(field, handler, kFieldWindow)));
   StoreHandle store = DlgItemStore(field);
   if (HasVersion(store)) return result;
   // The engine idles after every message it handled: one query at a time.

@@ -24,7 +24,8 @@ class BoxVersion : public ModuleOpsTest {
  protected:
   int RunVersion() { return DlgRunDialog(base_, "ModuleVersion", main_, app_); }
   int Opened(std::string_view name) const {
-    return static_cast<int>(std::count(view_.opened_names().begin(), view_.opened_names().end(), name));
+    return static_cast<int>(
+        std::count(view_.opened_names().begin(), view_.opened_names().end(), name));
   }
 };
 

@@ -32,9 +32,7 @@ int OpenHelp(FieldHandle field, int message, WParam wparam, LParam lparam,
 
 }  // namespace
 
-std::filesystem::path ProgramFolder() {
-  return ProgramPath().parent_path();
-}
+std::filesystem::path ProgramFolder() { return ProgramPath().parent_path(); }
 
 std::vector<std::filesystem::path> DataFolders() {
   if (!g_data_folders.empty()) return g_data_folders;
@@ -50,7 +48,8 @@ void SetDataFolders(std::vector<std::filesystem::path> folders) {
 std::optional<std::filesystem::path> FindHelpFile(std::string_view file) {
   std::error_code ec;
   for (const auto& folder : DataFolders())
-    if (std::filesystem::is_regular_file(folder / file, ec)) return (folder / file).make_preferred();
+    if (std::filesystem::is_regular_file(folder / file, ec))
+      return (folder / file).make_preferred();
   return std::nullopt;
 }
 

@@ -124,7 +124,8 @@ TEST_F(ConfigDialogs, HelpOpensTheManualOrSaysItIsMissing) {
   SetDocumentLauncher([](const std::vector<std::string>&) { return false; });
   press_help("English");
   EXPECT_MESSAGE_SHOWN(view_, "Vardex R7000 Programmer",
-                       "The manual is in " + (help_ / "beside" / kHelpFileEn).make_preferred().string() +
+                       "The manual is in " +
+                           (help_ / "beside" / kHelpFileEn).make_preferred().string() +
                            ", but no web browser could be started to show it.");
 }
 

@@ -26,7 +26,9 @@ const DirectoryEntry* FindEntry(const Directory& dir, const std::string& name, b
   return found;
 }
 
-std::string Bytes(size_t count) { return std::to_string(count) + (count == 1 ? " byte" : " bytes"); }
+std::string Bytes(size_t count) {
+  return std::to_string(count) + (count == 1 ? " byte" : " bytes");
+}
 
 // The "MOD" references of a sector record: its front and back pattern that are entries of the
 // module that holds it.
@@ -72,7 +74,8 @@ std::vector<std::string> SectorsReferringTo(std::span<const uint8_t> image, cons
     const auto bytes = EntityBytes(image, e);
     if (!bytes) continue;
     for (const auto& [side, ref] : ModuleReferences(*bytes))
-      if (ref.index == old.index && ref.name == old.name) found.push_back(e.name + "'s " + side + " pattern");
+      if (ref.index == old.index && ref.name == old.name)
+        found.push_back(e.name + "'s " + side + " pattern");
   }
   return found;
 }
@@ -91,7 +94,8 @@ CopyResult CopyEntry(std::span<const uint8_t> source, const Directory& source_di
   const std::string& name = request.name;
   const std::string new_name = request.new_name.empty() ? name : request.new_name;
   const auto kind = KindOf(name);
-  if (!kind) return refuse_text(name + " is no technique, pattern or sector; only those are copied");
+  if (!kind)
+    return refuse_text(name + " is no technique, pattern or sector; only those are copied");
   if (new_name[0] != name[0])
     return refuse_text(name + " cannot be copied as " + new_name + ": a copy keeps its kind");
   const DirectoryEntry* entry = FindEntry(source_directory, name, true);
@@ -126,8 +130,8 @@ CopyResult CopyEntry(std::span<const uint8_t> source, const Directory& source_di
     PutRecordInPlace(image, *old, record);
     result.done = "replaced " + new_name + " in place (" + Bytes(record.size());
     if (record.size() < old_bytes->size())
-      result.done += "; the last " + Bytes(old_bytes->size() - record.size()) +
-                     " of its entry are now 0";
+      result.done +=
+          "; the last " + Bytes(old_bytes->size() - record.size()) + " of its entry are now 0";
     result.done += ")";
   } else {
     if (old) {

@@ -62,7 +62,8 @@ TEST_F(CopyEntryTest, EntriesArriveWholeAndSectorsTellTheirPatterns) {
   // A deleted entry is copied when there is no valid one; names that are no file names pass.
   ModuleImage odd;
   odd.Add("P3/..", Record(demo_, "P3001"), kEntryDeleted);
-  result = CopyEntry(odd.bytes, ReadDirectory(odd.bytes).directory, target.bytes, {"P3/..", "", false});
+  result =
+      CopyEntry(odd.bytes, ReadDirectory(odd.bytes).directory, target.bytes, {"P3/..", "", false});
   ASSERT_FALSE(result.refusal);
   EXPECT_EQ(result.notes[0], "P3/.. is not valid in the source module; its bytes are copied");
   EXPECT_EQ(Record(target, "P3/.."), Record(demo_, "P3001"));
@@ -74,7 +75,8 @@ TEST_F(CopyEntryTest, WhatTheTargetCannotHoldIsRefusedWithNothingWritten) {
   ExpectRefused(module.bytes, "P3000", "Incorrect pattern name: P2999", "P2999");
   ExpectRefused(module.bytes, "P3000", "P3000 cannot be copied as T0999: a copy keeps its kind",
                 "T0999");
-  ExpectRefused(module.bytes, "_0000", "_0000 is no technique, pattern or sector; only those are copied");
+  ExpectRefused(module.bytes, "_0000",
+                "_0000 is no technique, pattern or sector; only those are copied");
   ExpectRefused(module.bytes, "P7777", "There is no entry P7777 in the source module");
   ExpectRefused(ModuleImage("R7kRom").bytes, "P3000",
                 "Entries can only be added to a module image (directory at 0x10000), not to a "
@@ -107,15 +109,17 @@ TEST_F(CopyEntryTest, ReplaceInPlaceOrByANewEntry) {
 
   result = Copy(module.bytes, "P3001", "P3000", true);
   ASSERT_FALSE(result.refusal);
-  EXPECT_EQ(result.done, "replaced P3000 in place (71 bytes; the last 554 bytes of its entry are now 0)");
+  EXPECT_EQ(result.done,
+            "replaced P3000 in place (71 bytes; the last 554 bytes of its entry are now 0)");
   const auto p3000 = module.Record("P3000");
   EXPECT_TRUE(std::equal(p3000.begin(), p3000.begin() + 71, demo_.Record("P3001").begin()));
   EXPECT_TRUE(std::all_of(p3000.begin() + 71, p3000.end(), [](uint8_t b) { return b == 0; }));
 
   result = Copy(module.bytes, "P4000", "P3001", true);
   ASSERT_FALSE(result.refusal);
-  EXPECT_EQ(result.done,
-            "added P3001 as entry 27 (646 bytes); the old P3001 (entry 13, 71 bytes) is now deleted");
+  EXPECT_EQ(
+      result.done,
+      "added P3001 as entry 27 (646 bytes); the old P3001 (entry 13, 71 bytes) is now deleted");
   const Directory dir = ReadDirectory(module.bytes).directory;
   EXPECT_EQ(dir.entries[13].state, kEntryDeleted);
   EXPECT_EQ(dir.entries[27].name, "P3001");
@@ -124,7 +128,8 @@ TEST_F(CopyEntryTest, ReplaceInPlaceOrByANewEntry) {
   result = Copy(shown.bytes, "P3000", "P5123", true);
   ASSERT_FALSE(result.refusal);
   ASSERT_EQ(result.notes.size(), 1u);
-  EXPECT_EQ(result.notes[0], "S0012's front pattern still shows the old P5123 (entry 19, now deleted)");
+  EXPECT_EQ(result.notes[0],
+            "S0012's front pattern still shows the old P5123 (entry 19, now deleted)");
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <random>
 
@@ -139,12 +139,13 @@ class CrashConsistency : public EditingTest {
       EXPECT_EQ(ReadDirectory(now).error, DirectoryError::kNone) << what;
       counts.left_temps += RemoveLeftovers();
     }
-    std::printf("%s: %d rounds, %d killed mid-write (%d old, %d new kept), %d finished first, "
-                "%d temporary files left, write takes %lld us\n",
-                what.c_str(), counts.rounds, counts.killed, counts.kept_old, counts.got_new,
-                counts.completed, counts.left_temps,
-                static_cast<long long>(
-                    std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
+    std::printf(
+        "%s: %d rounds, %d killed mid-write (%d old, %d new kept), %d finished first, "
+        "%d temporary files left, write takes %lld us\n",
+        what.c_str(), counts.rounds, counts.killed, counts.kept_old, counts.got_new,
+        counts.completed, counts.left_temps,
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
     EXPECT_GT(counts.killed, 0) << what << ": no kill landed before the write finished";
     return counts;
   }
@@ -164,8 +165,9 @@ TEST_F(CrashConsistency, EntityUpdateIsOldOrNew) {
   Select("T0031");
   const auto start = static_cast<size_t>(StoreGetNumeric(app_, "Start"));
   Bytes record = Read();
-  record = Bytes(record.begin() + static_cast<std::ptrdiff_t>(start),
-                 record.begin() + static_cast<std::ptrdiff_t>(start + StoreGetNumeric(app_, "Size")));
+  record =
+      Bytes(record.begin() + static_cast<std::ptrdiff_t>(start),
+            record.begin() + static_cast<std::ptrdiff_t>(start + StoreGetNumeric(app_, "Size")));
   record[5] ^= 0x01;
   StoreSetString(app_, "HexData", RenderHexText(record));
   KillDuring("entity update", [&] {

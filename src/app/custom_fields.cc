@@ -34,8 +34,8 @@ std::map<FieldHandle, BitmapState> g_bitmaps;
 
 void ShowBitmap(FieldHandle field) {
   const BitmapState& s = g_bitmaps[field];
-  DlgShowFieldPicture(field, s.image ? ToFieldPicture(*s.image, FieldPicture::Fit::kStretch)
-                                     : FieldPicture{});
+  DlgShowFieldPicture(
+      field, s.image ? ToFieldPicture(*s.image, FieldPicture::Fit::kStretch) : FieldPicture{});
 }
 
 // The file name a value names: "_table TAG" is the first column of the selected row of the
@@ -183,8 +183,7 @@ int BitmapFld(FieldHandle field, int message, WParam wparam, LParam lparam) {
       std::memcpy(out, name.c_str(), n);  // a name of `wparam` characters or more: no zero
       return static_cast<int>(std::min<std::size_t>(name.size(), wparam));
     }
-    default:
-      return DlgFieldDefaultProc(field, message, wparam, lparam);
+    default: return DlgFieldDefaultProc(field, message, wparam, lparam);
   }
 }
 
@@ -207,8 +206,7 @@ int PictureFld(FieldHandle field, int message, WParam wparam, LParam lparam) {
       LoadPicture(field, value.empty() ? "no_file" : value);
       return 0;
     }
-    default:
-      return DlgFieldDefaultProc(field, message, wparam, lparam);
+    default: return DlgFieldDefaultProc(field, message, wparam, lparam);
   }
 }
 
@@ -227,8 +225,7 @@ int CB_Color(FieldHandle field, int message, WParam wparam, LParam lparam) {
       ShowColour(field);
       return r;
     }
-    case kMsgValidate:
-      return ColourItemExists(field) ? 16394 : 8202;
+    case kMsgValidate: return ColourItemExists(field) ? 16394 : 8202;
     case kMsgValueChanged: {
       char tag[8] = "";
       DlgGetProperty(field, kThisField, kAttrTag, tag, sizeof tag);
@@ -245,8 +242,7 @@ int CB_Color(FieldHandle field, int message, WParam wparam, LParam lparam) {
       ShowColour(field);
       return 0;
     }
-    default:
-      return DlgFieldDefaultProc(field, message, wparam, lparam);
+    default: return DlgFieldDefaultProc(field, message, wparam, lparam);
   }
 }
 

@@ -23,7 +23,8 @@ int CB_Color(FieldHandle field, int message, WParam wparam, LParam lparam);
 std::optional<DibImage> LoadButtonPicture(const std::string& name);
 
 // The image as the view takes it (0xRRGGBB pixels, top row first).
-FieldPicture ToFieldPicture(const DibImage& image, FieldPicture::Fit fit = FieldPicture::Fit::kNone);
+FieldPicture ToFieldPicture(const DibImage& image,
+                            FieldPicture::Fit fit = FieldPicture::Fit::kNone);
 
 void RegisterCustomFields();
 

@@ -80,7 +80,8 @@ class CustomFields : public ::testing::Test {
     const auto bytes = BmpFileBytes(image);
     const auto path = folder_ / name;
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path;
   }
 
@@ -118,7 +119,8 @@ TEST_F(CustomFields, BitmapButtonsShowTheirPictureAndGiveTheirFileName) {
     ASSERT_EQ(view_.last[12].width, 2);
     EXPECT_EQ(view_.last[12].pixels[0], 0xFF0000u);
     char name[256];
-    BitmapFld(user.dialog().FindField("Shown"), kMsgGetText, sizeof name, reinterpret_cast<LParam>(name));
+    BitmapFld(user.dialog().FindField("Shown"), kMsgGetText, sizeof name,
+              reinterpret_cast<LParam>(name));
     EXPECT_EQ(name, red.string());
     user.Press("Close");
   });
@@ -132,7 +134,8 @@ TEST_F(CustomFields, AnUnacceptedExtensionKeepsThePreviousPicture) {
     EXPECT_EQ(view_.last[12].fit, FieldPicture::Fit::kNone);
     char name[64];
     EXPECT_EQ(BitmapFld(user.dialog().FindField("Shown"), kMsgGetText, sizeof name,
-                        reinterpret_cast<LParam>(name)), 0);
+                        reinterpret_cast<LParam>(name)),
+              0);
     user.Press("Close");
   });
 }
@@ -156,7 +159,8 @@ TEST_F(CustomFields, PicturesLoadOnceWhileTheFileStaysTheSame) {
   Run([&](DialogUser& user) {
     EXPECT_EQ(view_.last[20].width, 4);
     const int loads = view_.shown[20];
-    DlgSetField(user.dialog().FindField("PatBmp"), kThisField, pat.string().c_str(), -1);  // shown again
+    DlgSetField(user.dialog().FindField("PatBmp"), kThisField, pat.string().c_str(),
+                -1);  // shown again
     EXPECT_EQ(view_.shown[20], loads) << "not reloaded";
     std::this_thread::sleep_for(10ms);
     WriteBmp("Pat.Bmp", DibImage{5, 2, {}, std::vector<DibRgb>(10, {0, 0, 255})});

@@ -66,7 +66,8 @@ class Tour {
   }
 
   void Main(TourUser& user) {
-    if (!user.WaitUntil([&] { return !DlgListRows(*user.dialog().FindField("Directory")).empty(); }))
+    if (!user.WaitUntil(
+            [&] { return !DlgListRows(*user.dialog().FindField("Directory")).empty(); }))
       Fail("the demo module's directory did not show");
     Shot(user, "R7kProg");
     if (SelectEntry(user, '_')) {
@@ -126,8 +127,7 @@ class Tour {
   // Every dialog and stack of the library has its picture.
   int Finish() {
     for (const auto& [key, def] : DlgLibrary().dialogs)
-      if (!shot_.count(key) && !IsFrame(key))
-        Fail("no picture of dialog " + def.name);
+      if (!shot_.count(key) && !IsFrame(key)) Fail("no picture of dialog " + def.name);
     for (const auto& [key, stack] : DlgLibrary().stacks)
       if (!shot_.count(key)) Fail("no picture of stack " + stack.name);
     // A failure box means a dialog did not show what it should.
@@ -139,7 +139,8 @@ class Tour {
   // The first page of a stack of pages is its frame: pictured with the stack.
   static bool IsFrame(const std::string& key) {
     for (const auto& [name, stack] : DlgLibrary().stacks)
-      if (stack.IsPages() && !stack.rows.empty() && EqualsIgnoringCase(stack.Cell(0, "Resource"), key))
+      if (stack.IsPages() && !stack.rows.empty() &&
+          EqualsIgnoringCase(stack.Cell(0, "Resource"), key))
         return true;
     return false;
   }

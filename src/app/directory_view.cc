@@ -4,8 +4,8 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 
 #include "app/module_file.h"
 #include "engine/callbacks.h"
@@ -16,8 +16,7 @@
 namespace r7k {
 namespace {
 
-constexpr std::array<const char*, 5> kDirectoryColumns = {"Valid", "Name", "Start", "End",
-                                                          "Size"};
+constexpr std::array<const char*, 5> kDirectoryColumns = {"Valid", "Name", "Start", "End", "Size"};
 constexpr int kNameColumn = 1;
 constexpr uint32_t kWmCommand = 273;
 constexpr char kLoadCaption[] = "Pattern Load";
@@ -42,10 +41,12 @@ bool EndsWithR7v(std::string_view name) {
 size_t LoadAttemptKey(const std::string& path) {
   std::error_code ec;
   const auto size = std::filesystem::file_size(path, ec);
-  const auto time = ec ? std::filesystem::file_time_type{} : std::filesystem::last_write_time(path, ec);
-  const std::string state = path + '\n' + (ec ? std::string("missing")
-                                               : std::to_string(size) + ' ' +
-                                                     std::to_string(time.time_since_epoch().count()));
+  const auto time =
+      ec ? std::filesystem::file_time_type{} : std::filesystem::last_write_time(path, ec);
+  const std::string state =
+      path + '\n' +
+      (ec ? std::string("missing")
+          : std::to_string(size) + ' ' + std::to_string(time.time_since_epoch().count()));
   return std::hash<std::string>{}(state) | 1;
 }
 
@@ -230,7 +231,8 @@ int CB_CurrentVirtualModule(FieldHandle field, int message, WParam wparam, LPara
   const auto* failed = static_cast<const size_t*>(DlgFieldMemRetrieve(field));
   if (message == kMsgIdle && failed && *failed == key) return result;
   const bool loaded = LoadDirectory(DlgWindow(field), app);
-  if (loaded && StoreGetString(app, "_Status") == kChooseModuleHint) StoreDeleteItem(app, "_Status");
+  if (loaded && StoreGetString(app, "_Status") == kChooseModuleHint)
+    StoreDeleteItem(app, "_Status");
   if (auto* memory = static_cast<size_t*>(DlgFieldMemAlloc(field, sizeof(size_t))))
     *memory = loaded ? 0 : key;
   // A list that showed no table yet learns of the new one through a refresh.

@@ -44,7 +44,8 @@ class EditingTest : public ::testing::Test {
   std::string WriteImage(const std::string& name, std::span<const uint8_t> bytes) {
     const std::string path = (dir_ / name).string();
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return path;
   }
   static std::vector<uint8_t> ReadAll(const std::string& path) {

@@ -182,7 +182,8 @@ TEST_F(DirectoryView, DroppedOrTypedPathsLoadTheirDirectory) {
     EXPECT_EQ(Item("CurrentVirtualModule"), rom) << "the first file only";
     EXPECT_EQ(Item("Name"), "T0001") << "its directory loaded";
     EXPECT_EQ(user.Text("CurrentVirtualModule"), rom);
-    EXPECT_FALSE(DlgUserDropFiles(user.dialog(), user.dialog().FindField("Directory")->index, {rom}))
+    EXPECT_FALSE(
+        DlgUserDropFiles(user.dialog(), user.dialog().FindField("Directory")->index, {rom}))
         << "other fields take no drops";
     // A path typed into the field loads as well.
     EXPECT_TRUE(user.Set("CurrentVirtualModule", module_));
@@ -209,7 +210,8 @@ TEST_F(DirectoryView, PatternNavigationStopsAtTheEnds) {
 // Every entity of the demo module and of both ROM images opens in its view without a message.
 TEST_F(DirectoryView, EveryEntityOfTheBuiltinImagesOpens) {
   for (const auto image : BuiltinImageNames()) {
-    StoreSetString(app_, "CurrentVirtualModule", WriteImage(std::string(image) + ".r7v", BuiltinImage(image)));
+    StoreSetString(app_, "CurrentVirtualModule",
+                   WriteImage(std::string(image) + ".r7v", BuiltinImage(image)));
     StoreDeleteItem(app_, "Directory");
     ASSERT_TRUE(LoadDirectory(base_, app_)) << image;
     const int rows = StoreTableRowCount(app_, "Directory");

@@ -170,8 +170,8 @@ int UpdateEntity(WindowHandle owner, StoreHandle app, const std::string& folder)
                   static_cast<int>(count), static_cast<int>(entry.size));
     return 2;
   }
-  if (StoreGetNumeric(app, "fReadOnly") != 0 || !MayWrite(entry.module) ||
-      entry.start < 0 || !PatchFileAtomically(entry.module, static_cast<size_t>(entry.start), *bytes)) {
+  if (StoreGetNumeric(app, "fReadOnly") != 0 || !MayWrite(entry.module) || entry.start < 0 ||
+      !PatchFileAtomically(entry.module, static_cast<size_t>(entry.start), *bytes)) {
     DlgMessageFmt(owner, kMbIconStop, kUpdateCaption, "Cannot open %s", entry.module.c_str());
     return 2;
   }

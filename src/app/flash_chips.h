@@ -23,8 +23,8 @@ bool IsWritableChipType(std::string_view type);
 // digits) says.
 struct FlashChipMatch {
   const FlashChip* chip = nullptr;
-  int card_id = 0;       // maker × 256 + device
-  std::string sector0;   // two hexadecimal digits
+  int card_id = 0;      // maker × 256 + device
+  std::string sector0;  // two hexadecimal digits
 };
 // The first row of `table` whose code equals the first four characters (any case); nullopt
 // when none.

@@ -24,7 +24,8 @@ bool DeleteTableRow(StoreHandle store, std::string_view table_item, int row) {
 std::vector<std::uint8_t> HexPairsToBytes(std::string_view text, std::size_t pairs) {
   std::vector<std::uint8_t> bytes;
   for (std::size_t i = 0; i < pairs && 2 * i + 1 < text.size(); ++i)
-    bytes.push_back(static_cast<std::uint8_t>(HexNibble(text[2 * i]) << 4 | HexNibble(text[2 * i + 1])));
+    bytes.push_back(
+        static_cast<std::uint8_t>(HexNibble(text[2 * i]) << 4 | HexNibble(text[2 * i + 1])));
   return bytes;
 }
 

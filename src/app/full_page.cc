@@ -27,8 +27,8 @@ std::optional<StiPicture> FullPatternPicture(std::span<const uint8_t> record) {
 std::string FullPageTooLarge(std::string_view name, const StiPicture& framed) {
   if (StiFramedFits(framed.Rows(), framed.Stitches())) return {};
   return std::string(name) + " is too large for the full page: " + std::to_string(framed.Rows()) +
-         " rows of " + std::to_string(framed.Stitches()) + " stitches, and the page draws at most " +
-         std::to_string(kStiMaxFramedCells) +
+         " rows of " + std::to_string(framed.Stitches()) +
+         " stitches, and the page draws at most " + std::to_string(kStiMaxFramedCells) +
          " cells of 8 x 8 pixels with its frame; the pattern view shows it smaller";
 }
 

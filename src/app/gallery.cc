@@ -240,7 +240,8 @@ GalleryResult WriteGallery(const std::string& module_path, const LoadedModule& m
     // Small pictures are shown larger, whole pixels each, so that every card can be seen.
     const uint32_t cell = StiCellSize(s.rows, s.stitches);
     const uint32_t longest = std::max(s.stitches, s.rows) * cell;
-    const uint32_t zoom = std::clamp<uint32_t>(kSmallestShown / std::max<uint32_t>(longest, 1), 1, 4);
+    const uint32_t zoom =
+        std::clamp<uint32_t>(kSmallestShown / std::max<uint32_t>(longest, 1), 1, 4);
     s.width = s.stitches * cell * zoom;
     s.height = s.rows * cell * zoom;
     s.colours = (*s.bytes)[0];

@@ -28,9 +28,9 @@ struct GalleryFiles {
 GalleryFiles GalleryPaths(const std::string& module_path, const std::filesystem::path& folder);
 
 struct GalleryResult {
-  std::optional<GalleryFiles> files;      // when the page was written
-  std::optional<OutputRefusal> refusal;   // a file it may not write: nothing was written
-  std::string error;                      // a file it could not write
+  std::optional<GalleryFiles> files;     // when the page was written
+  std::optional<OutputRefusal> refusal;  // a file it may not write: nothing was written
+  std::string error;                     // a file it could not write
 };
 
 // Writes the page and its pictures into `folder` (made when missing). Every file is checked

@@ -59,7 +59,8 @@ TEST_F(GalleryTest, EveryPatternOfTheRomAndOddNamesStayInTheirFolder) {
   EXPECT_EQ(Pictures(result), 1u);
   EXPECT_TRUE(fs::exists(result.files->pictures / "000-P____.png"));
   const std::string page = Page(result);
-  EXPECT_NE(page.find("<span class=\"name\">P3000</span><br>cannot be pictured"), std::string::npos);
+  EXPECT_NE(page.find("<span class=\"name\">P3000</span><br>cannot be pictured"),
+            std::string::npos);
   EXPECT_NE(page.find("<section class=\"deleted\">"), std::string::npos);
   EXPECT_NE(page.find("T0001</a> (state FE)"), std::string::npos) << page;
 }
@@ -70,7 +71,8 @@ TEST_F(GalleryTest, RefusedOutputsWriteNothing) {
   testing::WriteAll(module, demo_);
   fs::create_directories(folder_ / "out");
   fs::create_symlink(module, folder_ / "out" / "m-gallery.htm");
-  GalleryResult result = WriteGallery(module.string(), LoadVirtualModule(module.string()), folder_ / "out");
+  GalleryResult result =
+      WriteGallery(module.string(), LoadVirtualModule(module.string()), folder_ / "out");
   ASSERT_TRUE(result.refusal);
   EXPECT_EQ(result.refusal->kind, OutputRefusalKind::kInput);
   EXPECT_FALSE(fs::exists(folder_ / "out" / "m-gallery"));
@@ -88,7 +90,8 @@ TEST_F(GalleryTest, RefusedOutputsWriteNothing) {
 
 TEST_F(GalleryTest, TheGalleryButtonOpensThePageOfTheCurrentModule) {
   EXPECT_EQ(Run("DP_Gallery"), 1);
-  EXPECT_EQ(StoreGetString(app_, "_Status"), "Gallery " + (pictures_ / "demo-gallery.htm").string());
+  EXPECT_EQ(StoreGetString(app_, "_Status"),
+            "Gallery " + (pictures_ / "demo-gallery.htm").string());
   EXPECT_TRUE(fs::exists(pictures_ / "demo-gallery" / "012-P3000.png"));
 
   auto damaged = std::vector<uint8_t>(demo_.begin(), demo_.end());

@@ -87,10 +87,10 @@ int DP_ImportPicture(WindowHandle owner, int, int, StoreHandle main_store, Store
   if (!read.picture) return Refused(owner, kMbIconStop, read.refusal.text);
   PictureCellsResult cells = PictureToCells(*read.picture, false);
   if (!cells.cells && cells.refusal.too_many_colours) {
-    const int answer = DlgMessage(
-        owner, kMbYesNo | kMbIconQuestion, kImportPictureCaption,
-        cells.refusal.text + ".\nTake the nearest of its " + std::to_string(kMaxPatternColours) +
-            " most frequent colours instead?");
+    const int answer =
+        DlgMessage(owner, kMbYesNo | kMbIconQuestion, kImportPictureCaption,
+                   cells.refusal.text + ".\nTake the nearest of its " +
+                       std::to_string(kMaxPatternColours) + " most frequent colours instead?");
     if (answer != kIdYes) return Refused(owner, kMbOk, "No pattern added");
     cells = PictureToCells(*read.picture, true);
   }
@@ -115,12 +115,13 @@ int DP_ImportPicture(WindowHandle owner, int, int, StoreHandle main_store, Store
   const std::string path = StoreGetString(app, "CurrentVirtualModule").value_or("");
   auto image = MayWrite(path) ? ReadFileBytes(path, kModuleImageSize) : std::nullopt;
   if (!image) return Refused(owner, kMbIconStop, "Cannot open " + path);
-  const auto refusal = replace ? ReplacePatternRecord(*image, name, import.record)
-                               : AddNewEntryRecord(*image, NewEntryKind::kPattern, name,
-                                                   import.record);
+  const auto refusal = replace
+                           ? ReplacePatternRecord(*image, name, import.record)
+                           : AddNewEntryRecord(*image, NewEntryKind::kPattern, name, import.record);
   if (refusal) return Refused(owner, refusal->type, refusal->text);
   if (dry_run) return 1;
-  if (!WriteFileAtomically(path, *image)) return Refused(owner, kMbIconStop, "Cannot write " + path);
+  if (!WriteFileAtomically(path, *image))
+    return Refused(owner, kMbIconStop, "Cannot write " + path);
   StoreDeleteItem(app, "Directory");
   return 1;
 }

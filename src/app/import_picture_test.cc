@@ -35,12 +35,13 @@ class ImportPicture : public EditingTest {
              std::optional<int> answer = std::nullopt, bool named = true) {
     view_.ChooseFileNext(file);
     if (answer) view_.AnswerNextMessage(*answer);
-    if (named) view_.WhenDialogOpens("ImportPic", [=, this](DialogUser& user) {
-      EXPECT_EQ(user.Text("i_Info"), info_);
-      EXPECT_TRUE(user.Set("p_Name", name));
-      if (replace) user.Press("i_Replace");
-      user.Press("OK");
-    });
+    if (named)
+      view_.WhenDialogOpens("ImportPic", [=, this](DialogUser& user) {
+        EXPECT_EQ(user.Text("i_Info"), info_);
+        EXPECT_TRUE(user.Set("p_Name", name));
+        if (replace) user.Press("i_Replace");
+        user.Press("OK");
+      });
     StoreSetNumeric(app_, "i_Replace", 0);
     return DP_ImportPicture(base_, 0, 0, main_, app_);
   }
@@ -104,9 +105,9 @@ TEST_F(ImportPicture, RefusalsLeaveTheModuleUnchanged) {
   std::vector<uint32_t> busy(400);
   for (size_t x = 0; x < busy.size(); ++x) busy[x] = x % 2 ? 0xFFFFFF : 0;
   busy.insert(busy.end(), 400, 0);
-  EXPECT_EQ(Import(WriteImage("busy.png", TestPng(400, 2, busy)), "P3124", false, std::nullopt,
-                   false),
-            2);
+  EXPECT_EQ(
+      Import(WriteImage("busy.png", TestPng(400, 2, busy)), "P3124", false, std::nullopt, false),
+      2);
   EXPECT_MESSAGE_SHOWN(view_, "Import Picture",
                        "Row 1 from the top needs 405 bytes; a pattern row holds at most 400 "
                        "(fewer colour changes in a row, or a narrower picture)");
@@ -123,9 +124,10 @@ TEST_F(ImportPicture, MoreThanFourColoursOnlyWhenTheUserAgreesToReduce) {
   const std::string file = WriteImage("five.png", TestPng(6, 4, five));
   const auto before = ReadAll(module_);
   EXPECT_EQ(Import(file, "P3200", false, kIdNo, false), 2);
-  EXPECT_MESSAGE_SHOWN(view_, "Import Picture",
-                       "The picture has more than 4 colours; a pattern holds at most 4.\nTake the nearest "
-                       "of its 4 most frequent colours instead?");
+  EXPECT_MESSAGE_SHOWN(
+      view_, "Import Picture",
+      "The picture has more than 4 colours; a pattern holds at most 4.\nTake the nearest "
+      "of its 4 most frequent colours instead?");
   EXPECT_MESSAGE_SHOWN(view_, "Import Picture", "No pattern added");
   EXPECT_EQ(ReadAll(module_), before);
   info_ = "4 colours (reduced from 5), 6 x 4 stitches, 42 bytes";
@@ -159,7 +161,8 @@ TEST_F(ImportPicture, ReplaceKeepsTheEntryAndPadsWithZeros) {
   EXPECT_LE(changed, 42u);  // only the record's bytes
   // No such pattern, or too small for the picture: nothing changes.
   EXPECT_EQ(Import(picture_, "P4502", true), 2);
-  EXPECT_MESSAGE_SHOWN(view_, "Import Picture", "There is no pattern P4502 to replace; nothing changed");
+  EXPECT_MESSAGE_SHOWN(view_, "Import Picture",
+                       "There is no pattern P4502 to replace; nothing changed");
   EXPECT_EQ(Import(picture_, "P4501", true), 2);
   EXPECT_MESSAGE_SHOWN(view_, "Import Picture",
                        "Pattern P4501 holds 20 bytes; the picture needs 42; nothing changed");

@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     const auto bytes = r7k::BmpFileBytes(*r7k::BuiltinPicture(name));
     const std::filesystem::path path = std::filesystem::path(argv[1]) / name;
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) {
       std::cerr << "r7k_make_pictures: cannot write " << path << '\n';
       return 1;

@@ -25,10 +25,20 @@ std::vector<r7k::fuzz::Bytes> Seeds() {
   auto flash = r7k::FlashImage::FromBytes(image);
   r7k::BoxCore box({}, &*flash);
   std::vector<r7k::fuzz::Bytes> seeds;
-  const std::pair<uint8_t, const char*> asked[] = {
-      {0, "version"}, {0, "model"}, {0, "bits"}, {0, "rep 00 00 02"}, {0, "cd"}, {0, "id2"},
-      {0, "read 00 00 00"}, {1, "read 00 01 00"}, {2, "read 00 02 00"}, {0, "read 10 00 00"},
-      {3, "rep 00 00 02"}, {4, "binread 01 00 00"}, {5, "read 01 00 00"}, {6, "id2"}};
+  const std::pair<uint8_t, const char*> asked[] = {{0, "version"},
+                                                   {0, "model"},
+                                                   {0, "bits"},
+                                                   {0, "rep 00 00 02"},
+                                                   {0, "cd"},
+                                                   {0, "id2"},
+                                                   {0, "read 00 00 00"},
+                                                   {1, "read 00 01 00"},
+                                                   {2, "read 00 02 00"},
+                                                   {0, "read 10 00 00"},
+                                                   {3, "rep 00 00 02"},
+                                                   {4, "binread 01 00 00"},
+                                                   {5, "read 01 00 00"},
+                                                   {6, "id2"}};
   for (const auto& [selector, command] : asked)
     seeds.push_back(r7k::fuzz::Prefixed(selector, r7k::fuzz::ToBytes(box.Execute(command).bytes)));
   return seeds;
@@ -49,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 1:
     case 2: {
       static const r7k::CheckItems kKnown[] = {{"Present", "Present", ""},
-                                                {"Scan 'n Sew 1", "Not Present", ""},
-                                                {"Present", "Present", "Viking"}};
+                                               {"Scan 'n Sew 1", "Not Present", ""},
+                                               {"Present", "Present", "Viking"}};
       // Texts are parts of the answer or names from the chip table.
       for (const r7k::ItemChange& c : r7k::ExamineCheckAnswer(answer, kKnown[data[0] % 7]))
         if (c.name.empty() || c.text.size() > answer.size() + 32) __builtin_trap();

@@ -8,9 +8,11 @@ namespace r7k {
 namespace {
 
 constexpr const char* kCheckRows[] = {
-    "led green\r", "version\r",       "model\r",         "setb 0\r",        "setc 0\r",
-    "seta 0\r",    "bits\r",          "rep 00 00 02\r",  "cd\r",            "id2\r",
-    "read 00 00 00\r", "read 00 01 00\r", "read 00 02 00\r", "read 10 00 00\r", "led off\r",
+    "led green\r",     "version\r",       "model\r",
+    "setb 0\r",        "setc 0\r",        "seta 0\r",
+    "bits\r",          "rep 00 00 02\r",  "cd\r",
+    "id2\r",           "read 00 00 00\r", "read 00 01 00\r",
+    "read 00 02 00\r", "read 10 00 00\r", "led off\r",
 };
 
 // Items a new check starts without.
@@ -117,7 +119,9 @@ TableHandle BuildModuleCheckTable() {
 
 std::vector<ItemChange> ExamineCheckAnswer(std::string_view answer, const CheckItems& items) {
   std::vector<ItemChange> out;
-  auto begins = [answer](std::string_view prefix) { return StartsWithIgnoringCase(answer, prefix); };
+  auto begins = [answer](std::string_view prefix) {
+    return StartsWithIgnoringCase(answer, prefix);
+  };
   if (begins("version")) {
     out.push_back(Text("ModuleVersion", From(CutAnswer(answer), 9)));
   } else if (begins("model")) {
@@ -139,7 +143,8 @@ std::vector<ItemChange> ExamineCheckAnswer(std::string_view answer, const CheckI
     if (!EqualsIgnoringCase(items.card_detect, "Not Present")) {
       out.push_back(Text("Read0", std::string(Part(answer, 28, 32))));
     } else {
-      for (const char* name : {"CopyRight", "Version", "Date", "Project"}) out.push_back(Delete(name));
+      for (const char* name : {"CopyRight", "Version", "Date", "Project"})
+        out.push_back(Delete(name));
     }
   } else if (begins("read 00 01 00")) {
     out.push_back(Number("Protected", ProtectedFlag(answer, items)));

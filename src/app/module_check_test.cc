@@ -84,9 +84,11 @@ TEST(CheckAnswers, IdentityOfTheBox) {
   EXPECT_EQ(ExamineCheckAnswer("model\r\nModel revision 3\r\n?", none),
             std::vector{Text("Revision", "3")});
   EXPECT_EQ(ExamineCheckAnswer("MODEL\r\nModel revision 7\r\n?", none),
-            std::vector{Text("Revision", "0")}) << "only revisions 0 to 3";
+            std::vector{Text("Revision", "0")})
+      << "only revisions 0 to 3";
   EXPECT_EQ(ExamineCheckAnswer("model\r\n?", none), std::vector{Text("Revision", "0")});
-  EXPECT_EQ(ExamineCheckAnswer("rep 00 00 021A2B\r\n?", none), std::vector{Number("Serial", 0x1A2B)});
+  EXPECT_EQ(ExamineCheckAnswer("rep 00 00 021A2B\r\n?", none),
+            std::vector{Number("Serial", 0x1A2B)});
   EXPECT_EQ(ExamineCheckAnswer("rep 00 00 02x0\r\n?", none), std::vector{Number("Serial", 0xF0FF)})
       << "a non-hexadecimal or missing digit counts as 15";
   EXPECT_EQ(ExamineCheckAnswer("bits\r\n16\r\n?", none), std::vector{Number("16bit", 1)});
@@ -115,19 +117,20 @@ TEST(CheckAnswers, ModuleContents) {
             (std::vector{Number("Protected", 1), Delete("157")}));
   EXPECT_EQ(ExamineCheckAnswer(TextRead("read 00 01 00", 0xFF, {{0x10, 0x22}}), present)[0],
             Number("Protected", 1));
-  EXPECT_EQ(ExamineCheckAnswer(TextRead("read 00 01 00", 0xFF), present)[0], Number("Protected", 0));
+  EXPECT_EQ(ExamineCheckAnswer(TextRead("read 00 01 00", 0xFF), present)[0],
+            Number("Protected", 0));
   CheckItems pfaff{"Present", "Present", "Pfaff 7570"};
   EXPECT_EQ(ExamineCheckAnswer(TextRead("read 00 01 00", 0x00), pfaff)[0], Number("Protected", 0));
   CheckItems absent{"Not Present", "Not Present", ""};
   EXPECT_EQ(ExamineCheckAnswer(TextRead("read 00 01 00", 0x00), absent)[0], Number("Protected", 0));
 
   // "157": bytes 0x157 to 0x159 are 57 01 40, or the text at 0x210 begins "embroid".
-  EXPECT_EQ(ExamineCheckAnswer(TextRead("read 00 01 00", 0xFF, {{0x57, 0x57}, {0x58, 0x01}, {0x59, 0x40}}),
-                               present)[1],
-            Number("157", 1));
-  const std::vector<std::pair<int, uint8_t>> embroid = {{0x10, 'e'}, {0x11, 'm'}, {0x12, 'b'},
-                                                        {0x13, 'r'}, {0x14, 'o'}, {0x15, 'i'},
-                                                        {0x16, 'd'}};
+  EXPECT_EQ(
+      ExamineCheckAnswer(
+          TextRead("read 00 01 00", 0xFF, {{0x57, 0x57}, {0x58, 0x01}, {0x59, 0x40}}), present)[1],
+      Number("157", 1));
+  const std::vector<std::pair<int, uint8_t>> embroid = {
+      {0x10, 'e'}, {0x11, 'm'}, {0x12, 'b'}, {0x13, 'r'}, {0x14, 'o'}, {0x15, 'i'}, {0x16, 'd'}};
   EXPECT_EQ(ExamineCheckAnswer(TextRead("read 00 02 00", 0xFF, embroid), present),
             std::vector{Number("157", 1)});
   EXPECT_TRUE(ExamineCheckAnswer(TextRead("read 00 02 00", 0xFF), present).empty());
@@ -225,8 +228,10 @@ TEST_F(ModuleCheck, SilentBoxTimesOutAndTheDialogStaysForAnotherTry) {
   AddFault("silence-after=2");  // "model" is not answered within its second
   StartBox();
   const int result = RunCheck([](DialogUser& user) {
-    ASSERT_TRUE(user.WaitUntil([&] { return !user.dialog().app_store ||
-                                            StoreGetType(user.dialog().app_store, "CmdTable") == kItemNone; }));
+    ASSERT_TRUE(user.WaitUntil([&] {
+      return !user.dialog().app_store ||
+             StoreGetType(user.dialog().app_store, "CmdTable") == kItemNone;
+    }));
     EXPECT_TRUE(user.IsOpen());
     user.Press("Cancel");
   });

@@ -47,34 +47,24 @@ LoadedModule LoadVirtualModule(const std::string& path) {
   if (std::fgetc(file.get()) != EOF) return fail(ModuleLoadError::kIncorrectSize);
   DirectoryResult dir = ReadDirectory(m.image);
   switch (dir.error) {
-    case DirectoryError::kNone:
-      m.directory = std::move(dir.directory);
-      break;
-    case DirectoryError::kIncorrectSize:
-      return fail(ModuleLoadError::kIncorrectSize);
+    case DirectoryError::kNone: m.directory = std::move(dir.directory); break;
+    case DirectoryError::kIncorrectSize: return fail(ModuleLoadError::kIncorrectSize);
     case DirectoryError::kCorrupted:
-    case DirectoryError::kNoEndMarker:
-      return fail(ModuleLoadError::kCorrupted);
+    case DirectoryError::kNoEndMarker: return fail(ModuleLoadError::kCorrupted);
   }
   return m;
 }
 
 std::string ModuleLoadMessage(const LoadedModule& module, const std::string& path) {
   switch (module.error) {
-    case ModuleLoadError::kNone:
-      return {};
-    case ModuleLoadError::kNotFound:
-      return WithPath(AppString(kStrLoadNotFound), path);
-    case ModuleLoadError::kFolder:
-      return WithPath("Cannot load file %s, it is a folder", path);
+    case ModuleLoadError::kNone: return {};
+    case ModuleLoadError::kNotFound: return WithPath(AppString(kStrLoadNotFound), path);
+    case ModuleLoadError::kFolder: return WithPath("Cannot load file %s, it is a folder", path);
     case ModuleLoadError::kUnreadable:
       return WithPath("Cannot load file %s, it cannot be opened: ", path) + module.reason;
-    case ModuleLoadError::kIncorrectSize:
-      return WithPath(AppString(kStrLoadIncorrectSize), path);
-    case ModuleLoadError::kCorrupted:
-      return WithPath(AppString(kStrLoadCorrupted), path);
-    case ModuleLoadError::kNoConversion:
-      break;
+    case ModuleLoadError::kIncorrectSize: return WithPath(AppString(kStrLoadIncorrectSize), path);
+    case ModuleLoadError::kCorrupted: return WithPath(AppString(kStrLoadCorrupted), path);
+    case ModuleLoadError::kNoConversion: break;
   }
   return WithPath(AppString(kStrLoadNoConversion), path);
 }

@@ -24,10 +24,10 @@ enum class ModuleLoadError {
 
 struct LoadedModule {
   ModuleLoadError error = ModuleLoadError::kNone;
-  std::string reason;         // the system's words for kUnreadable ("Permission denied")
-  std::vector<uint8_t> image; // the whole file, when it was read (kCorrupted too, so that its
-                              // bytes can still be compared)
-  Directory directory;        // filled when error is kNone
+  std::string reason;          // the system's words for kUnreadable ("Permission denied")
+  std::vector<uint8_t> image;  // the whole file, when it was read (kCorrupted too, so that its
+                               // bytes can still be compared)
+  Directory directory;         // filled when error is kNone
   bool ok() const { return error == ModuleLoadError::kNone; }
 };
 

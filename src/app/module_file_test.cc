@@ -38,7 +38,8 @@ TEST_F(ModuleFile, LoadsBothImageSizesAndNamesTheCauseOfEveryRefusal) {
   EXPECT_TRUE(LoadVirtualModule(Put("rom.r7v", BuiltinImage("R7kRom"))).ok());
 
   // Empty, truncated and overlong files are all the wrong size, whatever else they hold.
-  for (const size_t size : {size_t{0}, size_t{1000}, size_t{196607}, size_t{524289}, size_t{600000}}) {
+  for (const size_t size :
+       {size_t{0}, size_t{1000}, size_t{196607}, size_t{524289}, size_t{600000}}) {
     const std::string path = Put("odd.r7v", std::vector<uint8_t>(size, 0xFF));
     EXPECT_EQ(Message(path), "Cannot load file " + path + ", incorrect filesize") << size;
   }

@@ -68,8 +68,8 @@ namespace {
 int StopAfterRetries(ModuleOpStep& step) {
   const std::string command(
       TrimBlanks(step.ctx.last_shown.empty() ? step.last_command : step.ctx.last_shown));
-  DlgMessageFmtEx(step.window(), kMbIconStop, step.op.caption, kStrTooManyRetries,
-                  command.c_str(), static_cast<unsigned>(step.ctx.failures));
+  DlgMessageFmtEx(step.window(), kMbIconStop, step.op.caption, kStrTooManyRetries, command.c_str(),
+                  static_cast<unsigned>(step.ctx.failures));
   if (step.op.stopped) step.op.stopped(step);
   DropOperation(step);
   return kResultSuppress;
@@ -113,8 +113,8 @@ int OwnRegistration(ModuleOpStep& step, uint32_t limit_ms) {
       Capped(limit_ms));
   // A message is waiting already, so no notification would come: wake the field now.
   if (r == kChannelMessageWaiting)
-    PostFieldCommand(step.field, static_cast<int>(DlgGetFieldInfo(step.field, kThisField,
-                                                                  kFieldControlId)));
+    PostFieldCommand(step.field,
+                     static_cast<int>(DlgGetFieldInfo(step.field, kThisField, kFieldControlId)));
   return r;
 }
 
@@ -290,10 +290,8 @@ int ModuleOpHandler(const ModuleOp& op, FieldHandle field, int message, WParam w
         ctx->verify.reset();
       }
       break;
-    case kMsgActivate:
-      return RunModuleOpStep(op, field, wparam, lparam);
-    default:
-      break;
+    case kMsgActivate: return RunModuleOpStep(op, field, wparam, lparam);
+    default: break;
   }
   return DlgFieldDefaultProc(field, message, wparam, lparam);
 }
@@ -328,8 +326,7 @@ int SendNextCommand(ModuleOpStep& step, uint32_t limit_ms) {
   else
     ctx.repeat = count > 0 ? count - 1 : 0;
   CommandRow patched = *row;
-  if (count > 0 && step.op.patch_index && step.op.is_repeated &&
-      step.op.is_repeated(patched.text))
+  if (count > 0 && step.op.patch_index && step.op.is_repeated && step.op.is_repeated(patched.text))
     step.op.patch_index(patched.text, count - ctx.repeat - 1);
   OutgoingCommand out;
   out.bytes = patched.text;
@@ -346,7 +343,8 @@ int SendNextCommand(ModuleOpStep& step, uint32_t limit_ms) {
   ctx.last_shown = TrimBlanks(out.shown.empty() ? command : out.shown);
   const int status = DlgIndexFromTag(step.field, "_Status");
   if (status >= 0)
-    DlgSetField(step.field, status, ctx.last_shown.c_str(), static_cast<int>(ctx.last_shown.size()));
+    DlgSetField(step.field, status, ctx.last_shown.c_str(),
+                static_cast<int>(ctx.last_shown.size()));
   OwnRegistration(step, limit_ms);
   ChannelSend(kLinkChannel, kOpChannel, out.bytes.data(), out.length);
   ctx.last_command = command;
@@ -423,12 +421,14 @@ bool CancelModuleOp() {
 
 void PostFieldCommand(FieldHandle field, int control_id) {
   const int index = DlgIndexFromId(field, control_id);
-  const LParam window = index >= 0 ? static_cast<LParam>(DlgGetFieldInfo(field, index, kFieldWindow)) : 0;
+  const LParam window =
+      index >= 0 ? static_cast<LParam>(DlgGetFieldInfo(field, index, kFieldWindow)) : 0;
   PostWindowMessage(DlgWindow(field), kMsgCommand, static_cast<WParam>(control_id), window);
 }
 
 bool StartsWithIgnoringCase(std::string_view answer, std::string_view prefix) {
-  return answer.size() >= prefix.size() && EqualsIgnoringCase(answer.substr(0, prefix.size()), prefix);
+  return answer.size() >= prefix.size() &&
+         EqualsIgnoringCase(answer.substr(0, prefix.size()), prefix);
 }
 
 std::string_view CutAnswer(std::string_view answer) {
@@ -444,7 +444,8 @@ bool EchoMatches(std::string_view answer, std::string_view command) {
 
 uint32_t HexWordAt(std::string_view text, std::size_t at) {
   uint32_t value = 0;
-  for (std::size_t i = at; i < at + 4; ++i) value = value << 4 | HexNibble(i < text.size() ? text[i] : '\0');
+  for (std::size_t i = at; i < at + 4; ++i)
+    value = value << 4 | HexNibble(i < text.size() ? text[i] : '\0');
   return value;
 }
 

@@ -42,17 +42,17 @@ namespace r7k {
 // --- Progress, for the front ends --------------------------------------------------------------
 
 struct ModuleOpProgress {
-  std::string operation;          // "Check Module", "Module Version", "Read Module",
-                                  // "Write Module", "Erase Module"
-  uint32_t commands_done = 0;     // answers handled so far
-  uint32_t commands_total = 0;    // commands the operation sends at most
-                                  // (a write lowers it as erased pieces are skipped)
-  uint64_t bytes_done = 0;        // module bytes read or written so far
-  uint64_t bytes_total = 0;       // 524288 for a read, the file size for a write
-  bool finished = false;          // last call of an operation (completed, cancelled,
-                                  // failed)
-  bool ok = false;                // with finished: the operation completed
-  uint32_t resent = 0;            // commands sent again after a broken or missing answer
+  std::string operation;        // "Check Module", "Module Version", "Read Module",
+                                // "Write Module", "Erase Module"
+  uint32_t commands_done = 0;   // answers handled so far
+  uint32_t commands_total = 0;  // commands the operation sends at most
+                                // (a write lowers it as erased pieces are skipped)
+  uint64_t bytes_done = 0;      // module bytes read or written so far
+  uint64_t bytes_total = 0;     // 524288 for a read, the file size for a write
+  bool finished = false;        // last call of an operation (completed, cancelled,
+                                // failed)
+  bool ok = false;              // with finished: the operation completed
+  uint32_t resent = 0;          // commands sent again after a broken or missing answer
   // A line for the user: what the running pass is for ("Reading the module a second time to
   // compare..."), or with finished the outcome ("Compared: the two reads agree."); may be empty.
   std::string note;
@@ -70,8 +70,8 @@ std::string ModuleOpProgressText(const ModuleOpProgress& progress);
 // --- Names shared by the operations ------------------------------------------------------------
 
 inline constexpr char kCmdTableItem[] = "CmdTable";
-inline constexpr char kOpChannel[] = "R7kProg";    // answers, kick-offs, the cancel marker
-inline constexpr char kLinkChannel[] = "R7P";      // requests to the link thread
+inline constexpr char kOpChannel[] = "R7kProg";  // answers, kick-offs, the cancel marker
+inline constexpr char kLinkChannel[] = "R7P";    // requests to the link thread
 inline constexpr std::string_view kCancelMarker = "_Cancel_";
 inline constexpr std::size_t kModuleImageBytes = 524288;
 
@@ -105,10 +105,10 @@ struct VerifyRun;  // module_verify.h
 // Owned by each handler field (in its field memory) for the life of the field.
 struct ModuleOpContext {
   std::optional<std::string> last_command;  // the command last sent, until its answer is handled
-  uint32_t repeat = 0;        // repetitions of row 0 still to send after the current one
-  PoolBuffer data;            // module image being read or written
-  uint32_t data_length = 0;   // bytes placed in `data` so far (read)
-  bool cancelled = false;     // the "_Cancel_" marker arrived
+  uint32_t repeat = 0;       // repetitions of row 0 still to send after the current one
+  PoolBuffer data;           // module image being read or written
+  uint32_t data_length = 0;  // bytes placed in `data` so far (read)
+  bool cancelled = false;    // the "_Cancel_" marker arrived
   // Bookkeeping of this program beyond the classic fields.
   uint32_t failures = 0;      // consecutive retries of the current piece
   std::string last_shown;     // what "_Status" showed for the last command
@@ -136,11 +136,11 @@ struct ModuleOpStep {
   WParam wparam;
   LParam lparam;
   ModuleOpContext& ctx;
-  std::string_view answer;     // the answer without its terminating zero (answer hooks)
-  std::string last_command;    // the command the answer belongs to ("" when none)
-  bool ok = false;             // set by a hook that ends the operation successfully
-  bool completed = false;      // the rows ran out and the completion hook ran
-  bool another_pass = false;   // the completion started the next pass (StartNextPass)
+  std::string_view answer;    // the answer without its terminating zero (answer hooks)
+  std::string last_command;   // the command the answer belongs to ("" when none)
+  bool ok = false;            // set by a hook that ends the operation successfully
+  bool completed = false;     // the rows ran out and the completion hook ran
+  bool another_pass = false;  // the completion started the next pass (StartNextPass)
 
   StoreHandle store() const { return DlgItemStore(field); }
   WindowHandle window() const { return DlgWindow(field); }
@@ -164,18 +164,18 @@ struct AnswerResult {
 
 // A command ready to go to the link thread.
 struct OutgoingCommand {
-  std::string bytes;     // what is sent (the link sends it up to its first zero byte)
-  uint32_t length = 0;   // the length given to ChannelSend
-  std::string shown;     // what "_Status" shows; empty: the command
+  std::string bytes;    // what is sent (the link sends it up to its first zero byte)
+  uint32_t length = 0;  // the length given to ChannelSend
+  std::string shown;    // what "_Status" shows; empty: the command
 };
 
 struct ModuleOp {
-  const char* name = "";               // ModuleOpProgress::operation
-  int caption = 0;                     // string id of the caption of its messages
-  uint32_t start_limit_ms = kLimit60s; // registration after the kick-off
-  uint32_t row_limit_ms = kLimit60s;   // registration for every further command
-  bool takes_cancel = true;            // honours the "_Cancel_" marker
-  uint64_t bytes_total = 0;            // progress: module bytes the operation moves
+  const char* name = "";                // ModuleOpProgress::operation
+  int caption = 0;                      // string id of the caption of its messages
+  uint32_t start_limit_ms = kLimit60s;  // registration after the kick-off
+  uint32_t row_limit_ms = kLimit60s;    // registration for every further command
+  bool takes_cancel = true;             // honours the "_Cancel_" marker
+  uint64_t bytes_total = 0;             // progress: module bytes the operation moves
 
   // Rows sent count times with the repetition index patched in; nullptr: none.
   bool (*is_repeated)(std::string_view row_text) = nullptr;
@@ -253,8 +253,8 @@ void PostFieldCommand(FieldHandle field, int control_id);
 // --- Limits tests may lower ---------------------------------------------------------------------
 
 struct ModuleOpLimits {
-  uint32_t max_retries = 20;    // consecutive retries of one piece before the operation stops
-  uint32_t max_limit_ms = 0;    // caps every registration limit; 0: none
+  uint32_t max_retries = 20;      // consecutive retries of one piece before the operation stops
+  uint32_t max_limit_ms = 0;      // caps every registration limit; 0: none
   uint32_t speed_pause_ms = 100;  // after the "speed" order of the version query
 };
 const ModuleOpLimits& CurrentModuleOpLimits();

@@ -19,7 +19,8 @@ void WriteVerifier::Add(std::span<const uint8_t> module) {
 std::string WriteVerifier::Message() const {
   char text[200];
   if (verified()) {
-    std::snprintf(text, sizeof text, "Verified: the module holds the file's %zu bytes.", file_.size());
+    std::snprintf(text, sizeof text, "Verified: the module holds the file's %zu bytes.",
+                  file_.size());
   } else if (reads_ == 0) {
     std::snprintf(text, sizeof text, "Verify failed: the module was not read back.");
   } else if (const size_t at = open_.front(); at >= last_.size()) {
@@ -54,11 +55,14 @@ size_t CountDifferences(std::span<const uint8_t> a, std::span<const uint8_t> b) 
 }
 
 bool VerifyWanted(StoreHandle app_store) {
-  return StoreGetType(app_store, "Verify") == kItemNone || StoreGetNumeric(app_store, "Verify") != 0;
+  return StoreGetType(app_store, "Verify") == kItemNone ||
+         StoreGetNumeric(app_store, "Verify") != 0;
 }
 
 VerifyRun::VerifyRun(std::vector<uint8_t> file)
-    : kind(Kind::kReadBack), verifier(std::move(file)), note("Reading the module back to compare it...") {}
+    : kind(Kind::kReadBack),
+      verifier(std::move(file)),
+      note("Reading the module back to compare it...") {}
 
 VerifyStep AddRead(VerifyRun& run, std::vector<uint8_t> read) {
   using Next = VerifyStep::Next;

@@ -41,7 +41,6 @@ std::optional<std::vector<uint8_t>> Settle(std::span<const uint8_t> a, std::span
 // How many bytes of two reads differ (a length difference counts every missing byte).
 size_t CountDifferences(std::span<const uint8_t> a, std::span<const uint8_t> b);
 
-
 // Whether reads and writes are verified: the item "Verify" (the saved setting, or r7k's
 // --no-verify); a missing item means yes.
 bool VerifyWanted(StoreHandle app_store);

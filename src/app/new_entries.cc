@@ -35,15 +35,27 @@ struct KindTexts {
   const char* size_item;
 };
 
-constexpr KindTexts kTechniqueTexts = {"NewTech", "New Technique", "No technique added",
-                                       "Incorrect technique name: %s", "Technique %s already exists",
-                                       "t_Name", "t_size"};
-constexpr KindTexts kPatternTexts = {"NewPat", "New Pattern", "No pattern added",
-                                     "Incorrect pattern name: %s", "Pattern %s already exists",
-                                     "p_Name", "p_size"};
-constexpr KindTexts kSectorTexts = {nullptr, "New Sector", "No sector added",
-                                    "Incorrect sector name: %s", "Sector %s already exists",
-                                    nullptr, nullptr};
+constexpr KindTexts kTechniqueTexts = {"NewTech",
+                                       "New Technique",
+                                       "No technique added",
+                                       "Incorrect technique name: %s",
+                                       "Technique %s already exists",
+                                       "t_Name",
+                                       "t_size"};
+constexpr KindTexts kPatternTexts = {"NewPat",
+                                     "New Pattern",
+                                     "No pattern added",
+                                     "Incorrect pattern name: %s",
+                                     "Pattern %s already exists",
+                                     "p_Name",
+                                     "p_size"};
+constexpr KindTexts kSectorTexts = {nullptr,
+                                    "New Sector",
+                                    "No sector added",
+                                    "Incorrect sector name: %s",
+                                    "Sector %s already exists",
+                                    nullptr,
+                                    nullptr};
 
 const KindTexts& TextsOf(NewEntryKind kind) {
   switch (kind) {
@@ -148,11 +160,11 @@ std::optional<NewEntryRefusal> AddEntryToImage(std::vector<uint8_t>& image, NewE
   auto refuse = [](std::string text, int type = kMbIconStop) {
     return std::optional<NewEntryRefusal>(NewEntryRefusal{type, std::move(text)});
   };
-  if (name.size() != kEntryNameSize)
-    return refuse(Format(TextsOf(kind).bad_name, name));
+  if (name.size() != kEntryNameSize) return refuse(Format(TextsOf(kind).bad_name, name));
   if (!IsImageSize(image.size()) || DirectoryBase(image) != kModuleDirectoryBase)
-    return refuse("Entries can only be added to a module image (directory at 0x10000), not to a "
-                  "ROM image");
+    return refuse(
+        "Entries can only be added to a module image (directory at 0x10000), not to a "
+        "ROM image");
   const DirectoryResult read = ReadDirectory(image);
   if (read.error != DirectoryError::kNone)
     return refuse("The directory of the module is corrupted or has no end; nothing added");
@@ -160,8 +172,7 @@ std::optional<NewEntryRefusal> AddEntryToImage(std::vector<uint8_t>& image, NewE
   for (const DirectoryEntry& e : dir.entries)
     if (e.state == kEntryValid && e.name == name)
       return refuse(Format(TextsOf(kind).exists, name), kMbOk);
-  if (!record)
-    return refuse("Incorrect size " + std::to_string(size) + " for " + name);
+  if (!record) return refuse("Incorrect size " + std::to_string(size) + " for " + name);
 
   // The directory may grow up to the first entity's data, never into it.
   size_t limit = image.size();

@@ -76,7 +76,8 @@ TEST_F(NewEntries, RefusalsLeaveTheModuleUnchanged) {
   // The ROM layout, and a record that would run past the image.
   auto rom = std::vector<uint8_t>(BuiltinImage("R7kRom").begin(), BuiltinImage("R7kRom").end());
   EXPECT_TRUE(AddNewEntry(rom, NewEntryKind::kTechnique, "T0500", 31).has_value());
-  EXPECT_EQ(rom, std::vector<uint8_t>(BuiltinImage("R7kRom").begin(), BuiltinImage("R7kRom").end()));
+  EXPECT_EQ(rom,
+            std::vector<uint8_t>(BuiltinImage("R7kRom").begin(), BuiltinImage("R7kRom").end()));
   auto small = SmallModule();
   const auto small_before = small;
   EXPECT_TRUE(AddNewEntry(small, NewEntryKind::kPattern, "P3000", kModuleImageSize).has_value());
@@ -84,7 +85,8 @@ TEST_F(NewEntries, RefusalsLeaveTheModuleUnchanged) {
   EXPECT_EQ(small, small_before);
   // A directory without an end marker.
   auto endless = SmallModule();
-  for (size_t at = kModuleDirectoryBase + kFirstEntryOffset + 12; at + 12 <= endless.size(); at += 12)
+  for (size_t at = kModuleDirectoryBase + kFirstEntryOffset + 12; at + 12 <= endless.size();
+       at += 12)
     endless[at] = kEntryDeleted;
   const auto endless_before = endless;
   EXPECT_TRUE(AddNewEntry(endless, NewEntryKind::kPattern, "P3000", 40).has_value());
@@ -103,8 +105,9 @@ TEST_F(NewEntries, RefusalsLeaveTheModuleUnchanged) {
     const auto damaged_before = damaged;
     const auto refusal = AddNewEntry(damaged, NewEntryKind::kTechnique, "T0123", 31);
     ASSERT_TRUE(refusal.has_value());
-    EXPECT_EQ(refusal->text, "The space after the last entry lies inside T0009 (the directory "
-                             "is damaged); nothing added");
+    EXPECT_EQ(refusal->text,
+              "The space after the last entry lies inside T0009 (the directory "
+              "is damaged); nothing added");
     EXPECT_EQ(damaged, damaged_before);
   }
 }

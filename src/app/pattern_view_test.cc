@@ -29,14 +29,19 @@ TEST_F(PatternView, P2000ShowsTheSmallPictureAndItsSwatches) {
   EXPECT_TRUE(view_.messages().empty());
   EXPECT_EQ(view_.opened_names(), std::vector<std::string>{"ShowPattern"});
   // Index 7 comes first in the lowest row and gets the second default colour, green.
-  EXPECT_EQ(open, (std::map<std::string, int64_t>{{"Col1", 255 * 256}, {"Col2", 255}, {"Clr1", 7},
-                                                  {"Clr2", 0}, {"nRows", 2}, {"nSts", 2},
+  EXPECT_EQ(open, (std::map<std::string, int64_t>{{"Col1", 255 * 256},
+                                                  {"Col2", 255},
+                                                  {"Clr1", 7},
+                                                  {"Clr2", 0},
+                                                  {"nRows", 2},
+                                                  {"nSts", 2},
                                                   {"pnColors", 1}}));
   const auto path = pictures_ / kPatBmpFile;
   EXPECT_EQ(picture, path.string());
   EXPECT_EQ(ReadAll(path).size(), 1334u);
   // Closed, the view leaves none of its items to another view.
-  for (const char* item : {"Col1", "Col2", "Clr1", "nRows", "PatBmp"}) EXPECT_FALSE(Has(app_, item)) << item;
+  for (const char* item : {"Col1", "Col2", "Clr1", "nRows", "PatBmp"})
+    EXPECT_FALSE(Has(app_, item)) << item;
 }
 
 TEST_F(PatternView, FailuresAreReportedAndChangeNothing) {

@@ -99,7 +99,8 @@ int EndReadBack(ModuleOpStep& step, const VerifyStep& verdict) {
 bool NextVerifiedPass(ModuleOpStep& step, int* result) {
   ModuleOpContext& ctx = step.ctx;
   std::shared_ptr<VerifyRun> run = ctx.verify;
-  VerifyStep verdict = AddRead(*run, std::vector<uint8_t>(ctx.data.data(), ctx.data.data() + ctx.data_length));
+  VerifyStep verdict =
+      AddRead(*run, std::vector<uint8_t>(ctx.data.data(), ctx.data.data() + ctx.data_length));
   if (verdict.next == VerifyStep::Next::kReadAgain) {
     run->note = verdict.note;
     TableHandle table = ReadTableFor(step.store());
@@ -229,7 +230,8 @@ std::optional<std::array<uint8_t, kReadPieceBytes>> DecodeReadAnswer(std::string
   for (std::size_t line = 0; line < 16; ++line) {
     const char* digits = answer.data() + kTextDataAt + kTextLineStride * line;
     for (std::size_t i = 0; i < 16; ++i)
-      bytes[line * 16 + i] = static_cast<uint8_t>(HexNibble(digits[2 * i]) << 4 | HexNibble(digits[2 * i + 1]));
+      bytes[line * 16 + i] =
+          static_cast<uint8_t>(HexNibble(digits[2 * i]) << 4 | HexNibble(digits[2 * i + 1]));
   }
   return bytes;
 }
@@ -256,7 +258,8 @@ int CB_ReadModule(FieldHandle field, int message, WParam wparam, LParam lparam) 
   if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
     // The user chooses a virtual module first.
     const int browse = DlgIndexFromTag(field, "btnBrowse");
-    if (browse >= 0) PostFieldCommand(field, static_cast<int>(DlgGetFieldInfo(field, browse, kFieldControlId)));
+    if (browse >= 0)
+      PostFieldCommand(field, static_cast<int>(DlgGetFieldInfo(field, browse, kFieldControlId)));
     return 2;
   }
   if (!RunModuleCheck(field)) {
@@ -271,8 +274,10 @@ int CB_ReadModule(FieldHandle field, int message, WParam wparam, LParam lparam) 
   const int status = DlgIndexFromTag(field, "_Status");
   if (status >= 0) DlgSetField(field, status, type.c_str(), -1);
   // The file is written only once the reads agree (or after the one read, unverified).
-  if (ModuleOpContext* ctx = ModuleOpContextOf(DlgFieldFromIndex(field, DlgIndexFromTag(field, "hReadModule"))))
-    ctx->verify = VerifyWanted(store) ? std::make_shared<VerifyRun>(VerifyRun::Kind::kSettle) : nullptr;
+  if (ModuleOpContext* ctx =
+          ModuleOpContextOf(DlgFieldFromIndex(field, DlgIndexFromTag(field, "hReadModule"))))
+    ctx->verify =
+        VerifyWanted(store) ? std::make_shared<VerifyRun>(VerifyRun::Kind::kSettle) : nullptr;
   TableHandle table = ReadTableFor(store);
   StartModuleOp(field, "hReadModule", table, kLimit10s);
   TableFree(table);
@@ -297,16 +302,20 @@ int CB_hReadModule(FieldHandle field, int message, WParam wparam, LParam lparam)
 }
 
 int CardAnalyse(WindowHandle owner, int, int, StoreHandle, StoreHandle app_store) {
-  const auto* ctx = reinterpret_cast<const ModuleOpContext*>(StoreGetNumeric(app_store, "_carddata_"));
+  const auto* ctx =
+      reinterpret_cast<const ModuleOpContext*>(StoreGetNumeric(app_store, "_carddata_"));
   if (!IsLiveModuleOpContext(ctx) || !ctx->data) return -1;
-  const std::string file = ModuleFileFor(StoreGetString(app_store, "CurrentVirtualModule").value_or(""));
+  const std::string file =
+      ModuleFileFor(StoreGetString(app_store, "CurrentVirtualModule").value_or(""));
   std::error_code ec;
   if (std::filesystem::exists(file, ec) &&
-      DlgMessageFmtEx(owner, kMbOkCancel, kStrModuleLoadCaption, kStrFileExists, file.c_str()) == kIdCancel)
+      DlgMessageFmtEx(owner, kMbOkCancel, kStrModuleLoadCaption, kStrFileExists, file.c_str()) ==
+          kIdCancel)
     return -1;
   // Written beside the file and renamed over it: a failure leaves the user's file as it was.
   std::string error;
-  if (!WriteFileAtomically(file, std::span<const uint8_t>(ctx->data.data(), ctx->data_length), &error)) {
+  if (!WriteFileAtomically(file, std::span<const uint8_t>(ctx->data.data(), ctx->data_length),
+                           &error)) {
     DlgMessageEx(owner, kMbIconStop, kStrModuleLoadCaption, std::string_view(error));
     return -1;
   }

@@ -99,9 +99,9 @@ class ReadModule : public ModuleOpsTest {
     view_.WhenDialogOpens("R7kProg", [&, after, pressed](DialogUser& user) {
       ASSERT_TRUE(user.Press("Upload"));
       if (pressed) pressed();
-      EXPECT_TRUE(user.WaitUntil([&] { return LastProgress().finished &&
-                                              LastProgress().operation == "Read Module"; },
-                                 60s));
+      EXPECT_TRUE(user.WaitUntil(
+          [&] { return LastProgress().finished && LastProgress().operation == "Read Module"; },
+          60s));
       if (after) after(user);
       if (user.IsOpen()) user.Press("Close");
     });
@@ -126,7 +126,8 @@ class ReadModule : public ModuleOpsTest {
       return ::testing::AssertionFailure() << path << " has " << file.size() << " bytes";
     const auto diff = std::mismatch(file.begin(), file.end(), flash.begin());
     if (diff.first != file.end())
-      return ::testing::AssertionFailure() << "first difference at " << std::hex << (diff.first - file.begin());
+      return ::testing::AssertionFailure()
+             << "first difference at " << std::hex << (diff.first - file.begin());
     return ::testing::AssertionSuccess();
   }
 
@@ -173,7 +174,8 @@ TEST_F(ReadModule, DecliningTheOverwriteLeavesTheFileAsItWas) {
   StartBox();
   ASSERT_TRUE(WriteFileAtomically(target_, std::string_view("my own module")));
   Upload(nullptr, [this] { view_.AnswerNextMessage(kIdCancel); });  // the next box is the question
-  EXPECT_MESSAGE_SHOWN(view_, "Memory Module load", "File " + target_.string() + " exists; continue?");
+  EXPECT_MESSAGE_SHOWN(view_, "Memory Module load",
+                       "File " + target_.string() + " exists; continue?");
   EXPECT_EQ(MainStatus(), "Module not read");
   const auto kept = FileBytes(target_);
   EXPECT_EQ(std::string(kept.begin(), kept.end()), "my own module");

@@ -1,9 +1,9 @@
 #include "app/register.h"
 
 #include "app/about.h"
+#include "app/box_version.h"
 #include "app/configuration.h"
 #include "app/custom_fields.h"
-#include "app/box_version.h"
 #include "app/directory_view.h"
 #include "app/module_check.h"
 #include "app/pattern_view.h"

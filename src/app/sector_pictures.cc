@@ -32,12 +32,24 @@ struct SectorSide {
   const char* size_warning;
 };
 
-constexpr SectorSide kFrontSide = {"fIndex", "fSrc", "FrontName", "fnRows", "fnSts", "fnColors",
-                                   "fPatBmp", "fPat.Bmp",
+constexpr SectorSide kFrontSide = {"fIndex",
+                                   "fSrc",
+                                   "FrontName",
+                                   "fnRows",
+                                   "fnSts",
+                                   "fnColors",
+                                   "fPatBmp",
+                                   "fPat.Bmp",
                                    "About to crash; index points to free space",
                                    "nRows or nStitches inconsistent"};
-constexpr SectorSide kBackSide = {"bIndex", "bSrc", "BackName", "bnRows", "bnSts", "bnColors",
-                                  "bPatBmp", "bPat.Bmp",
+constexpr SectorSide kBackSide = {"bIndex",
+                                  "bSrc",
+                                  "BackName",
+                                  "bnRows",
+                                  "bnSts",
+                                  "bnColors",
+                                  "bPatBmp",
+                                  "bPat.Bmp",
                                   "About to crash; inde points to free space",
                                   "nRows of nStitches inconsistent"};
 
@@ -64,8 +76,8 @@ int UpdateSectorPicture(const SectorSide& side, WindowHandle owner, StoreHandle 
   const auto path = PictureFile(side.file);
   const std::string source = ReadText(main_store, side.source, 15);
   // A side without a pattern, or with a source no lookup knows ("Unknown"), shows nothing.
-  const bool known = source.starts_with("ROM") || source.starts_with("MOD") ||
-                     source.starts_with("PC");
+  const bool known =
+      source.starts_with("ROM") || source.starts_with("MOD") || source.starts_with("PC");
   if (StoreGetType(main_store, side.index) == kItemNone || !known) {
     RemovePicture(side, path, main_store, app_store);
     return 1;
@@ -74,11 +86,10 @@ int UpdateSectorPicture(const SectorSide& side, WindowHandle owner, StoreHandle 
   const std::string name = ReadText(main_store, side.name, 7);
   const size_t entry_index = index < 0 ? SIZE_MAX : static_cast<size_t>(index);
 
-  SidePattern found = FindSidePattern(source, entry_index, name,
-                                      ReadText(app_store, "CurrentVirtualModule", 1023));
+  SidePattern found =
+      FindSidePattern(source, entry_index, name, ReadText(app_store, "CurrentVirtualModule", 1023));
   switch (found.status) {
-    case SidePattern::Status::kFound:
-      break;
+    case SidePattern::Status::kFound: break;
     case SidePattern::Status::kRomFree:
       DlgMessage(owner, kMbIconStop, kShowSectorTitle, side.free_entry);
       return 2;
@@ -100,8 +111,8 @@ int UpdateSectorPicture(const SectorSide& side, WindowHandle owner, StoreHandle 
 
   const auto picture = PatternRecordPicture(record);
   if (!picture) {
-    DlgMessageFmt(owner, kMbIconStop, kShowSectorTitle, "Cannot load %s in module %s",
-                  name.c_str(), module.c_str());
+    DlgMessageFmt(owner, kMbIconStop, kShowSectorTitle, "Cannot load %s in module %s", name.c_str(),
+                  module.c_str());
     RemovePicture(side, path, main_store, app_store);
     return 2;
   }
@@ -114,8 +125,7 @@ int UpdateSectorPicture(const SectorSide& side, WindowHandle owner, StoreHandle 
   return 1;
 }
 
-int UpdateTechniquePicture(const TechniqueSide& side, WindowHandle owner,
-                           StoreHandle app_store) {
+int UpdateTechniquePicture(const TechniqueSide& side, WindowHandle owner, StoreHandle app_store) {
   const auto path = PictureFile(side.file);
   std::error_code ignored;
   std::filesystem::remove(path, ignored);
@@ -145,8 +155,8 @@ std::optional<RomPattern> FindRomPattern(size_t index, std::string_view name) {
   return std::nullopt;
 }
 
-std::optional<std::vector<uint8_t>> FindModulePattern(std::span<const uint8_t> image,
-                                                      size_t index, std::string_view name) {
+std::optional<std::vector<uint8_t>> FindModulePattern(std::span<const uint8_t> image, size_t index,
+                                                      std::string_view name) {
   // Sector references always count from the virtual module's directory at 0x10000.
   const auto entry = FindReferencedEntry(image, kModuleDirectoryBase, index, name);
   if (!entry) return std::nullopt;
@@ -190,14 +200,15 @@ std::optional<std::vector<uint8_t>> TechniqueGridRecord(std::span<const uint8_t>
   if (technique.size() <= kTechniqueHeaderSize) return std::nullopt;
   const size_t width = technique[9];
   const size_t height = technique[10];
-  const auto end_code = std::find(technique.begin() + kTechniqueHeaderSize, technique.end(), kEndCode);
+  const auto end_code =
+      std::find(technique.begin() + kTechniqueHeaderSize, technique.end(), kEndCode);
   if (end_code == technique.end()) return std::nullopt;
   size_t grid = static_cast<size_t>(end_code - technique.begin()) + 1;
   if (side == PictureSide::kBack) grid += width * height;
   if (grid + width * height > technique.size()) return std::nullopt;
 
-  std::vector<uint8_t> record = {0, 0, static_cast<uint8_t>(width), 0,
-                                 static_cast<uint8_t>(height), 0, 0};
+  std::vector<uint8_t> record = {0, 0, static_cast<uint8_t>(width), 0, static_cast<uint8_t>(height),
+                                 0, 0};
   for (size_t row = 0; row < height; ++row) {
     // One literal run per 127 cells: grids wider than one run still picture.
     std::vector<uint8_t> runs;
@@ -215,13 +226,11 @@ std::optional<std::vector<uint8_t>> TechniqueGridRecord(std::span<const uint8_t>
   return record;
 }
 
-int DP_UpdatefBitmap(WindowHandle owner, int, int, StoreHandle main_store,
-                     StoreHandle app_store) {
+int DP_UpdatefBitmap(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app_store) {
   return UpdateSectorPicture(kFrontSide, owner, main_store, app_store);
 }
 
-int DP_UpdatebBitmap(WindowHandle owner, int, int, StoreHandle main_store,
-                     StoreHandle app_store) {
+int DP_UpdatebBitmap(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app_store) {
   return UpdateSectorPicture(kBackSide, owner, main_store, app_store);
 }
 

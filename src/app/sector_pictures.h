@@ -29,8 +29,8 @@ std::optional<RomPattern> FindRomPattern(size_t index, std::string_view name);
 // The entry a "MOD" reference names in a virtual module image (directory at 0x10000): its
 // bytes (empty when its range leaves the image), or nothing when the entry is free or
 // carries another name.
-std::optional<std::vector<uint8_t>> FindModulePattern(std::span<const uint8_t> image,
-                                                      size_t index, std::string_view name);
+std::optional<std::vector<uint8_t>> FindModulePattern(std::span<const uint8_t> image, size_t index,
+                                                      std::string_view name);
 
 // Where the pattern of a sector side was looked for and what came of it.
 struct SidePattern {

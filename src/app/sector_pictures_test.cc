@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/pattern_view_fixture.h"
-#include "module/builtin_records.h"
 #include "app/sectors.h"
+#include "module/builtin_records.h"
 #include "module/sector.h"
 
 namespace r7k {
@@ -85,9 +85,9 @@ TEST_F(SectorPictures, RomEntryFreeOrOtherNameChangesNothing) {
   StoreSetString(app_, "fPatBmp", "kept");
   EXPECT_EQ(Run("DP_UpdatefBitmap"), 2);
   EXPECT_EQ(Run("DP_UpdatebBitmap"), 2);
-  EXPECT_EQ(Texts(), (std::vector<std::string>{
-                         "Show Sector: About to crash; index points to free space",
-                         "Show Sector: About to crash; inde points to free space"}));
+  EXPECT_EQ(Texts(),
+            (std::vector<std::string>{"Show Sector: About to crash; index points to free space",
+                                      "Show Sector: About to crash; inde points to free space"}));
   EXPECT_EQ(StoreGetString(app_, "fPatBmp"), "kept");
   EXPECT_TRUE(Has(main_, "fnRows"));
 }
@@ -124,8 +124,8 @@ TEST_F(SectorPictures, AnUndecodableBackPatternRemovesOnlyTheBackItems) {
   StoreSetString(app_, "bPatBmp", "old");
   EXPECT_EQ(Run("DP_UpdatefBitmap"), 1);
   EXPECT_EQ(Run("DP_UpdatebBitmap"), 2);
-  EXPECT_EQ(Texts().back(), "Show Sector: Cannot load " + patterns[0].name + " in module " +
-                                broken.string());
+  EXPECT_EQ(Texts().back(),
+            "Show Sector: Cannot load " + patterns[0].name + " in module " + broken.string());
   for (const char* gone : {"bnRows", "bnSts", "bnColors"}) EXPECT_FALSE(Has(main_, gone));
   EXPECT_FALSE(Has(app_, "bPatBmp"));
   for (const char* kept : {"fnRows", "fnSts", "fnColors"}) EXPECT_TRUE(Has(main_, kept));
@@ -141,8 +141,8 @@ TEST_F(SectorPictures, EverySectorOfTheDemoModuleShowsBothSidesOrSaysWhy) {
     ASSERT_TRUE(sector) << entry.name;
     for (const PatternReference* ref : {&sector->front, &sector->back}) {
       if (ref->empty) continue;
-      const auto found = FindSidePattern(SourceText(ref->source), ref->index, ref->name,
-                                         module_.string());
+      const auto found =
+          FindSidePattern(SourceText(ref->source), ref->index, ref->name, module_.string());
       EXPECT_EQ(found.status, SidePattern::Status::kFound) << entry.name << ' ' << ref->name;
       if (found.status == SidePattern::Status::kFound) {
         EXPECT_TRUE(PatternRecordPicture(found.record)) << entry.name << ' ' << ref->name;
@@ -154,7 +154,7 @@ TEST_F(SectorPictures, EverySectorOfTheDemoModuleShowsBothSidesOrSaysWhy) {
 }
 
 TEST_F(SectorPictures, TechniqueGridsBecomePictures) {
-  std::vector<uint8_t> technique = {0x13, 0, 1, 0, 0, 0, 0, 0, 0, 2, 1,  // 2 x 1
+  std::vector<uint8_t> technique = {0x13, 0,    1,    0,    0,    0,   0, 0, 0, 2, 1,  // 2 x 1
                                     0xC0, 0xEF, 0x00, 0x01, 0x01, 0x00};
   const auto front = TechniqueGridRecord(technique, PictureSide::kFront);
   ASSERT_TRUE(front);
@@ -202,8 +202,8 @@ TEST_F(SectorPictures, TechniqueRecordsOfTheRomImagesPicture) {
   for (const auto& entry : Entries(image, 'T')) {
     auto bytes = EntityBytes(image, entry);
     ASSERT_TRUE(bytes);
-    const auto record = TechniqueGridRecord(bytes->first(std::min<size_t>(bytes->size(), 201)),
-                                            PictureSide::kBack);
+    const auto record =
+        TechniqueGridRecord(bytes->first(std::min<size_t>(bytes->size(), 201)), PictureSide::kBack);
     ASSERT_TRUE(record) << entry.name;
     EXPECT_TRUE(PatternRecordPicture(*record)) << entry.name;
     ++pictured;

@@ -8,9 +8,9 @@ namespace {
 
 constexpr char kCaption[] = "Show Sector";
 // The items of one side, after its "f" or "b"; the name item is "FrontName" or "BackName".
-constexpr const char* kSideItems[] = {"Src",        "Index",      "nColors",     "nRows",
-                                      "nSts",       "HorzRepeat", "VertRepeat", "ToRightLeft",
-                                      "NameNum",    "SrcNum"};
+constexpr const char* kSideItems[] = {"Src",     "Index",      "nColors",    "nRows",
+                                      "nSts",    "HorzRepeat", "VertRepeat", "ToRightLeft",
+                                      "NameNum", "SrcNum"};
 
 // One side of the sector: its reference and the repeats kept in the record.
 void SetSide(StoreHandle main, char side, const char* name_item, const PatternReference& ref,
@@ -61,8 +61,7 @@ std::string SourceText(uint8_t source) {
 bool SetSectorItems(StoreHandle main, StoreHandle app, std::span<const uint8_t> record) {
   // A record too short for its fields is refused like one of another kind.
   const auto sector = ReadSectorRecord(record);
-  if (record.size() < 2 || record[0] != kSectorKindMark || record[1] != 0 || !sector)
-    return false;
+  if (record.size() < 2 || record[0] != kSectorKindMark || record[1] != 0 || !sector) return false;
   StoreSetNumeric(main, "nColors", sector->colours);
   for (int i = 0; i < 4; ++i) {
     StoreSetNumeric(main, "feeder" + std::to_string(i + 1), sector->feeders[i]);
@@ -82,8 +81,8 @@ int DP_LoadSectorData(WindowHandle owner, int, int, StoreHandle main, StoreHandl
   const std::string name = entry.name.substr(0, 8);
   const auto bytes = ReadFileRange(entry.module, entry.start, entry.size);
   if (!bytes) {
-    DlgMessageFmt(owner, kMbIconStop, kCaption, "Cannot load sector %s in module %s",
-                  name.c_str(), entry.module.c_str());
+    DlgMessageFmt(owner, kMbIconStop, kCaption, "Cannot load sector %s in module %s", name.c_str(),
+                  entry.module.c_str());
     return 2;
   }
   if (!SetSectorItems(main, app, *bytes)) {

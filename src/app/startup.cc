@@ -65,7 +65,8 @@ void CopyPalette(StoreHandle app_store) {
   const std::string palette = StoreGetString(app_store, "Palette").value_or("");
   std::error_code ec;
   if (palette.size() > 5)
-    std::filesystem::copy_file(palette, target, std::filesystem::copy_options::overwrite_existing, ec);
+    std::filesystem::copy_file(palette, target, std::filesystem::copy_options::overwrite_existing,
+                               ec);
   else
     std::filesystem::remove(target, ec);
 }
@@ -123,8 +124,8 @@ int AppMain(const std::vector<std::string>& args) {
       DlgMessage(0, kMbIconStop, "ERROR", "/d option must be used alone");
       return 0;
     }
-    g_state.command_line = GetProfileString(kUserProfileFile, "Monitor", "CmdLine")
-                               .substr(0, kCommandLineSize - 1);
+    g_state.command_line =
+        GetProfileString(kUserProfileFile, "Monitor", "CmdLine").substr(0, kCommandLineSize - 1);
     ParseCommandLine(g_state);
   }
   if (!g_state.monitor_id || !g_state.application_id) {
@@ -171,7 +172,8 @@ int AppInit(WindowHandle base_window, StoreHandle main_store, StoreHandle app_st
     StoreSetNumeric(app_store, rom, reinterpret_cast<std::intptr_t>(BuiltinImage(rom).data()));
   DlgSetIcon(base_window, 0, "R7K_ICON");
   ReadSettings(app_store);
-  if (g_state.file_argument) StoreSetString(app_store, "CurrentVirtualModule", *g_state.file_argument);
+  if (g_state.file_argument)
+    StoreSetString(app_store, "CurrentVirtualModule", *g_state.file_argument);
   StoreSetNumeric(app_store, "Idle", 1);
   if (!OsSupported()) {
     DlgMessage(base_window, kMbOk, "R7000 Programmer", "Not supported on this operating system");
@@ -187,8 +189,8 @@ int AppInit(WindowHandle base_window, StoreHandle main_store, StoreHandle app_st
   params.owner = base_window;
   params.port_name = StoreGetString(app_store, "Port1").value_or("");
   params.link_type = "USB";
-  const auto thread = g_environment.start_link ? g_environment.start_link(params)
-                                               : StartLinkThread(params);
+  const auto thread =
+      g_environment.start_link ? g_environment.start_link(params) : StartLinkThread(params);
   if (!thread) {
     DlgMessageEx(base_window, kMbOk, kStrProgram, kStrCreateThreadFailed);
     return -1;

@@ -25,13 +25,16 @@ constexpr std::array<std::pair<int, std::string_view>, 33> kStrings = {{
     {108, "Missing command table!"},
     {109, "Module operation completed."},
     {110, "No card in reader."},
-    {111, "The box gave no proper answer to \"%s\" %u times in a row; the operation was "
-          "stopped."},
+    {111,
+     "The box gave no proper answer to \"%s\" %u times in a row; the operation was "
+     "stopped."},
     {112, "Stopped before the module was erased: the module in the box is unchanged."},
-    {113, "Stopped: the module in the box is now erased or partly written. Write it again "
-          "before you use it."},
-    {114, "Stopped while the module was read back: it is written, but was not compared with "
-          "the file."},
+    {113,
+     "Stopped: the module in the box is now erased or partly written. Write it again "
+     "before you use it."},
+    {114,
+     "Stopped while the module was read back: it is written, but was not compared with "
+     "the file."},
     {115, "Verify failed: the module was not read back."},
     {205, "Create Thread failed!"},
     {206, "Device not responding!"},
@@ -45,8 +48,9 @@ constexpr std::array<std::pair<int, std::string_view>, 33> kStrings = {{
     {3011, "File %s exists; continue?"},
     {3012, "Cannot load file %s, not found"},
     {3013, "Cannot load file %s, incorrect filesize"},
-    {3014, "Cannot Load file %s, directory corrupted, please defragment the Memory Module with "
-           "the R7000 console."},
+    {3014,
+     "Cannot Load file %s, directory corrupted, please defragment the Memory Module with "
+     "the R7000 console."},
     {3071, "Select Virtual Memory Module folder & file"},
 }};
 
@@ -99,8 +103,8 @@ int DlgMessageFmtEx(WindowHandle window, int type, TextRef caption, int format_i
 int DlgFieldText(WindowHandle window, std::string_view dialog, TextRef text1, TextRef text2,
                  std::string_view text3, std::string_view text4, StoreHandle store) {
   std::string spec(dialog);
-  for (const std::string& t : {text1.Resolve(), text2.Resolve(), std::string(text3),
-                               std::string(text4)})
+  for (const std::string& t :
+       {text1.Resolve(), text2.Resolve(), std::string(text3), std::string(text4)})
     spec += " \"" + t + "\"";
   return DlgRunDialog(window, spec, nullptr, store);
 }

@@ -14,7 +14,7 @@ namespace r7k {
 
 // Captions.
 enum StringId : int {
-  kStrProgram = 1,        // "Vardex R7000 Programmer"
+  kStrProgram = 1,  // "Vardex R7000 Programmer"
   kStrEraseModule = 2,
   kStrModuleInfo = 3,
   kStrReadModule = 4,
@@ -37,7 +37,7 @@ enum StringId : int {
   kStrDeviceNotResponding = 206,
   kStrTimedOut = 207,
   kStrModuleLoadCaption = 3010,
-  kStrFileExists = 3011,     // format: the file name
+  kStrFileExists = 3011,  // format: the file name
   kStrCreateThreadFailed = 205,
   kStrPrinting = 3009,
   kStrLoadNoConversion = 3008,   // format: the path
@@ -58,9 +58,9 @@ std::vector<int> AppStringIds();
 // text. Id 0 is the empty text.
 class TextRef {
  public:
-  TextRef(int id) : id_(id) {}  // NOLINT: ids are the common case
+  TextRef(int id) : id_(id) {}                            // NOLINT: ids are the common case
   TextRef(const char* text) : text_(text ? text : "") {}  // NOLINT
-  TextRef(std::string_view text) : text_(text) {}  // NOLINT
+  TextRef(std::string_view text) : text_(text) {}         // NOLINT
   std::string Resolve() const;
 
  private:

@@ -10,9 +10,8 @@ namespace r7k {
 namespace {
 
 constexpr const char* kHeaderItems[] = {
-    "T_Size",          "T_Number",        "T_Byte3",         "T_Byte4",
-    "T_Handle",        "T_HandleState",   "T_OneTimePasses", "T_PatternPasses",
-    "T_PatternWidth",  "T_PatternHeight",
+    "T_Size",        "T_Number",        "T_Byte3",         "T_Byte4",        "T_Handle",
+    "T_HandleState", "T_OneTimePasses", "T_PatternPasses", "T_PatternWidth", "T_PatternHeight",
 };
 
 int StepTechnique(FieldHandle field, int message, WParam wparam, LParam lparam, bool forward) {
@@ -31,8 +30,7 @@ void DecodeInstructions(StoreHandle app, std::span<const uint8_t> record, size_t
   TableWriteRow(table, kRowSetNames,
                 std::vector<std::string>(kInstructionColumns.begin(), kInstructionColumns.end()));
   for (const InstructionRow& row : DecodeInstructionRows(record, from).rows)
-    TableWriteRow(table, kRowAppend,
-                  std::vector<std::string>{row.code, row.instr, row.comment});
+    TableWriteRow(table, kRowAppend, std::vector<std::string>{row.code, row.instr, row.comment});
   StoreSetTable(app, "Instructions", table);
   TableFree(table);
 }
@@ -57,7 +55,8 @@ void SetTechniqueItems(StoreHandle app, std::span<const uint8_t> record) {
 }
 
 int DP_LoadTechniqueData(WindowHandle owner, int, int, StoreHandle main_store, StoreHandle app) {
-  const std::vector<uint8_t> record = StoreGetItem(app, "TechData").value_or(std::vector<uint8_t>{});
+  const std::vector<uint8_t> record =
+      StoreGetItem(app, "TechData").value_or(std::vector<uint8_t>{});
   SetTechniqueItems(app, record);
   RunProcedureIfPresent(owner, "DP_UpdateTechfBitmap", main_store, app);
   RunProcedureIfPresent(owner, "DP_UpdateTechbBitmap", main_store, app);

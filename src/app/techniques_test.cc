@@ -28,11 +28,17 @@ TEST_F(Techniques, T0001HeaderAndListingRowByRow) {
   EXPECT_EQ(StoreGetNumeric(app_, "T_PatternHeight"), 1);
   const std::vector<std::vector<std::string>> expected = {
       {"C0", "SSA", "Start Spezielle Anfangsverarbeitung"},
-      {"D4", "MGK", "Display MG KONTR Maschengr\xC3\xB6\xC3\x9F" "e Kontrolieren (CONTROL STS)"},
+      {"D4", "MGK",
+       "Display MG KONTR Maschengr\xC3\xB6\xC3\x9F"
+       "e Kontrolieren (CONTROL STS)"},
       {"02,02,1", "LX,LX,1", "LX,LX,1"},
-      {"D4", "MGK", "Display MG KONTR Maschengr\xC3\xB6\xC3\x9F" "e Kontrolieren (CONTROL STS)"},
+      {"D4", "MGK",
+       "Display MG KONTR Maschengr\xC3\xB6\xC3\x9F"
+       "e Kontrolieren (CONTROL STS)"},
       {"08,08,2", "LX,LX,2", "LX,LX,2"},
-      {"D4", "MGK", "Display MG KONTR Maschengr\xC3\xB6\xC3\x9F" "e Kontrolieren (CONTROL STS)"},
+      {"D4", "MGK",
+       "Display MG KONTR Maschengr\xC3\xB6\xC3\x9F"
+       "e Kontrolieren (CONTROL STS)"},
       {"02,02,1", "LX,LX,1", "LX,LX,1"},
       {"F1", "ESA", "Ende Spezielle Anfangsverarbeitung (End Cast On)"},
       {"02,02,2", "LX,LX,2", "LX,LX,2"},
@@ -41,7 +47,8 @@ TEST_F(Techniques, T0001HeaderAndListingRowByRow) {
       {"EF", "EVA", "Ende der VerArbeitung"},
   };
   ASSERT_EQ(StoreTableRowCount(app_, "Instructions"), static_cast<int>(expected.size()));
-  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(Cells(app_, static_cast<int>(i)), expected[i]) << i;
+  for (size_t i = 0; i < expected.size(); ++i)
+    EXPECT_EQ(Cells(app_, static_cast<int>(i)), expected[i]) << i;
   TableHandle t = StoreGetTable(app_, "Instructions");
   EXPECT_EQ(t->names, (std::vector<std::string>{"Code", "Instr", "Comment"}));
   TableFree(t);
@@ -66,7 +73,8 @@ TEST_F(Techniques, NavigationWalksTechniquesAndShortRecordsAreSafe) {
   EXPECT_NO_USER_PROBLEMS(view_);
 
   // A record cut short: no header items, a listing that ends within the record.
-  const uint8_t part[] = {0x13, 0x00, 0x01, 0x00, 0x02, 0x00, 0x00, 0x04, 0x02, 0x02, 0x01, 0xC0, 0x02};
+  const uint8_t part[] = {0x13, 0x00, 0x01, 0x00, 0x02, 0x00, 0x00,
+                          0x04, 0x02, 0x02, 0x01, 0xC0, 0x02};
   StoreSetItem(app_, "TechData", part, sizeof part);
   EXPECT_EQ(DP_LoadTechniqueDataFromColl(base_, 0, 0, main_, app_), 1);
   EXPECT_EQ(Cells(app_, 0)[0], "C0");

@@ -19,7 +19,8 @@ TEST_F(TextRecordsView, ShowsRecordsWithAViewUnderTheirName) {
     });
     EXPECT_EQ(DP_TextInfo(base_, 0, 0, main_, app_), 1);
     EXPECT_EQ(caption, std::string("R7000 Programmer - ") + name);
-    const auto bytes = ReadModuleBytes(app_, StoreGetNumeric(app_, "Start"), StoreGetNumeric(app_, "Size"));
+    const auto bytes =
+        ReadModuleBytes(app_, StoreGetNumeric(app_, "Start"), StoreGetNumeric(app_, "Size"));
     ASSERT_TRUE(bytes);
     EXPECT_EQ(text, TextRecordText(name, *bytes).value_or("?")) << name;
   }

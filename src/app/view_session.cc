@@ -18,8 +18,7 @@ std::atomic<bool> g_boxes_on_screen{false};
 
 int LinkBoxOnScreen(const ViewThread& thread, WindowHandle owner, std::string_view text,
                     std::string_view caption, std::uint32_t type) {
-  if (thread.on_gui_thread())
-    return DlgMessage(owner, static_cast<int>(type), caption, text);
+  if (thread.on_gui_thread()) return DlgMessage(owner, static_cast<int>(type), caption, text);
   auto answer = std::make_shared<std::promise<int>>();
   std::future<int> result = answer->get_future();
   thread.post([answer, owner, type, text = std::string(text), caption = std::string(caption)] {

@@ -57,11 +57,11 @@ std::optional<std::string> DataCommand(std::string_view row, std::span<const uin
 // are all 0xFF are passed over while later repetitions remain; the row's last repetition is
 // always sent, so every row gets at least one answer.
 struct DataPiece {
-  std::string row;        // the row text with k patched in
+  std::string row;  // the row text with k patched in
   uint32_t k = 0;
   uint32_t address = 0;
-  uint32_t counter = 0;   // repetitions left after this piece
-  uint32_t skipped = 0;   // erased pieces passed over
+  uint32_t counter = 0;  // repetitions left after this piece
+  uint32_t skipped = 0;  // erased pieces passed over
 };
 std::optional<DataPiece> NextDataPiece(std::string_view row, uint32_t count, uint32_t counter,
                                        bool send_erased, std::span<const uint8_t> data);

@@ -23,7 +23,8 @@ constexpr char kStrNoDataMemory[] = "Cannot get memory for card data!";
 
 std::optional<WriteMessage> EraseAnswerMessage(std::string_view answer) {
   const size_t last_space = answer.rfind(' ');
-  if (last_space == std::string_view::npos) return WriteMessage{"Severe failure!", kMbIconInformation};
+  if (last_space == std::string_view::npos)
+    return WriteMessage{"Severe failure!", kMbIconInformation};
   // Line end and prompt.
   const std::string_view cut = answer.substr(0, answer.size() >= 3 ? answer.size() - 3 : 0);
   const std::string_view word = last_space < cut.size() ? cut.substr(last_space + 1) : "";
@@ -143,8 +144,8 @@ void KickOffWrite(ModuleOpStep& step) {
   WriteRuns()[&step.ctx] = {};
   step.ctx.data = TakeOver(StoreGetNumeric(step.store(), kCardDataItem));
   if (step.ctx.data) {
-    step.ctx.progress.bytes_total =
-        uint64_t(std::clamp<int64_t>(StoreGetNumeric(step.store(), kCardSizeItem), 0, kMaxWriteSize));
+    step.ctx.progress.bytes_total = uint64_t(
+        std::clamp<int64_t>(StoreGetNumeric(step.store(), kCardSizeItem), 0, kMaxWriteSize));
   } else {
     step.ctx.progress.operation = "Erase Module";
   }

@@ -245,7 +245,8 @@ class WriteModuleSim : public ModuleOpsTest {
     module_ = WriteFile("module.r7v", demo_);
     StoreSetString(app_, "CurrentVirtualModule", module_);
     StoreSetString(app_, "ModuleVersion", "R7kProg 2.10");
-    for (const char* item : {"debug", "_Memory_", "NoCompletedMessage", "Type", "CmdTable", "ForceWrite"})
+    for (const char* item :
+         {"debug", "_Memory_", "NoCompletedMessage", "Type", "CmdTable", "ForceWrite"})
       StoreDeleteItem(app_, item);
   }
 
@@ -312,7 +313,8 @@ class WriteModuleSim : public ModuleOpsTest {
   std::vector<ShownMessage> ModuleMessages() const {
     std::vector<ShownMessage> shown;
     for (const auto& m : view_.messages())
-      if (m.caption != "Vardex R7000 Programmer" && m.caption != "Dialog engine") shown.push_back(m);
+      if (m.caption != "Vardex R7000 Programmer" && m.caption != "Dialog engine")
+        shown.push_back(m);
     return shown;
   }
   uint64_t CommandsAfterCheck() const { return box_->CommandsReceived() - kCheckCommands; }
@@ -398,7 +400,8 @@ TEST_F(WriteModuleSim, WithDebugEveryPieceIsSentAndAPartialBlockIsPaddedWithEras
   EXPECT_EQ(CommandsAfterCheck(), 3u + 512 + 4);
   const auto flash = box_->Flash();
   EXPECT_TRUE(std::equal(data.begin(), data.end(), flash.begin()));
-  EXPECT_TRUE(std::all_of(flash.begin() + data.size(), flash.end(), [](uint8_t b) { return b == 0xFF; }));
+  EXPECT_TRUE(
+      std::all_of(flash.begin() + data.size(), flash.end(), [](uint8_t b) { return b == 0xFF; }));
   EXPECT_MESSAGE_SHOWN(view_, "Write Module", "Module operation completed.");
 }
 
@@ -555,8 +558,7 @@ TEST_F(WriteModuleSim, ABoxThatHangsUpEndsTheWriteWithATimeOut) {
 
 TEST_F(WriteModuleSim, AFailedEraseStopsTheWriteBeforeAnyPieceAndStillTurnsTheLedOff) {
   const std::vector<std::string> without_data = {"led red\r", "erase40\r", "led off\r"};
-  EXPECT_EQ(WriteWithEraseAnswer("erase40\r\nErase failed: chip protected\r\n?"),
-            without_data);
+  EXPECT_EQ(WriteWithEraseAnswer("erase40\r\nErase failed: chip protected\r\n?"), without_data);
   ASSERT_EQ(view_.messages().size(), 1u);
   EXPECT_EQ(view_.messages()[0].caption, "");
   EXPECT_EQ(view_.messages()[0].text, "erase40\r\nErase failed: chip protected");

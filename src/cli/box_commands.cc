@@ -72,9 +72,7 @@ constexpr CommandUsage kWriteUsage = {
     "A MODULE that does not load as a virtual module is refused unless --force is given.",
     kWriteOptions, 1};
 constexpr CommandUsage kEraseUsage = {
-    "erase", "",
-    "Erases the module in the box (every byte becomes 0xFF).",
-    kEraseOptions, 0};
+    "erase", "", "Erases the module in the box (every byte becomes 0xFF).", kEraseOptions, 0};
 
 // The caption of the directory view's complaints about a file it cannot list.
 constexpr char kDirectoryLoadCaption[] = "Pattern Load";
@@ -92,9 +90,9 @@ bool Prepare(std::span<const std::string> argv, const CommandUsage& usage, Comma
 }
 
 // The items a module check writes, in the order shown.
-constexpr std::array kCheckItems = {"Type",          "CardType", "CardID", "Sector0",
-                                    "CardDetect",    "ModuleVersion", "Revision", "Serial",
-                                    "16bit",         "Protected", "157"};
+constexpr std::array kCheckItems = {"Type",       "CardType",      "CardID",   "Sector0",
+                                    "CardDetect", "ModuleVersion", "Revision", "Serial",
+                                    "16bit",      "Protected",     "157"};
 
 void PrintItems(StoreHandle app, std::span<const char* const> items, bool json, CommandIo& io) {
   if (json) {
@@ -150,7 +148,8 @@ bool ButtonReady(BoxSession& session, DialogUser& user, std::string_view field,
 }
 
 // The end of the operation of that name among `ends`, the last one.
-const ModuleOpProgress* EndOf(const std::vector<ModuleOpProgress>& ends, std::string_view operation) {
+const ModuleOpProgress* EndOf(const std::vector<ModuleOpProgress>& ends,
+                              std::string_view operation) {
   for (auto it = ends.rbegin(); it != ends.rend(); ++it)
     if (it->operation == operation) return &*it;
   return nullptr;
@@ -242,7 +241,8 @@ int CheckCommand(std::span<const std::string> argv, CommandIo& io) {
   if (!session.Start(*started.target)) return kExitFailure;
   session.ScriptNextCheck();
   const bool checked = session.RunDialog("CheckModule") == 1026;
-  if (session.stop_status()) return Stopped(session, "check", "the module in the box is unchanged.");
+  if (session.stop_status())
+    return Stopped(session, "check", "the module in the box is unchanged.");
   session.Finish(checked);
   if (!checked) return kExitFailure;
   if (StoreGetType(session.app(), "Type") == kItemNone)
@@ -281,14 +281,16 @@ int ReadCommand(std::span<const std::string> argv, CommandIo& io) {
     session.ScriptNextCheck();
     const auto ends = session.PressAndWait(user, "ReadModule");
     const ModuleOpProgress* end = EndOf(ends, "Read Module");
-    read = end && end->ok && StoreGetString(session.main(), "_Status").value_or("") == "Module read";
+    read =
+        end && end->ok && StoreGetString(session.main(), "_Status").value_or("") == "Module read";
     if (!end && !session.view().refused() && !session.stop_status())
       ExplainNoStart(session, user, "read");
   });
   const std::string kept = existed ? target + " is as it was." : "no file was written.";
   if (session.stop_status())
-    return Stopped(session, "read",
-                   (read ? target + " was written" : kept) + " The module in the box is unchanged.");
+    return Stopped(
+        session, "read",
+        (read ? target + " was written" : kept) + " The module in the box is unchanged.");
   session.Finish(read);
   if (!read) {
     if (session.view().refused()) return Refused(session, "read");
@@ -339,8 +341,9 @@ int WriteCommand(std::span<const std::string> argv, CommandIo& io) {
   const bool written = write && write->ok;
   if (session.stop_status()) {
     // Once the write began, its own words say what the module holds.
-    return Stopped(session, "write",
-                   session.Ran("Write Module") ? "" : "nothing was sent to the module; it is unchanged.");
+    return Stopped(
+        session, "write",
+        session.Ran("Write Module") ? "" : "nothing was sent to the module; it is unchanged.");
   }
   const bool done = written && (!verify || IsVerified(ends));
   session.Finish(done);
@@ -373,9 +376,10 @@ int EraseCommand(std::span<const std::string> argv, CommandIo& io) {
   });
   // An erase once sent cannot be called back: the stop then comes after it.
   if (session.stop_status())
-    return Stopped(session, "erase",
-                   erased ? "the module in the box is erased."
-                          : (session.Ran("Erase Module") ? "" : "the module in the box is unchanged."));
+    return Stopped(
+        session, "erase",
+        erased ? "the module in the box is erased."
+               : (session.Ran("Erase Module") ? "" : "the module in the box is unchanged."));
   session.Finish(erased);
   if (erased) return kExitOk;
   if (session.view().refused()) return Refused(session, "erase");

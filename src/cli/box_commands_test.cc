@@ -95,7 +95,8 @@ TEST_F(BoxCommands, ACheckThatLostAnAnswerIsTriedAgain) {
 TEST_F(BoxCommands, TraceShowsTheWireInPrintableForm) {
   const auto run = RunR7k({"check", "--sim", "--trace", "--no-card"});
   EXPECT_EQ(run.status, kExitFailure);
-  EXPECT_EQ(run.err.rfind("-> led green\\r\n<- led green\\r\\n?\n-> version\\r\n", 0), 0u) << run.err;
+  EXPECT_EQ(run.err.rfind("-> led green\\r\n<- led green\\r\\n?\n-> version\\r\n", 0), 0u)
+      << run.err;
   EXPECT_NE(run.err.find("<- cd\\r\\nNot Present\\r\\n?\n"), std::string::npos) << run.err;
 }
 
@@ -115,7 +116,8 @@ TEST_F(BoxCommands, ReadDataDamagedOnTheLineIsSettledByAThirdRead) {
   const auto run = RunR7k({"read", module, "--sim", "--fault", "corrupt-every=300"});
   EXPECT_EQ(run.status, kExitOk) << run.err;
   EXPECT_NE(run.err.find("reading a third time to settle them"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("Settled: every byte agreed in two of the three reads."), std::string::npos);
+  EXPECT_NE(run.err.find("Settled: every byte agreed in two of the three reads."),
+            std::string::npos);
   const auto demo = BuiltinImage("demo");
   EXPECT_EQ(testing::ReadBytes(module), std::vector<uint8_t>(demo.begin(), demo.end()));
 }
@@ -153,9 +155,11 @@ TEST_F(BoxCommands, ReadOntoAnExistingFileOnlyWithYes) {
   if (geteuid() != 0) {
     const std::string locked = dir_.File("locked");
     std::filesystem::create_directory(locked);
-    std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     run = RunR7k({"read", locked + "/x.r7v", "--sim"});
-    EXPECT_EQ(run.err, "r7k read: cannot write into the folder " + locked + ": Permission denied.\n");
+    EXPECT_EQ(run.err,
+              "r7k read: cannot write into the folder " + locked + ": Permission denied.\n");
   }
   run = RunR7k({"read", module, "--sim", "--yes"});
   EXPECT_EQ(run.status, kExitOk) << run.err;
@@ -174,7 +178,8 @@ TEST_F(BoxCommands, ABoxThatHangsUpOrAPortThatDoesNotOpenEndsTheCommandAtOnce) {
   const std::string module = dir_.File("none.r7v");
   auto run = RunR7k({"read", module, "--sim", "--fault", "hangup-after=100"});
   EXPECT_EQ(run.status, kExitFailure);
-  EXPECT_NE(run.err.find("The link to the box has ended; giving up."), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("The link to the box has ended; giving up."), std::string::npos)
+      << run.err;
   EXPECT_FALSE(std::filesystem::exists(module));
   // A port that does not open is the whole story, in either form of its name.
   for (const char* command : {"check", "version", "read"}) {
@@ -210,7 +215,8 @@ TEST_F(BoxCommands, WriteWhoseReadBackIsDamagedReadsTheDoubtfulBytesAgain) {
   testing::WriteBytes(module, demo);
   const auto run = RunR7k({"write", module, "--sim=" + flash, "--fault", "corrupt-every=300"});
   EXPECT_EQ(run.status, kExitOk) << run.err;
-  EXPECT_NE(run.err.find("differ from the file; reading back again..."), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("differ from the file; reading back again..."), std::string::npos)
+      << run.err;
   EXPECT_NE(run.err.find("Verified: the module holds the file's 524288 bytes."), std::string::npos);
   EXPECT_EQ(testing::ReadBytes(flash), std::vector<uint8_t>(demo.begin(), demo.end()));
 }

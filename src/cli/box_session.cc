@@ -33,9 +33,7 @@ constexpr auto kWaitSlice = 250ms;
 // How long the link may take to open its port (the simulated box starts first).
 constexpr auto kOpenLimit = 30s;
 
-bool IsTerminal(const std::ostream& err) {
-  return &err == &std::cerr && StandardErrorIsTerminal();
-}
+bool IsTerminal(const std::ostream& err) { return &err == &std::cerr && StandardErrorIsTerminal(); }
 
 // What an earlier run of the same process may have left on the channels.
 void DrainChannels() {
@@ -51,8 +49,8 @@ bool ShowsProgress(std::string_view operation) {
 
 // The operations that honour the cancel marker (the version query takes it for an answer).
 bool TakesCancel(std::string_view operation) {
-  return operation == "Check Module" || operation == "Read Module" ||
-         operation == "Write Module" || operation == "Erase Module";
+  return operation == "Check Module" || operation == "Read Module" || operation == "Write Module" ||
+         operation == "Erase Module";
 }
 
 // Words of a line fault that the operation may yet mend by sending again.
@@ -103,9 +101,11 @@ std::optional<BoxTarget> ReadBoxTarget(const ParsedArgs& args, std::string_view 
   if (target.sim) {
     if (const std::string image = args.Value("--sim"); !image.empty())
       target.sim_args.insert(target.sim_args.end(), {"--image", image});
-    if (args.Has("--chip")) target.sim_args.insert(target.sim_args.end(), {"--chip", args.Value("--chip")});
+    if (args.Has("--chip"))
+      target.sim_args.insert(target.sim_args.end(), {"--chip", args.Value("--chip")});
     if (args.Has("--no-card")) target.sim_args.push_back("--no-card");
-    if (args.Has("--fault")) target.sim_args.insert(target.sim_args.end(), {"--fault", args.Value("--fault")});
+    if (args.Has("--fault"))
+      target.sim_args.insert(target.sim_args.end(), {"--fault", args.Value("--fault")});
     BoxOptions options;
     std::string error;
     if (!ParseBoxArguments(target.sim_args, &options, &error)) return usage(error);
@@ -125,9 +125,7 @@ std::optional<BoxTarget> ReadBoxTarget(const ParsedArgs& args, std::string_view 
   return target;
 }
 
-bool AtTerminal(const CommandIo& io) {
-  return IsTerminal(io.err) && StandardInputIsTerminal();
-}
+bool AtTerminal(const CommandIo& io) { return IsTerminal(io.err) && StandardInputIsTerminal(); }
 
 bool AskYesNo(CommandIo& io, const std::string& question) {
   io.err << question << " [y/N] " << std::flush;
@@ -143,7 +141,8 @@ int ScriptedBoxView::ShowMessage(WindowHandle owner, int type, std::string_view 
                                  std::string_view text) {
   const int buttons = type & 0xF;
   const bool question = buttons == kMbOkCancel || buttons == kMbYesNo || buttons == 3;
-  std::string line = caption.empty() ? std::string(text) : std::string(caption) + ": " + std::string(text);
+  std::string line =
+      caption.empty() ? std::string(text) : std::string(caption) + ": " + std::string(text);
   if (question) {
     AnswerNextMessage(yes_ ? (buttons == kMbOkCancel ? kIdOk : kIdYes)
                            : (buttons == kMbYesNo ? kIdNo : kIdCancel));
@@ -166,7 +165,10 @@ void ScriptedBoxView::ReleaseHeldBack(bool show) {
 }
 
 BoxSession::BoxSession(CommandIo& io, std::string_view command, bool yes)
-    : io_(io), command_(command), out_(io.err, IsTerminal(io.err)), view_(out_, yes),
+    : io_(io),
+      command_(command),
+      out_(io.err, IsTerminal(io.err)),
+      view_(out_, yes),
       renderer_(out_) {
   ClearRegistrations();
   RegisterAppCallbacks();
@@ -179,11 +181,11 @@ BoxSession::BoxSession(CommandIo& io, std::string_view command, bool yes)
   main_ = StoreOpen("PresMain:Pres");
   app_ = StoreOpen("appmain:Perm");
   base_ = DlgCreateBaseWindow(0, 0, main_);
-  SetLinkMessageBoxHook([this](WindowHandle, std::string_view text, std::string_view caption,
-                               std::uint32_t) {
-    out_.Line(std::string(caption) + ": " + std::string(text));
-    return 1;
-  });
+  SetLinkMessageBoxHook(
+      [this](WindowHandle, std::string_view text, std::string_view caption, std::uint32_t) {
+        out_.Line(std::string(caption) + ": " + std::string(text));
+        return 1;
+      });
   SetModuleOpProgressHook([this](const ModuleOpProgress& progress) { OnProgress(progress); });
   // Ctrl-C stops the operation as the Stop button does, so that the box's LED goes off and
   // the user's files stay as they were.
@@ -299,8 +301,8 @@ void BoxSession::OnProgress(const ModuleOpProgress& progress) {
   const bool bar = ShowsProgress(progress.operation);
   auto show = [&](const ModuleOpProgress& p, bool last) {
     if (bar)
-      renderer_.Update(p.operation, p.commands_done, p.commands_total, p.bytes_done,
-                       p.bytes_total, last, last_report_);
+      renderer_.Update(p.operation, p.commands_done, p.commands_total, p.bytes_done, p.bytes_total,
+                       last, last_report_);
   };
   const bool new_note = !progress.note.empty() && progress.note != shown_note_;
   if (new_note && !progress.finished) {
@@ -363,12 +365,14 @@ void BoxSession::ScriptNextCheck() {
       if (!user.IsOpen() || stop_status_) break;
       const std::string status = user.Text("_Status");
       if (status == AppString(kStrNoCard) && AtTerminal(io_) &&
-          WaitForEnter("No card in reader. Insert the module and press Enter (Ctrl-C to stop)...")) {
+          WaitForEnter(
+              "No card in reader. Insert the module and press Enter (Ctrl-C to stop)...")) {
         continue;
       }
       if (tries == kCheckTries) break;
       const auto& messages = view_.messages();
-      const bool timed_out = messages.size() > shown && messages.back().text == AppString(kStrTimedOut);
+      const bool timed_out =
+          messages.size() > shown && messages.back().text == AppString(kStrTimedOut);
       if (!timed_out) break;
       // The link still owes its own time-out answer to the lost command; the next check
       // throws it away when it is there before the check starts.
@@ -460,8 +464,9 @@ void BoxSession::Finish(bool ok) {
     summary = std::to_string(resent_) + (resent_ == 1 ? " answer was" : " answers were") +
               " lost or damaged on the line and asked for again";
   if (check_retries_ > 0)
-    summary += std::string(summary.empty() ? "The" : "; the") + " module check was tried " +
-               (check_retries_ == 1 ? "again once" : "again " + std::to_string(check_retries_) + " times");
+    summary +=
+        std::string(summary.empty() ? "The" : "; the") + " module check was tried " +
+        (check_retries_ == 1 ? "again once" : "again " + std::to_string(check_retries_) + " times");
   if (!summary.empty()) {
     summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
     out_.Line(summary + ".");

@@ -28,7 +28,8 @@ namespace r7k::cli {
 
 // The options every box command takes.
 inline constexpr std::array kBoxOptions = {
-    OptionSpec{"--port", "", "NAME", "the box's port (ttyUSB0 or /dev/ttyUSB0, sim...); default: the saved Port1"},
+    OptionSpec{"--port", "", "NAME",
+               "the box's port (ttyUSB0 or /dev/ttyUSB0, sim...); default: the saved Port1"},
     OptionSpec{"--sim", "", "[IMAGE]",
                "use a simulated box; IMAGE is its flash file (made from the demo module when "
                "missing; writes are saved to it), else the demo module in memory"},
@@ -49,7 +50,7 @@ constexpr std::array<OptionSpec, N + kBoxOptions.size()> WithBoxOptions(
 }
 
 struct BoxTarget {
-  std::string port;                   // the port to open, under /dev; empty with sim
+  std::string port;  // the port to open, under /dev; empty with sim
   bool sim = false;
   std::vector<std::string> sim_args;  // r7kbox arguments for the simulated box
   bool trace = false;
@@ -171,20 +172,20 @@ class BoxSession {
   std::atomic<bool> link_ended_{false};  // the port did not open, or the box hung up
   std::mutex open_mutex_;
   std::condition_variable open_changed_;
-  std::optional<bool> opened_;             // the link's word on opening the port
-  std::string open_error_;                 // why it did not open
-  std::vector<ModuleOpProgress> ends_;     // every operation's last report, in order
-  std::vector<std::string> ran_;           // the operations that reported
-  std::optional<ModuleOpProgress> pass_;   // the last report of the running operation
-  std::string current_op_;                 // the running operation, by its reports
+  std::optional<bool> opened_;            // the link's word on opening the port
+  std::string open_error_;                // why it did not open
+  std::vector<ModuleOpProgress> ends_;    // every operation's last report, in order
+  std::vector<std::string> ran_;          // the operations that reported
+  std::optional<ModuleOpProgress> pass_;  // the last report of the running operation
+  std::string current_op_;                // the running operation, by its reports
   std::string shown_note_;
   std::chrono::steady_clock::time_point last_report_;
   bool gave_up_ = false;
-  bool handlers_ = false;                  // the stop handlers are ours
+  bool handlers_ = false;  // the stop handlers are ours
   std::atomic<int> stop_status_{0};
   std::atomic<bool> at_prompt_{false};
   bool cancel_sent_ = false;
-  uint32_t resent_ = 0;                    // commands sent again, over every operation
+  uint32_t resent_ = 0;  // commands sent again, over every operation
   int check_retries_ = 0;
 };
 

@@ -5,10 +5,12 @@ namespace r7k::cli {
 namespace {
 
 constexpr CommandUsage kUsage = {
-    "clip", "MODULE",
+    "clip",
+    "MODULE",
     "Prints the directory of the virtual module MODULE as the Clip Dir button puts it on the\n"
     "clipboard (tab-separated, a line of column names first).",
-    {}, 1};
+    {},
+    1};
 
 }  // namespace
 

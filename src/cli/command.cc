@@ -39,8 +39,8 @@ void PrintUsage(const CommandUsage& usage, std::ostream& out) {
     out << "  " << left << help << '\n';
   };
   for (const OptionSpec& o : usage.options) {
-    std::string left = o.alias.empty() ? std::string(o.name)
-                                       : std::string(o.alias) + ", " + std::string(o.name);
+    std::string left =
+        o.alias.empty() ? std::string(o.name) : std::string(o.alias) + ", " + std::string(o.name);
     if (OptionalValue(o)) {
       left += "[=" + std::string(o.value.substr(1, o.value.size() - 2)) + "]";
     } else if (!o.value.empty()) {
@@ -51,8 +51,8 @@ void PrintUsage(const CommandUsage& usage, std::ostream& out) {
   line("-h, --help", "show this help");
 }
 
-bool ParseCommandArgs(std::span<const std::string> args, const CommandUsage& usage,
-                      CommandIo& io, ParsedArgs& parsed, int& status) {
+bool ParseCommandArgs(std::span<const std::string> args, const CommandUsage& usage, CommandIo& io,
+                      ParsedArgs& parsed, int& status) {
   auto fail = [&](const std::string& message) {
     io.err << "r7k " << usage.name << ": " << message << "\nRun 'r7k " << usage.name
            << " --help' for usage.\n";
@@ -88,8 +88,9 @@ bool ParseCommandArgs(std::span<const std::string> args, const CommandUsage& usa
       value = arg.substr(eq + 1);
       inline_value = true;
     }
-    const auto spec = std::find_if(usage.options.begin(), usage.options.end(),
-                                   [&](const OptionSpec& o) { return o.name == name || o.alias == name; });
+    const auto spec =
+        std::find_if(usage.options.begin(), usage.options.end(),
+                     [&](const OptionSpec& o) { return o.name == name || o.alias == name; });
     if (spec == usage.options.end()) return fail("unknown option '" + name + "'");
     if (OptionalValue(*spec)) {
       // Only "--name=value" gives the value: the next argument stays an argument.
@@ -106,7 +107,7 @@ bool ParseCommandArgs(std::span<const std::string> args, const CommandUsage& usa
   if (parsed.positional.size() < usage.positional ||
       (parsed.positional.size() > usage.positional && !usage.more_positional)) {
     return fail(parsed.positional.size() < usage.positional ? "missing argument"
-                                                             : "too many arguments");
+                                                            : "too many arguments");
   }
   return true;
 }

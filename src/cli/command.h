@@ -48,12 +48,12 @@ struct OptionSpec {
 };
 
 struct CommandUsage {
-  std::string_view name;        // "ls"
-  std::string_view arguments;   // "MODULE"
-  std::string_view description; // what the command does, a few lines
+  std::string_view name;         // "ls"
+  std::string_view arguments;    // "MODULE"
+  std::string_view description;  // what the command does, a few lines
   std::span<const OptionSpec> options;
-  size_t positional = 0;        // how many positional arguments it needs
-  bool more_positional = false; // true: any number beyond those
+  size_t positional = 0;         // how many positional arguments it needs
+  bool more_positional = false;  // true: any number beyond those
 };
 
 struct ParsedArgs {
@@ -68,8 +68,8 @@ struct ParsedArgs {
 // Parses a subcommand's arguments. On --help prints the usage and returns kExitOk through
 // `status`; on a wrong command line reports it with the usage hint and returns kExitUsage.
 // Returns true when the command should run.
-bool ParseCommandArgs(std::span<const std::string> args, const CommandUsage& usage,
-                      CommandIo& io, ParsedArgs& parsed, int& status);
+bool ParseCommandArgs(std::span<const std::string> args, const CommandUsage& usage, CommandIo& io,
+                      ParsedArgs& parsed, int& status);
 
 void PrintUsage(const CommandUsage& usage, std::ostream& out);
 

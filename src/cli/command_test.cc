@@ -43,8 +43,9 @@ TEST(Cli, ListsCommands) {
 TEST(Cli, UnknownCommandsGetASuggestion) {
   auto run = RunR7k({"lx", "x.r7v"});
   EXPECT_EQ(run.status, kExitUsage);
-  EXPECT_EQ(run.err, "r7k: unknown command 'lx'. Did you mean 'ls'?\n"
-                     "Run 'r7k --help' for the list of commands.\n");
+  EXPECT_EQ(run.err,
+            "r7k: unknown command 'lx'. Did you mean 'ls'?\n"
+            "Run 'r7k --help' for the list of commands.\n");
   EXPECT_EQ(SuggestCommand("buildin"), "builtin");
   EXPECT_EQ(SuggestCommand("bu"), "builtin");
   EXPECT_EQ(SuggestCommand("LS"), "ls");

@@ -61,7 +61,8 @@ std::string_view SuggestCommand(std::string_view typed) {
   std::string_view best;
   size_t best_distance = 3;  // at most two edits away
   for (const Command& c : kCommands) {
-    const size_t d = c.name.rfind(typed, 0) == 0 && !typed.empty() ? 1 : EditDistance(typed, c.name);
+    const size_t d =
+        c.name.rfind(typed, 0) == 0 && !typed.empty() ? 1 : EditDistance(typed, c.name);
     if (d < best_distance) {
       best = c.name;
       best_distance = d;

@@ -52,8 +52,7 @@ std::string NotAPattern(const std::string& name);
 
 // The bytes of the entry NAME of the virtual module at `path` (picture_command.cc); nothing,
 // with the reason on io.err, when the module or the entry cannot be read.
-std::optional<std::vector<uint8_t>> LoadNamedEntry(const std::string& path,
-                                                   const std::string& name, CommandIo& io,
-                                                   std::string_view command);
+std::optional<std::vector<uint8_t>> LoadNamedEntry(const std::string& path, const std::string& name,
+                                                   CommandIo& io, std::string_view command);
 
 }  // namespace r7k::cli

@@ -56,11 +56,12 @@ int FullCommand(std::span<const std::string> args, CommandIo& io) {
   // The files there are the program's own; only the module itself must not be among them.
   const std::filesystem::path inputs[] = {path};
   for (const char* file : {kPatternFullBmpFile, kPatternPageFile, "PatternFull.png"})
-    if (const auto refused = RefuseOutput(*folder / file, inputs, true, "full", io)) return *refused;
+    if (const auto refused = RefuseOutput(*folder / file, inputs, true, "full", io))
+      return *refused;
   const FullPageFiles files = WriteFullPage(*framed, name, *folder);
   if (!files.picture_written || !files.page_written) {
-    io.err << "Cannot write file "
-           << (files.picture_written ? files.page : files.picture).string() << '\n';
+    io.err << "Cannot write file " << (files.picture_written ? files.page : files.picture).string()
+           << '\n';
     return kExitFailure;
   }
   io.out << files.picture.string() << '\n' << files.page.string() << '\n';

@@ -22,8 +22,8 @@ namespace {
 namespace fs = std::filesystem;
 using ::r7k::testing::FindBrowser;
 using ::r7k::testing::HeadlessBrowser;
-using testing::ReadBytes;
 using ::r7k::testing::RunProgram;
+using testing::ReadBytes;
 using testing::RunR7k;
 using testing::ScopedEnv;
 using testing::WriteBytes;
@@ -46,7 +46,8 @@ std::optional<Picture> ReadPng(const fs::path& path) {
   std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
   if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return std::nullopt;
   Picture p{image.width, image.height, {}};
-  for (size_t i = 0; i + 2 < rgb.size(); i += 3) p.pixels.push_back({rgb[i], rgb[i + 1], rgb[i + 2]});
+  for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+    p.pixels.push_back({rgb[i], rgb[i + 1], rgb[i + 2]});
   return p;
 }
 
@@ -108,8 +109,8 @@ TEST(FullPageInBrowser, ScreenshotShowsTheFramedPattern) {
   const auto bmp = ReadBmp8(ReadBytes((pages / "PatternFull.Bmp").string()));
   ASSERT_TRUE(bmp);
 
-  const fs::path shots = fs::read_symlink("/proc/self/exe").parent_path().parent_path() /
-                         "screenshots";
+  const fs::path shots =
+      fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "screenshots";
   fs::create_directories(shots);
   const fs::path shot = shots / "Pattern.htm.png";
   fs::remove(shot);
@@ -122,8 +123,7 @@ TEST(FullPageInBrowser, ScreenshotShowsTheFramedPattern) {
   ASSERT_EQ(status, 0) << "the browser failed";
   const auto screen = ReadPng(shot);
   ASSERT_TRUE(screen) << "no screenshot at " << shot;
-  EXPECT_TRUE(Locate(*screen, *bmp))
-      << "the framed picture is not on the page; see " << shot;
+  EXPECT_TRUE(Locate(*screen, *bmp)) << "the framed picture is not on the page; see " << shot;
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 using ::r7k::testing::FindBrowser;
 using ::r7k::testing::HeadlessBrowser;
-using testing::ReadBytes;
 using ::r7k::testing::RunProgram;
+using testing::ReadBytes;
 using testing::RunR7k;
 using testing::WriteBytes;
 
@@ -61,7 +61,8 @@ std::string Unescape(std::string text) {
 
 std::string Escaped(const std::string& text) {
   std::string out;
-  for (const char c : text) out += c == '\n' ? std::string("\\n") : c == '\\' ? "\\\\" : std::string(1, c);
+  for (const char c : text)
+    out += c == '\n' ? std::string("\\n") : c == '\\' ? "\\\\" : std::string(1, c);
   return out;
 }
 
@@ -100,8 +101,10 @@ TEST(GalleryInBrowser, EveryPictureLoadsAndNamesAndTextsAreThoseOfLsAndShow) {
   for (std::string line; std::getline(lines, line);) {
     EXPECT_FALSE(line.starts_with("broken ")) << line;
     if (line.starts_with("loaded ")) ++loaded;
-    if (line.starts_with("valid picture ")) pictures.push_back(line.substr(14));
-    else if (line.starts_with("valid ")) names.push_back(line.substr(6));
+    if (line.starts_with("valid picture "))
+      pictures.push_back(line.substr(14));
+    else if (line.starts_with("valid "))
+      names.push_back(line.substr(6));
     if (line.starts_with("text ")) {
       const size_t space = line.find(' ', 5);
       texts[line.substr(5, space - 5)] = line.substr(space + 1);

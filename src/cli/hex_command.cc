@@ -9,10 +9,12 @@ namespace r7k::cli {
 namespace {
 
 constexpr CommandUsage kUsage = {
-    "hex", "MODULE NAME",
+    "hex",
+    "MODULE NAME",
     "Prints the entry NAME of the virtual module MODULE as the Hex dialog shows it\n"
     "(\"%02X \" per byte, 16 bytes a line), the whole entity however long.",
-    {}, 2};
+    {},
+    2};
 
 }  // namespace
 

@@ -12,11 +12,13 @@ namespace r7k::cli {
 namespace {
 
 constexpr CommandUsage kUsage = {
-    "import", "MODULE FILE.r7k",
+    "import",
+    "MODULE FILE.r7k",
     "Writes the entity file FILE.r7k into the virtual module MODULE in place of the entry\n"
     "named by the file (Load, then Update, in the Hex dialog): the file is validated and\n"
     "must have the entry's size.",
-    {}, 2};
+    {},
+    2};
 
 }  // namespace
 

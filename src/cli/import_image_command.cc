@@ -43,10 +43,10 @@ bool EndsWithBmp(const std::filesystem::path& path) {
 bool WritePreview(StoreHandle app, const std::filesystem::path& path, CommandIo& io) {
   const auto record = StoreGetItem(app, "i_Record");
   const auto picture = record ? PatternRecordPicture(*record) : std::nullopt;
-  const StiWriteResult written =
-      !picture ? StiWriteResult::kNotAPicture
-               : (EndsWithBmp(path) ? StiWriteBmp(path, picture->Block())
-                                    : StiWritePng(path, picture->Block()));
+  const StiWriteResult written = !picture
+                                     ? StiWriteResult::kNotAPicture
+                                     : (EndsWithBmp(path) ? StiWriteBmp(path, picture->Block())
+                                                          : StiWritePng(path, picture->Block()));
   if (written != StiWriteResult::kOk) {
     io.err << "import-image: cannot write the preview " << path.string() << '\n';
     return false;
@@ -94,8 +94,8 @@ int ImportImageCommand(std::span<const std::string> args, CommandIo& io) {
            << " is refused: a name has 5 characters (\"P3...\" to \"P6...\")\n";
     return kExitFailure;
   }
-  const bool asked = !session.view().messages().empty() &&
-                     session.view().messages().front().type & kMbYesNo;
+  const bool asked =
+      !session.view().messages().empty() && session.view().messages().front().type & kMbYesNo;
   session.ReportMessages(io);
   if (result != 1) {
     if (asked && !reduce) io.err << "(--reduce takes the nearest of the 4 most frequent colours)\n";

@@ -17,10 +17,9 @@ using testing::RunR7k;
 using testing::WriteBytes;
 
 // 5 x 3, top row first, four colours: white most often, then black, red, blue.
-const std::vector<uint32_t> kDrawn = {
-    0xFFFFFF, 0x000000, 0x000000, 0x000000, 0xFFFFFF,  //
-    0xFF0000, 0xFFFFFF, 0x0000FF, 0xFFFFFF, 0xFF0000,  //
-    0xFFFFFF, 0xFFFFFF, 0x000000, 0xFFFFFF, 0xFFFFFF};
+const std::vector<uint32_t> kDrawn = {0xFFFFFF, 0x000000, 0x000000, 0x000000, 0xFFFFFF,  //
+                                      0xFF0000, 0xFFFFFF, 0x0000FF, 0xFFFFFF, 0xFF0000,  //
+                                      0xFFFFFF, 0xFFFFFF, 0x000000, 0xFFFFFF, 0xFFFFFF};
 
 class ImportImageCommand : public ::testing::Test {
  protected:
@@ -70,7 +69,8 @@ TEST_F(ImportImageCommand, RefusalsSayWhyAndLeaveTheModuleAsItWas) {
   auto run = RunR7k({"import-image", module_, "P3456", many});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("The picture has more than 4 colours; a pattern holds at most 4"),
-            std::string::npos) << run.err;
+            std::string::npos)
+      << run.err;
   EXPECT_NE(run.err.find("--reduce"), std::string::npos);
 
   run = RunR7k({"import-image", module_, "P3000", png_});
@@ -107,8 +107,8 @@ TEST_F(ImportImageCommand, DryRunWritesOnlyThePreview) {
   auto run = RunR7k({"import-image", module_, "P3456", png_, "--dry-run"});
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string preview = dir_.File("P3456-preview.png");
-  EXPECT_EQ(run.out, "would add P3456: 4 colours, 5 x 3 stitches, 34 bytes\npreview: " + preview +
-                         "\n");
+  EXPECT_EQ(run.out,
+            "would add P3456: 4 colours, 5 x 3 stitches, 34 bytes\npreview: " + preview + "\n");
   const auto png = ReadBytes(preview);
   ASSERT_GT(png.size(), 8u);
   EXPECT_EQ(png[1], 'P');
@@ -130,8 +130,9 @@ TEST_F(ImportImageCommand, ReplacePutsThePictureInAnEntryThatHoldsIt) {
   ASSERT_EQ(RunR7k({"new-pattern", module_, "P5002", "20"}).status, 0);
   run = RunR7k({"import-image", module_, "P5002", png_, "--replace"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err,
-            "Import Picture: Pattern P5002 holds 20 bytes; the picture needs 34; nothing changed\n");
+  EXPECT_EQ(
+      run.err,
+      "Import Picture: Pattern P5002 holds 20 bytes; the picture needs 34; nothing changed\n");
 }
 
 }  // namespace

@@ -17,13 +17,18 @@ TEST(JsonQuote, EscapesWhatJsonRequires) {
 }
 
 TEST(JsonQuote, KeepsUtf8AndEscapesStrayBytesAsLatin1) {
-  EXPECT_EQ(JsonQuote("Gr\xC3\xB6\xC3\x9F" "e"), "\"Gr\xC3\xB6\xC3\x9F" "e\"");  // "Größe"
-  EXPECT_EQ(JsonQuote("\xE2\x82\xAC"), "\"\xE2\x82\xAC\"");                    // euro sign
-  EXPECT_EQ(JsonQuote("\xF0\x9F\x98\x80"), "\"\xF0\x9F\x98\x80\"");            // 4 bytes
-  EXPECT_EQ(JsonQuote("Gr\xF6\xDF" "e"), "\"Gr\\u00f6\\u00dfe\"");             // code page bytes
-  EXPECT_EQ(JsonQuote("\xC3"), "\"\\u00c3\"");                                 // cut short
-  EXPECT_EQ(JsonQuote("\xC0\xAF"), "\"\\u00c0\\u00af\"");                      // overlong
-  EXPECT_EQ(JsonQuote("\xED\xA0\x80"), "\"\\u00ed\\u00a0\\u0080\"");           // surrogate
+  EXPECT_EQ(JsonQuote("Gr\xC3\xB6\xC3\x9F"
+                      "e"),
+            "\"Gr\xC3\xB6\xC3\x9F"
+            "e\"");                                                  // "Größe"
+  EXPECT_EQ(JsonQuote("\xE2\x82\xAC"), "\"\xE2\x82\xAC\"");          // euro sign
+  EXPECT_EQ(JsonQuote("\xF0\x9F\x98\x80"), "\"\xF0\x9F\x98\x80\"");  // 4 bytes
+  EXPECT_EQ(JsonQuote("Gr\xF6\xDF"
+                      "e"),
+            "\"Gr\\u00f6\\u00dfe\"");                                 // code page bytes
+  EXPECT_EQ(JsonQuote("\xC3"), "\"\\u00c3\"");                        // cut short
+  EXPECT_EQ(JsonQuote("\xC0\xAF"), "\"\\u00c0\\u00af\"");             // overlong
+  EXPECT_EQ(JsonQuote("\xED\xA0\x80"), "\"\\u00ed\\u00a0\\u0080\"");  // surrogate
   EXPECT_EQ(JsonQuote("\xFF"), "\"\\u00ff\"");
 }
 

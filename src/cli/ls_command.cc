@@ -1,9 +1,9 @@
 #include <array>
 #include <cstdio>
 
+#include "app/module_file.h"
 #include "cli/commands.h"
 #include "cli/json_writer.h"
-#include "app/module_file.h"
 #include "support/ascii.h"
 
 namespace r7k::cli {
@@ -56,8 +56,7 @@ int LsCommand(std::span<const std::string> args, CommandIo& io) {
     char line[128];
     std::snprintf(line, sizeof line, "%5s %-5s %-6s %-6s %-5s", CellText(row[0]).c_str(),
                   PrintableText(CellText(row[1])).c_str(), CellText(row[2]).c_str(),
-                  CellText(row[3]).c_str(),
-                  CellText(row[4]).c_str());
+                  CellText(row[3]).c_str(), CellText(row[4]).c_str());
     io.out << line << '\n';
   }
   return kExitOk;

@@ -97,7 +97,8 @@ TEST_F(LsCommand, BadFilesAreRefusedWithTheLoadMessages) {
                               ", directory corrupted, please defragment the Memory Module with "
                               "the R7000 console.");
 
-  expect_failure(dir_.path().string(), "Cannot load file " + dir_.path().string() + ", it is a folder");
+  expect_failure(dir_.path().string(),
+                 "Cannot load file " + dir_.path().string() + ", it is a folder");
 }
 
 }  // namespace

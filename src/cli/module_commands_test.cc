@@ -41,8 +41,9 @@ TEST_F(CopyAndDiff, CopyThenDiffTellsTheNewEntry) {
   EXPECT_EQ(run.out, "only in " + demo + ": FC P3999 (71 bytes at 103565)\n");
   run = RunR7k({"diff", "--json", backup, demo});
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.out.find("\"only_in_b\": [\n    {\n      \"Valid\": \"FC\",\n      \"Name\": \"P3999\""),
-            std::string::npos)
+  EXPECT_NE(
+      run.out.find("\"only_in_b\": [\n    {\n      \"Valid\": \"FC\",\n      \"Name\": \"P3999\""),
+      std::string::npos)
       << run.out;
 
   // Refusals (told as the new-entry procedures tell them) and a read-only target write nothing.
@@ -72,8 +73,8 @@ TEST_F(CopyAndDiff, DiffOfDamagedOtherSizedAndMissingModules) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "Cannot Load file " + b +
                          ", directory corrupted, please defragment the Memory Module with the "
-                         "R7000 console.\nr7k diff: the bytes of " + b +
-                         " are compared through the directory of " + a + "\n");
+                         "R7000 console.\nr7k diff: the bytes of " +
+                         b + " are compared through the directory of " + a + "\n");
   EXPECT_EQ(run.out.substr(0, run.out.find('(')), "different: FC P3000 ");
   EXPECT_NE(run.out.find("bytes 0x10012-0x10012 differ (1 byte, directory header)\n"),
             std::string::npos)
@@ -83,7 +84,8 @@ TEST_F(CopyAndDiff, DiffOfDamagedOtherSizedAndMissingModules) {
   ASSERT_EQ(RunR7k({"builtin", "R7kRomx", "-o", rom}).status, 0);
   run = RunR7k({"diff", rom, a});
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(run.out.ends_with("bytes 0x30000-0x7FFFF differ (327680 bytes, only in " + a + ")\n"));
+  EXPECT_TRUE(
+      run.out.ends_with("bytes 0x30000-0x7FFFF differ (327680 bytes, only in " + a + ")\n"));
 
   // A name that would steer the terminal is shown escaped, as ls shows it; copy takes it.
   r7k::testing::ModuleImage odd("demo");

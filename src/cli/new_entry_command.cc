@@ -7,16 +7,20 @@ namespace r7k::cli {
 namespace {
 
 constexpr CommandUsage kTechniqueUsage = {
-    "new-technique", "MODULE NAME SIZE",
+    "new-technique",
+    "MODULE NAME SIZE",
     "Adds a technique NAME (\"T0...\") of SIZE bytes (21, 31, ... 201) to the virtual module\n"
     "MODULE, from the template of a minimal technique.",
-    {}, 3};
+    {},
+    3};
 
 constexpr CommandUsage kPatternUsage = {
-    "new-pattern", "MODULE NAME SIZE",
+    "new-pattern",
+    "MODULE NAME SIZE",
     "Adds a pattern NAME (\"P3...\" to \"P6...\") of SIZE bytes (over 18) to the virtual\n"
     "module MODULE, from the template of a one-colour 2 x 2 pattern.",
-    {}, 3};
+    {},
+    3};
 
 // Fills the New Technique or New Pattern dialog as a user would and presses OK. `sizes` says
 // which sizes the dialog takes.

@@ -40,8 +40,8 @@ TEST_F(OutputPaths, NoCommandWritesOverItsOwnInput) {
   ExpectRefused({"picture", module_, "P3000", "-o", module_}, 2, module_ + input);
   std::filesystem::create_symlink(module_, dir_.File("link.bmp"));
   ExpectRefused({"picture", module_, "P3000", "-o", dir_.File("link.bmp")}, 2, input);
-  ExpectRefused({"import-image", module_, "P3001", picture_, "--dry-run", "--preview", module_},
-                2, input);
+  ExpectRefused({"import-image", module_, "P3001", picture_, "--dry-run", "--preview", module_}, 2,
+                input);
   ExpectRefused({"import-image", module_, "P3001", picture_, "-n", "--preview", picture_, "--yes"},
                 2, input);
   // A module saved under an entity file's name is not replaced by that entity.

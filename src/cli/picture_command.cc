@@ -1,13 +1,13 @@
 #include <algorithm>
 #include <array>
 
+#include "app/module_file.h"
 #include "app/pattern_view.h"
 #include "app/sector_pictures.h"
+#include "app/sectors.h"
 #include "cli/commands.h"
-#include "app/module_file.h"
 #include "common/sti_bmp.h"
 #include "common/sti_png.h"
-#include "app/sectors.h"
 #include "module/sector.h"
 #include "support/ascii.h"
 
@@ -89,8 +89,7 @@ std::optional<std::vector<uint8_t>> SectorSideRecord(std::span<const uint8_t> se
   }
   SidePattern found = FindSidePattern(SourceText(ref.source), ref.index, ref.name, path);
   switch (found.status) {
-    case SidePattern::Status::kFound:
-      return std::move(found.record);
+    case SidePattern::Status::kFound: return std::move(found.record);
     case SidePattern::Status::kRomFree:
       io.err << "r7k picture: no built-in image has " << ref.name << " at index " << ref.index
              << '\n';
@@ -122,9 +121,8 @@ std::string NotAPattern(const std::string& name) {
   return {};
 }
 
-std::optional<std::vector<uint8_t>> LoadNamedEntry(const std::string& path,
-                                                   const std::string& name, CommandIo& io,
-                                                   std::string_view command) {
+std::optional<std::vector<uint8_t>> LoadNamedEntry(const std::string& path, const std::string& name,
+                                                   CommandIo& io, std::string_view command) {
   const LoadedModule module = LoadVirtualModule(path);
   if (!module.ok()) {
     io.err << ModuleLoadMessage(module, path) << '\n';
@@ -155,10 +153,11 @@ std::optional<std::vector<uint8_t>> LoadNamedEntry(const std::string& path,
 bool WritePictureFiles(const std::filesystem::path& output, const StiPicture& picture, bool png,
                        CommandIo& io) {
   std::vector<std::filesystem::path> files = {output};
-  if (png && EndsWith(output, ".bmp")) files.push_back(std::filesystem::path(output).replace_extension(".png"));
+  if (png && EndsWith(output, ".bmp"))
+    files.push_back(std::filesystem::path(output).replace_extension(".png"));
   for (const auto& file : files) {
     const StiWriteResult written = EndsWith(file, ".png") ? StiWritePng(file, picture.Block())
-                                                         : StiWriteBmp(file, picture.Block());
+                                                          : StiWriteBmp(file, picture.Block());
     if (written != StiWriteResult::kOk) {
       io.err << "Cannot write file " << file.string() << '\n';
       return false;

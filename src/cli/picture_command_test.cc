@@ -106,8 +106,8 @@ TEST_F(PictureCommand, FormatFollowsTheFileName) {
   for (const std::string name : {"pat.gif", "pat"}) {
     const auto run = RunR7k({"picture", demo_, names_['P'][0], "-o", dir_.File(name)});
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "r7k picture: " + dir_.File(name) +
-                           ": name the picture FILE.bmp or FILE.png\n");
+    EXPECT_EQ(run.err,
+              "r7k picture: " + dir_.File(name) + ": name the picture FILE.bmp or FILE.png\n");
     EXPECT_FALSE(std::filesystem::exists(dir_.File(name)));
   }
 }

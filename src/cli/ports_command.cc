@@ -58,7 +58,8 @@ int PortsCommand(std::span<const std::string> args, CommandIo& io) {
   }
   for (const auto& row : table.rows) {
     char line[160];
-    std::snprintf(line, sizeof line, "%-10s %s", CellText(row[0]).c_str(), CellText(row[1]).c_str());
+    std::snprintf(line, sizeof line, "%-10s %s", CellText(row[0]).c_str(),
+                  CellText(row[1]).c_str());
     io.out << line << '\n';
   }
   return kExitOk;

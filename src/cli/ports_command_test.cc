@@ -14,7 +14,8 @@ TEST(PortsCommand, ListsConvertersThenTheSimulatedBox) {
   tree.AddUsbTty("ttyUSB0", "0403", "6001", "R7000Link");
   tree.HoldOpen(4242, "ttyUSB1");
   const auto roots = tree.roots();
-  const auto run = RunR7k({"ports", "--sysfs", roots.sysfs.string(), "--proc", roots.proc.string()});
+  const auto run =
+      RunR7k({"ports", "--sysfs", roots.sysfs.string(), "--proc", roots.proc.string()});
   EXPECT_EQ(run.status, kExitOk) << run.err;
   EXPECT_EQ(run.out,
             "ttyUSB0    R7000Link\n"
@@ -25,8 +26,8 @@ TEST(PortsCommand, ListsConvertersThenTheSimulatedBox) {
 TEST(PortsCommand, JsonGivesThePortsTableAndTheChosenPort) {
   FakeSysfs tree;
   const auto roots = tree.roots();
-  const auto run = RunR7k({"ports", "--json", "--sysfs", roots.sysfs.string(), "--proc",
-                           roots.proc.string()});
+  const auto run =
+      RunR7k({"ports", "--json", "--sysfs", roots.sysfs.string(), "--proc", roots.proc.string()});
   EXPECT_EQ(run.status, kExitOk) << run.err;
   EXPECT_NE(run.out.find("\"Port1\": \"sim\""), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\"Description\": \"Simulated R7000Link box\""), std::string::npos);

@@ -155,7 +155,8 @@ class Interrupted : public ::testing::Test {
     std::filesystem::remove(dir_.File("box.out"));
     box_ = std::make_unique<Background>(args, dir_.File("box.out"), dir_.File("box.err"));
     std::string port;
-    WaitFor([&] { return !(port = FileText(dir_.File("box.out"))).empty() && port.back() == '\n'; }, 10);
+    WaitFor([&] { return !(port = FileText(dir_.File("box.out"))).empty() && port.back() == '\n'; },
+            10);
     return port.substr(0, port.find('\n'));
   }
   std::unique_ptr<Background> R7k(const std::vector<std::string>& args) {
@@ -163,7 +164,9 @@ class Interrupted : public ::testing::Test {
     all.insert(all.end(), args.begin(), args.end());
     return std::make_unique<Background>(all, dir_.File("r7k.out"), dir_.File("r7k.err"));
   }
-  bool Heard(const std::string& command) { return FileText(log_).find(command) != std::string::npos; }
+  bool Heard(const std::string& command) {
+    return FileText(log_).find(command) != std::string::npos;
+  }
   std::string ErrorText() { return FileText(dir_.File("r7k.err")); }
   bool Told(const std::string& words) { return ErrorText().find(words) != std::string::npos; }
   size_t BoxLines() {
@@ -206,8 +209,9 @@ TEST_F(Interrupted, AStoppedWriteOrEraseSaysWhatTheModuleHolds) {
   EXPECT_EQ(r7k->Wait(), 143);
   EXPECT_EQ(testing::ReadBytes(module_), mine_);
   EXPECT_EQ(LastLed(), "led off");
-  EXPECT_TRUE(Told("Write Module: Stopped: the module in the box is now erased or partly "
-                   "written. Write it again before you use it.\n"));
+  EXPECT_TRUE(
+      Told("Write Module: Stopped: the module in the box is now erased or partly "
+           "written. Write it again before you use it.\n"));
   box_.reset();
   std::filesystem::remove(log_);
   r7k = R7k({"erase", "--port", StartBox({"--erase-ms", "1500"}), "--yes"});
@@ -215,7 +219,8 @@ TEST_F(Interrupted, AStoppedWriteOrEraseSaysWhatTheModuleHolds) {
   r7k->Signal(SIGINT);
   EXPECT_EQ(r7k->Wait(), 130);
   EXPECT_EQ(LastLed(), "led off");
-  EXPECT_TRUE(Told("r7k erase: stopped by Ctrl-C; the module in the box is erased.\n")) << ErrorText();
+  EXPECT_TRUE(Told("r7k erase: stopped by Ctrl-C; the module in the box is erased.\n"))
+      << ErrorText();
 }
 
 TEST_F(Interrupted, ASecondCtrlCEndsAtOnce) {

@@ -18,12 +18,15 @@ constexpr std::array kOptions = {
 };
 
 constexpr CommandUsage kUsage = {
-    "settings", "[NAME=VALUE ...]",
+    "settings",
+    "[NAME=VALUE ...]",
     "Shows the saved settings of the desktop program, or changes them first:\n"
     "Port1 (the box's port, e.g. ttyUSB0 or sim), ModuleFile, Palette, ShowPrintDialog (0 or 1),\n"
     "Verify (0 or 1: Upload reads twice and Download reads back) and BaudRate (of R7kProg.ini).\n"
     "An empty VALUE clears a value. Nothing is written when one of the assignments is wrong.",
-    kOptions, 0, true};
+    kOptions,
+    0,
+    true};
 
 // A value of the registry's settings key, or (in_registry false) of the profile "R7kProg.ini".
 struct Setting {
@@ -33,12 +36,9 @@ struct Setting {
 };
 
 constexpr std::array kSettings = {
-    Setting{"Port1", true, kSettingsKey},
-    Setting{"ModuleFile", true, kSettingsKey},
-    Setting{"Palette", true, kSettingsKey},
-    Setting{"ShowPrintDialog", true, kSettingsKey},
-    Setting{"Verify", true, kSettingsKey},
-    Setting{"BaudRate", false, "Options"},
+    Setting{"Port1", true, kSettingsKey},   Setting{"ModuleFile", true, kSettingsKey},
+    Setting{"Palette", true, kSettingsKey}, Setting{"ShowPrintDialog", true, kSettingsKey},
+    Setting{"Verify", true, kSettingsKey},  Setting{"BaudRate", false, "Options"},
 };
 
 std::optional<std::string> Load(const Setting& s) {

@@ -20,8 +20,8 @@ class SettingsCommandTest : public ::testing::Test {
 };
 
 TEST_F(SettingsCommandTest, ChangesAndShowsTheSavedValues) {
-  auto run = RunR7k(
-      {"settings", "port1=ttyUSB0", "ShowPrintDialog=1", "BaudRate=921600", "Verify=0"});
+  auto run =
+      RunR7k({"settings", "port1=ttyUSB0", "ShowPrintDialog=1", "BaudRate=921600", "Verify=0"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(RegistryGetString(kSettingsKey, "Verify"), "0");
   EXPECT_NE(run.out.find("  Port1=ttyUSB0\n"), std::string::npos) << run.out;
@@ -39,8 +39,7 @@ TEST_F(SettingsCommandTest, ChangesAndShowsTheSavedValues) {
 
 TEST_F(SettingsCommandTest, AWrongAssignmentWritesNothing) {
   for (const char* bad : {"Port1=ttyUSB10", "ShowPrintDialog=yes", "Verify=2", "BaudRate=fast",
-                          "Colour=red",
-                          "Port1", "BaudRate=12345", "BaudRate=99999999999999999999",
+                          "Colour=red", "Port1", "BaudRate=12345", "BaudRate=99999999999999999999",
                           "ModuleFile=/x\nPort1=evil", "Palette=a\tb", "Port1=tty\x1B"}) {
     const auto run = RunR7k({"settings", "Palette=/p/a.pal", bad});
     EXPECT_EQ(run.status, 2) << bad;
@@ -51,11 +50,13 @@ TEST_F(SettingsCommandTest, AWrongAssignmentWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / kProfileFile));
   // The refusal says what is allowed, and shows the value without its control characters.
   auto run = RunR7k({"settings", "BaudRate=12345"});
-  EXPECT_EQ(run.err, "r7k settings: BaudRate=12345: the box speaks 57600, 115200, 460800 or "
-                     "921600 (empty: the port's default)\n");
+  EXPECT_EQ(run.err,
+            "r7k settings: BaudRate=12345: the box speaks 57600, 115200, 460800 or "
+            "921600 (empty: the port's default)\n");
   run = RunR7k({"settings", "ModuleFile=/x\nPort1=evil"});
-  EXPECT_EQ(run.err, "r7k settings: ModuleFile=/x\\x0APort1=evil: control characters such as "
-                     "a line break cannot be saved\n");
+  EXPECT_EQ(run.err,
+            "r7k settings: ModuleFile=/x\\x0APort1=evil: control characters such as "
+            "a line break cannot be saved\n");
 }
 
 TEST(AboutCommandTest, PrintsTheAboutItems) {

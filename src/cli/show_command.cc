@@ -43,7 +43,8 @@ int ShowCommand(std::span<const std::string> args, CommandIo& io) {
   if (!session.Select(name, io)) return kExitFailure;
   StoreHandle app = session.app();
   if (name.starts_with("T") || name.starts_with("S")) {
-    const char* load = name.starts_with("T") ? "DP_LoadTechniqueDataFromModule" : "DP_LoadSectorData";
+    const char* load =
+        name.starts_with("T") ? "DP_LoadTechniqueDataFromModule" : "DP_LoadSectorData";
     if (session.Run(load) != 1) {
       session.ReportMessages(io);
       return kExitFailure;

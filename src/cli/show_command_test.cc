@@ -175,8 +175,9 @@ TEST_F(EditingCommands, SplitMakesANewFolderAndReportsNamesThatCannotBeFiles) {
   for (int i = 0; i < 2; ++i) {
     const auto run = RunR7k({"split", demo});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "r7k split: T\\x1B[2J not written: the name cannot be a file name\n"
-                       "r7k split: a/b.c not written: the name cannot be a file name\n");
+    EXPECT_EQ(run.err,
+              "r7k split: T\\x1B[2J not written: the name cannot be a file name\n"
+              "r7k split: a/b.c not written: the name cannot be a file name\n");
     const std::string folder = run.out.substr(0, run.out.size() - 1);
     folders.insert(folder);
     EXPECT_TRUE(std::filesystem::exists(folder + "/P3002.r7k")) << folder;

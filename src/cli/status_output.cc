@@ -97,11 +97,13 @@ void ProgressRenderer::Update(std::string_view operation, uint32_t commands_done
     started_ = now;
     last_shown_.reset();
   }
-  const auto every = out_.terminal() ? Clock::duration(kTerminalEvery) : Clock::duration(kPlainEvery);
+  const auto every =
+      out_.terminal() ? Clock::duration(kTerminalEvery) : Clock::duration(kPlainEvery);
   if (!finished && last_shown_ && now - *last_shown_ < every) return;
   last_shown_ = now;
-  const ProgressFigures figures{operation_, commands_done, commands_total, bytes_done, bytes_total,
-                                std::chrono::duration<double>(now - started_).count()};
+  const ProgressFigures figures{
+      operation_, commands_done, commands_total,
+      bytes_done, bytes_total,   std::chrono::duration<double>(now - started_).count()};
   out_.Progress(FormatProgress(figures, out_.terminal() ? 30 : 0));
   if (finished) {
     out_.EndProgress();

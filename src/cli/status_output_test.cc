@@ -60,7 +60,8 @@ TEST(ProgressRenderer, TerminalRedrawsOneLineAndMessagesClearIt) {
   renderer.Update("Read Module", 0, 2048, 0, 524288, false, t0 + 2s);
   const std::string bar0 = "Erase Module [" + std::string(30, '-') + "] 0/3 commands, 0.0 s";
   const std::string bar3 = "Erase Module [" + std::string(30, '#') + "] 3/3 commands, 1.0 s";
-  const std::string read0 = "Read Module [" + std::string(30, '-') + "] 0/2048 commands, 0/512 KiB, 0.0 s";
+  const std::string read0 =
+      "Read Module [" + std::string(30, '-') + "] 0/2048 commands, 0/512 KiB, 0.0 s";
   EXPECT_EQ(err.str(), "\r" + bar0 + "\033[K" + "\r\033[Ktrace\n" + "\r" + bar3 + "\033[K\n" +
                            "\r" + read0 + "\033[K");
 }

@@ -12,9 +12,12 @@ namespace r7k {
 
 inline std::vector<uint8_t> CutLayoutFromRows(uint16_t stitches,
                                               const std::vector<std::vector<uint8_t>>& rows) {
-  std::vector<uint8_t> cut = {static_cast<uint8_t>(stitches), static_cast<uint8_t>(stitches >> 8),
+  std::vector<uint8_t> cut = {static_cast<uint8_t>(stitches),
+                              static_cast<uint8_t>(stitches >> 8),
                               static_cast<uint8_t>(rows.size()),
-                              static_cast<uint8_t>(rows.size() >> 8), 0, 0};
+                              static_cast<uint8_t>(rows.size() >> 8),
+                              0,
+                              0};
   for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
     const std::vector<uint8_t> runs = EncodeRowRuns(*row);
     cut.push_back(static_cast<uint8_t>(runs.size()));
@@ -26,8 +29,8 @@ inline std::vector<uint8_t> CutLayoutFromRows(uint16_t stitches,
 
 // A pattern of `rows` rows of `stitches` stitches, every cell `index`.
 inline std::vector<uint8_t> CutLayoutFilled(uint16_t stitches, uint16_t rows, uint8_t index) {
-  return CutLayoutFromRows(stitches, std::vector<std::vector<uint8_t>>(
-                                         rows, std::vector<uint8_t>(stitches, index)));
+  return CutLayoutFromRows(
+      stitches, std::vector<std::vector<uint8_t>>(rows, std::vector<uint8_t>(stitches, index)));
 }
 
 // The cut file of the built-in pattern P2000: 2 stitches, 2 rows, second row first.

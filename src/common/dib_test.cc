@@ -63,8 +63,8 @@ TEST(DibReadBytes, EightBitsWithColourCountZeroGet256Entries) {
   ASSERT_TRUE(image);
   ASSERT_EQ(image->palette.size(), 256u);
   EXPECT_EQ(image->palette[200], (DibRgb{202, 201, 200}));
-  EXPECT_THAT(image->pixels, ElementsAre(DibRgb{2, 1, 0}, DibRgb{202, 201, 200},
-                                         DibRgb{1, 0, 255}));
+  EXPECT_THAT(image->pixels,
+              ElementsAre(DibRgb{2, 1, 0}, DibRgb{202, 201, 200}, DibRgb{1, 0, 255}));
 }
 
 TEST(DibReadBytes, ColourCountAndSmallDepths) {
@@ -89,7 +89,8 @@ TEST(DibReadBytes, ColourCountAndSmallDepths) {
   ASSERT_TRUE(four);
   EXPECT_THAT(four->pixels, ElementsAre(DibRgb{3, 2, 1}, DibRgb{4, 3, 2}, DibRgb{0, 0, 0}));
   // 1 bit, 10 pixels wide, top-down (negative height).
-  const auto one = DibReadBytes(Bmp40(10, -2, 1, 0, Table4(2), {0x80, 0x40, 0, 0, 0x00, 0x00, 0, 0}));
+  const auto one =
+      DibReadBytes(Bmp40(10, -2, 1, 0, Table4(2), {0x80, 0x40, 0, 0, 0x00, 0x00, 0, 0}));
   ASSERT_TRUE(one);
   EXPECT_EQ(one->At(0, 0), (DibRgb{3, 2, 1}));
   EXPECT_EQ(one->At(1, 0), (DibRgb{2, 1, 0}));

@@ -43,8 +43,8 @@ std::string PatternPageHtml(std::string_view name, unsigned rows, unsigned stitc
   page += "<tr><td>\n";
   // The picture's name as written: file names differ by case here, and "patternfull.bmp"
   // would leave the page without its picture.
-  page += std::string("<img border=1 src=\"") + kPatternFullBmpFile + "\" alt=\"" + caption +
-          "\">\n";
+  page +=
+      std::string("<img border=1 src=\"") + kPatternFullBmpFile + "\" alt=\"" + caption + "\">\n";
   page += "</td></tr>\n";
   page += "<tr><td align=center>\n";
   page += "<font face=Arial size=2>\n";

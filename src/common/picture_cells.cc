@@ -31,7 +31,8 @@ RgbPictureResult ReadPng(std::span<const uint8_t> bytes) {
   });
   if (read.refused_size) return {std::nullopt, *size_refusal};
   if (!read.picture) return Refuse("The PNG picture cannot be read: " + read.error);
-  return {RgbPicture{read.picture->width, read.picture->height, std::move(read.picture->pixels)}, {}};
+  return {RgbPicture{read.picture->width, read.picture->height, std::move(read.picture->pixels)},
+          {}};
 }
 
 RgbPictureResult ReadBmp(std::span<const uint8_t> bytes) {
@@ -41,16 +42,16 @@ RgbPictureResult ReadBmp(std::span<const uint8_t> bytes) {
       "pixel are taken; save it as PNG or as a 24-bit BMP";
   if (!header || header->compression != 0) return Refuse(kUnread);
   const int64_t height = header->height;
-  if (auto refusal = CheckPictureSize(std::max<int64_t>(header->width, 0),
-                                      height < 0 ? -height : height)) {
+  if (auto refusal =
+          CheckPictureSize(std::max<int64_t>(header->width, 0), height < 0 ? -height : height)) {
     return {std::nullopt, *refusal};
   }
   // The bitmap field's reader takes the pixels right after the colour table; a file whose
   // header places them further on is read from there.
   std::vector<uint8_t> spliced;
   std::span<const uint8_t> file = bytes;
-  const uint64_t table_end = kBmpFileHeaderSize + uint64_t{header->header_size} +
-                             DibPaletteBytes(*header);
+  const uint64_t table_end =
+      kBmpFileHeaderSize + uint64_t{header->header_size} + DibPaletteBytes(*header);
   const uint32_t bits_at = ReadLe32(bytes, 10);
   if (bits_at > table_end && bits_at <= bytes.size()) {
     spliced.assign(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(table_end));
@@ -132,8 +133,8 @@ std::optional<std::vector<ColourTally>> MostFrequentColours(std::span<const uint
   constexpr size_t kColours = size_t{1} << 24;
   if (pixels.size() <= kColours / 64) {
     std::unordered_map<uint32_t, uint32_t> counts;
-    return MostFrequentColours(pixels, [&](uint32_t p) -> uint32_t& { return counts[p]; },
-                               colours);
+    return MostFrequentColours(
+        pixels, [&](uint32_t p) -> uint32_t& { return counts[p]; }, colours);
   }
   const std::unique_ptr<uint32_t, decltype(&std::free)> table(
       static_cast<uint32_t*>(std::calloc(kColours, sizeof(uint32_t))), &std::free);
@@ -155,7 +156,9 @@ uint32_t Distance(uint32_t a, uint32_t b) {
 }  // namespace
 
 std::optional<PictureRefusal> CheckPictureSize(uint64_t width, uint64_t height) {
-  auto refuse = [](std::string text) { return std::optional<PictureRefusal>(PictureRefusal{std::move(text), false}); };
+  auto refuse = [](std::string text) {
+    return std::optional<PictureRefusal>(PictureRefusal{std::move(text), false});
+  };
   if (width == 0 || height == 0) return refuse("The picture has no pixels");
   if (width > kMaxPatternWidth) {
     return refuse("The picture is " + std::to_string(width) +
@@ -192,7 +195,8 @@ RgbPictureResult ReadPictureFile(const std::filesystem::path& path) {
 }
 
 PictureCellsResult PictureToCells(const RgbPicture& picture, bool reduce) {
-  if (auto refusal = CheckPictureSize(picture.width, picture.height)) return {std::nullopt, *refusal};
+  if (auto refusal = CheckPictureSize(picture.width, picture.height))
+    return {std::nullopt, *refusal};
   if (picture.pixels.size() != size_t{picture.width} * picture.height) {
     return {std::nullopt, {"The picture has no pixels"}};
   }

@@ -48,10 +48,10 @@ RgbPictureResult ReadPictureFile(const std::filesystem::path& path);
 // A picture's cells as a pattern: index 0 for the most frequent colour, then the others by
 // falling frequency (ties: the one met first, reading from the top left).
 struct PictureCells {
-  PatternGrid grid;             // cell row 0 is the picture's bottom row
-  uint8_t colours = 0;          // colours the pattern uses, 1 to 4
-  std::vector<uint32_t> inks;   // 0xRRGGBB of each index
-  size_t picture_colours = 0;   // distinct colours of the picture itself
+  PatternGrid grid;            // cell row 0 is the picture's bottom row
+  uint8_t colours = 0;         // colours the pattern uses, 1 to 4
+  std::vector<uint32_t> inks;  // 0xRRGGBB of each index
+  size_t picture_colours = 0;  // distinct colours of the picture itself
 };
 
 struct PictureCellsResult {

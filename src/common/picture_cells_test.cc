@@ -17,10 +17,9 @@ constexpr uint32_t kBlue = 0x0000FF;
 constexpr uint32_t kGreen = 0x00A000;
 
 // 4 x 3, top row first: white most often, then red, blue, green.
-const std::vector<uint32_t> kFourColours = {
-    kWhite, kRed,   kRed,   kWhite,  //
-    kBlue,  kWhite, kWhite, kGreen,  //
-    kWhite, kRed,   kBlue,  kWhite};
+const std::vector<uint32_t> kFourColours = {kWhite, kRed,   kRed,   kWhite,  //
+                                            kBlue,  kWhite, kWhite, kGreen,  //
+                                            kWhite, kRed,   kBlue,  kWhite};
 // The cells of kFourColours: white 0, red 1, blue 2, green 3; cell row 0 the bottom row.
 const std::vector<uint8_t> kFourCells = {0, 1, 2, 0,  //
                                          2, 0, 0, 3,  //
@@ -98,7 +97,8 @@ TEST(PictureCells, MoreThanFourColoursAreRefusedOrReduced) {
     RgbPicture many{width, height, std::vector<uint32_t>(size_t{width} * height)};
     for (size_t i = 0; i < many.pixels.size(); ++i)
       many.pixels[i] = 0x100000 + static_cast<uint32_t>(i) * 3;
-    for (size_t i = 0; i < 26; ++i) many.pixels[100 + 7 * i] = i < 10 ? kRed : i % 2 ? kGreen : kBlue;
+    for (size_t i = 0; i < 26; ++i)
+      many.pixels[100 + 7 * i] = i < 10 ? kRed : i % 2 ? kGreen : kBlue;
     EXPECT_TRUE(PictureToCells(many, false).refusal.too_many_colours);
     const PictureCells most = PictureToCells(many, true).cells.value_or(PictureCells{});
     EXPECT_EQ(most.picture_colours, many.pixels.size() - 26 + 3);

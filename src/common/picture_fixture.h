@@ -42,7 +42,8 @@ inline std::vector<uint8_t> Stored(const std::vector<uint8_t>& raw) {
     z.push_back(static_cast<uint8_t>(n >> 8));
     z.push_back(static_cast<uint8_t>(~n));
     z.push_back(static_cast<uint8_t>(~n >> 8));
-    z.insert(z.end(), raw.begin() + static_cast<ptrdiff_t>(at), raw.begin() + static_cast<ptrdiff_t>(at + n));
+    z.insert(z.end(), raw.begin() + static_cast<ptrdiff_t>(at),
+             raw.begin() + static_cast<ptrdiff_t>(at + n));
     at += n;
   } while (at < raw.size());
   uint32_t a = 1, b = 0;

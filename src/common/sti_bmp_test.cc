@@ -67,9 +67,11 @@ TEST(StiWriteBmp, P2000File) {
   EXPECT_EQ(ReadLe32(*bmp, 46), 256u);
   EXPECT_EQ(ReadLe32(*bmp, 50), 0u);
   // Palette entries: blue, green, red, flags.
-  auto entry = [&](size_t i) { return std::vector<uint8_t>(&(*bmp)[54 + 4 * i], &(*bmp)[58 + 4 * i]); };
-  EXPECT_THAT(entry(0), ElementsAre(0, 0, 255, 80));    // red, used background
-  EXPECT_THAT(entry(7), ElementsAre(0, 255, 0, 16));    // green, used
+  auto entry = [&](size_t i) {
+    return std::vector<uint8_t>(&(*bmp)[54 + 4 * i], &(*bmp)[58 + 4 * i]);
+  };
+  EXPECT_THAT(entry(0), ElementsAre(0, 0, 255, 80));  // red, used background
+  EXPECT_THAT(entry(7), ElementsAre(0, 255, 0, 16));  // green, used
   EXPECT_THAT(entry(253), ElementsAre(128, 128, 128, 0));
   EXPECT_THAT(entry(254), ElementsAre(0, 0, 0, 0));
   EXPECT_THAT(entry(255), ElementsAre(255, 255, 255, 0));
@@ -97,7 +99,9 @@ TEST(StiWriteBmp, CellSizeFollowsTheLargerSide) {
 
 TEST(StiWriteBmp, FourPixelCellShape) {
   const StiRaster r = Render(CutLayoutFilled(26, 1, 3));
-  auto row = [&](uint32_t y) { return std::vector<uint8_t>(&r.pixels[y * r.stride], &r.pixels[y * r.stride + 4]); };
+  auto row = [&](uint32_t y) {
+    return std::vector<uint8_t>(&r.pixels[y * r.stride], &r.pixels[y * r.stride + 4]);
+  };
   EXPECT_THAT(row(0), ElementsAre(254, 254, 3, 254));
   EXPECT_THAT(row(1), ElementsAre(254, 3, 3, 3));
   EXPECT_THAT(row(2), ElementsAre(254, 3, 254, 3));
@@ -184,20 +188,20 @@ TEST(StiWriteBmpFramed, TwoByTwoFrame) {
                                            ".......#", ".......#", ".......#", "########"};
   EXPECT_EQ(CellText(r, 0, 0), glyph8);
   EXPECT_EQ(CellText(r, 3, 3), std::vector<std::string>(8, "........"));
-  EXPECT_EQ(CellText(r, 3, 0), (std::vector<std::string>{"........", "........", "........",
-                                                         "........", "........", "........",
-                                                         "........", "########"}));
+  EXPECT_EQ(CellText(r, 3, 0),
+            (std::vector<std::string>{"........", "........", "........", "........", "........",
+                                      "........", "........", "########"}));
   EXPECT_EQ(CellText(r, 0, 3), std::vector<std::string>(8, ".......#"));
-  EXPECT_EQ(CellText(r, 0, 1), (std::vector<std::string>{".......#", ".......#", ".......#",
-                                                         ".......#", ".......#", ".......#",
-                                                         ".......#", "....####"}));
-  EXPECT_EQ(CellText(r, 3, 2), (std::vector<std::string>{"........", "........", "........",
-                                                         "........", "........", "........",
-                                                         "........", "####...."}));
+  EXPECT_EQ(CellText(r, 0, 1),
+            (std::vector<std::string>{".......#", ".......#", ".......#", ".......#", ".......#",
+                                      ".......#", ".......#", "....####"}));
+  EXPECT_EQ(CellText(r, 3, 2),
+            (std::vector<std::string>{"........", "........", "........", "........", "........",
+                                      "........", "........", "####...."}));
   // Pattern cells: stitch 0 of the first stored row is index 7, grey where the grid was.
-  EXPECT_EQ(CellText(r, 1, 1), (std::vector<std::string>{"++7+7+++", "+77+77++", "777+777+",
-                                                         "777+777+", "777+777+", "777+777+",
-                                                         "77+++77+", "7+++++7+"}));
+  EXPECT_EQ(CellText(r, 1, 1),
+            (std::vector<std::string>{"++7+7+++", "+77+77++", "777+777+", "777+777+", "777+777+",
+                                      "777+777+", "77+++77+", "7+++++7+"}));
   EXPECT_EQ(CellText(r, 2, 1)[0], "++0+0+++");
 }
 

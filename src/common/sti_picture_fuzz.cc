@@ -27,13 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!picture) return 0;
   const auto bmp = r7k::StiWriteBmp(picture->Block());
   const uint32_t s = r7k::StiCellSize(picture->Rows(), picture->Stitches());
-  if (!bmp || bmp->size() < r7k::kStiBmpPixelOffset + size_t{picture->Rows()} * s * picture->Stitches() * s) {
+  if (!bmp || bmp->size() <
+                  r7k::kStiBmpPixelOffset + size_t{picture->Rows()} * s * picture->Stitches() * s) {
     __builtin_trap();
   }
   picture->SetKind(r7k::kStiKindFramed);
   const auto framed = r7k::StiWriteBmp(picture->Block());
-  if (!framed || framed->size() != r7k::kStiBmpPixelOffset +
-                                      64 * (size_t{picture->Rows()} + 2) * (picture->Stitches() + 2)) {
+  if (!framed || framed->size() != r7k::kStiBmpPixelOffset + 64 * (size_t{picture->Rows()} + 2) *
+                                                                 (picture->Stitches() + 2)) {
     __builtin_trap();
   }
   return 0;

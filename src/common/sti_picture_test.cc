@@ -179,8 +179,8 @@ TEST(StiLoadPalette, ReadsRecordsByTheBlockRule) {
   StiPicture p(0, 0);
   ASSERT_TRUE(StiLoadPalette(p, PaletteFile(1584)));
   EXPECT_EQ(p.Color(0), Rgb(2, 1, 0));
-  EXPECT_EQ(p.Color(77), Rgb(79, 78, 77));    // ends at 508
-  EXPECT_EQ(p.Color(78), Rgb(80, 79, 78));    // moved from 508 to 512
+  EXPECT_EQ(p.Color(77), Rgb(79, 78, 77));      // ends at 508
+  EXPECT_EQ(p.Color(78), Rgb(80, 79, 78));      // moved from 508 to 512
   EXPECT_EQ(p.Color(163), Rgb(165, 164, 163));  // moved from 1022 to 1024
   EXPECT_EQ(p.Color(248), Rgb(250, 249, 248));  // moved from 1534 to 1536
   EXPECT_EQ(p.Color(255), Rgb(1, 0, 255));

@@ -42,9 +42,9 @@ TEST(StiWritePng, ShowsWhatTheBmpShowsTopRowFirst) {
   const Decoded d = ReadPng(*png);
   ASSERT_EQ(d.width, 16u);
   ASSERT_EQ(d.height, 16u);
-  EXPECT_EQ(d.At(0, 0), (Rgb{255, 0, 0}));     // index 0 at the top left
-  EXPECT_EQ(d.At(1, 0), (Rgb{0, 0, 0}));       // grid
-  EXPECT_EQ(d.At(2, 15), (Rgb{0, 255, 0}));    // index 7 at the bottom left
+  EXPECT_EQ(d.At(0, 0), (Rgb{255, 0, 0}));   // index 0 at the top left
+  EXPECT_EQ(d.At(1, 0), (Rgb{0, 0, 0}));     // grid
+  EXPECT_EQ(d.At(2, 15), (Rgb{0, 255, 0}));  // index 7 at the bottom left
 }
 
 TEST(StiWritePng, FramedPictureKeepsItsFrame) {

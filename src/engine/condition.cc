@@ -11,7 +11,18 @@ namespace r7k {
 // One operation of a parsed condition. Chains of the same operator ("a + b - c", "a || b || c")
 // are one node with a list of operands, so that long chains do not make deep trees.
 struct ConditionNode {
-  enum class Kind { kValue, kName, kOr, kAnd, kCompare, kArithmetic, kNot, kNegate, kStrlen, kCond };
+  enum class Kind {
+    kValue,
+    kName,
+    kOr,
+    kAnd,
+    kCompare,
+    kArithmetic,
+    kNot,
+    kNegate,
+    kStrlen,
+    kCond
+  };
   Kind kind = Kind::kValue;
   ConditionValue value;  // kValue
   std::string name;      // kName; the operator of kCompare
@@ -205,7 +216,8 @@ class Parser {
       const std::string_view name = text_.substr(start, pos_ - start);
       Skip();
       if (pos_ < text_.size() && text_[pos_] == '(') return Call(name);
-      if (name.size() > 3 && EqualsIgnoringCase(name.substr(0, 3), "_a_")) return Literal(std::string(name));
+      if (name.size() > 3 && EqualsIgnoringCase(name.substr(0, 3), "_a_"))
+        return Literal(std::string(name));
       Node n;
       n.kind = Kind::kName;
       n.name = std::string(name);
@@ -295,8 +307,12 @@ class Evaluator {
       const auto a = NumberOf(left), b = NumberOf(right);
       order = a < b ? -1 : a > b ? 1 : 0;
     }
-    const bool holds = op == "==" ? order == 0 : op == "!=" ? order != 0 : op == "<=" ? order <= 0
-                     : op == ">=" ? order >= 0 : op == "<" ? order < 0 : order > 0;
+    const bool holds = op == "=="   ? order == 0
+                       : op == "!=" ? order != 0
+                       : op == "<=" ? order <= 0
+                       : op == ">=" ? order >= 0
+                       : op == "<"  ? order < 0
+                                    : order > 0;
     return std::int64_t{holds};
   }
 

@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   r7k::fuzz::WriteSeedsIfAsked([] {
     std::vector<r7k::fuzz::Bytes> seeds;
     for (const char* text :
-         {"strlen(_tag) < 8", "strlen(_tag) == 5", "(_tag > 20) && ((_tag % 10) == 1) && (_tag < 202)",
+         {"strlen(_tag) < 8", "strlen(_tag) == 5",
+          "(_tag > 20) && ((_tag % 10) == 1) && (_tag < 202)",
           "cond((strlen(moduleversion) <= 0),_a_greyed,_a_full)",
           "cond((fReadOnly != 0),_a_greyed,_a_full)", "cond((truncated == 1),_a_readonly,_a_full)",
           "!(nCount * 3 - -2 / 1) || \"12ab\" >= moduleversion % 7"})

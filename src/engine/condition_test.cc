@@ -10,13 +10,15 @@ namespace {
 class Condition : public ::testing::Test {
  protected:
   std::optional<ConditionValue> Eval(std::string_view text) {
-    return EvaluateCondition(text, [this](std::string_view name) -> std::optional<ConditionValue> {
-             std::string key(name);
-             for (char& c : key) c = static_cast<char>(std::tolower(c));
-             auto it = items_.find(key);
-             if (it == items_.end()) return std::nullopt;
-             return it->second;
-           }).value;
+    return EvaluateCondition(text,
+                             [this](std::string_view name) -> std::optional<ConditionValue> {
+                               std::string key(name);
+                               for (char& c : key) c = static_cast<char>(std::tolower(c));
+                               auto it = items_.find(key);
+                               if (it == items_.end()) return std::nullopt;
+                               return it->second;
+                             })
+        .value;
   }
   bool Holds(std::string_view text) {
     auto v = Eval(text);
@@ -36,9 +38,14 @@ TEST_F(Condition, PortNameLength) {
 
 TEST_F(Condition, TechniqueSizeRule) {
   const char* rule = "(_tag > 20) && ((_tag % 10) == 1) && (_tag < 202)";
-  for (auto [text, ok] : std::vector<std::pair<const char*, bool>>{
-           {"21", true}, {"201", true}, {"20", false}, {"31", true}, {"30", false},
-           {"211", false}, {"", false}, {"abc", false}}) {
+  for (auto [text, ok] : std::vector<std::pair<const char*, bool>>{{"21", true},
+                                                                   {"201", true},
+                                                                   {"20", false},
+                                                                   {"31", true},
+                                                                   {"30", false},
+                                                                   {"211", false},
+                                                                   {"", false},
+                                                                   {"abc", false}}) {
     items_["_tag"] = std::string(text);
     EXPECT_EQ(Holds(rule), ok) << text;
   }
@@ -92,9 +99,9 @@ TEST_F(Condition, ParsedOnceAndEvaluatedAgainstTheItemsOfEachTime) {
 }
 
 TEST_F(Condition, BadTextGivesAnErrorNeverACrash) {
-  for (const char* bad : {"", "(", ")", "1 +", "strlen(", "strlen(1,2)", "nosuch(1)", "1 / 0",
-                          "5 % (2-2)", "\"open", "1 2", "@", "99999999999999999999", "&& 1",
-                          "cond(1,2)", "_tag <", "((((("}) {
+  for (const char* bad :
+       {"", "(", ")", "1 +", "strlen(", "strlen(1,2)", "nosuch(1)", "1 / 0", "5 % (2-2)", "\"open",
+        "1 2", "@", "99999999999999999999", "&& 1", "cond(1,2)", "_tag <", "((((("}) {
     auto r = EvaluateCondition(bad, nullptr);
     EXPECT_FALSE(r.value) << bad;
     EXPECT_FALSE(r.error.empty()) << bad;

@@ -18,20 +18,22 @@ struct Token {
 };
 
 constexpr std::pair<std::string_view, int> kAttrNames[] = {
-    {"tag", kAttrTag},         {"callback", kAttrCallback}, {"layout", kAttrLayout},
-    {"valid", kAttrValid},     {"format", kAttrFormat},     {"action", kAttrAction},
-    {"format2", kAttrFormat2}, {"labelled_by", kAttrLabel}, {"access", kAttrAccess},
-    {"hidden", kAttrHidden},   {"items", kAttrItems},       {"key", kAttrKey},
-    {"tooltip", kAttrTooltip}, {"selection", kAttrSelection}, {"index", kAttrIndex},
-    {"on", kAttrOn},           {"off", kAttrOff},           {"display", kAttrDisplay},
-    {"state", kAttrState},     {"do", kAttrDo},             {"name", kAttrName},
-    {"why", kAttrWhy},
+    {"tag", kAttrTag},         {"callback", kAttrCallback},
+    {"layout", kAttrLayout},   {"valid", kAttrValid},
+    {"format", kAttrFormat},   {"action", kAttrAction},
+    {"format2", kAttrFormat2}, {"labelled_by", kAttrLabel},
+    {"access", kAttrAccess},   {"hidden", kAttrHidden},
+    {"items", kAttrItems},     {"key", kAttrKey},
+    {"tooltip", kAttrTooltip}, {"selection", kAttrSelection},
+    {"index", kAttrIndex},     {"on", kAttrOn},
+    {"off", kAttrOff},         {"display", kAttrDisplay},
+    {"state", kAttrState},     {"do", kAttrDo},
+    {"name", kAttrName},       {"why", kAttrWhy},
 };
 
 constexpr std::pair<std::string_view, int> kKindNames[] = {
-    {"label", kKindLabel}, {"button", kKindButton}, {"text", kKindText},
-    {"list", kKindList},   {"check", kKindCheck},   {"group", kKindGroup},
-    {"icon", kKindIcon},   {"custom", kKindCustom},
+    {"label", kKindLabel}, {"button", kKindButton}, {"text", kKindText}, {"list", kKindList},
+    {"check", kKindCheck}, {"group", kKindGroup},   {"icon", kKindIcon}, {"custom", kKindCustom},
 };
 
 std::optional<int> KindOf(std::string_view word) {
@@ -96,8 +98,7 @@ std::string StripAmpersand(std::string_view text) {
 
 class DialogParser {
  public:
-  DialogParser(std::string_view source, DialogLibrary& staged)
-      : source_(source), staged_(staged) {}
+  DialogParser(std::string_view source, DialogLibrary& staged) : source_(source), staged_(staged) {}
 
   std::optional<std::string> Parse(std::string_view text) {
     std::size_t start = 0;
@@ -191,8 +192,9 @@ class DialogParser {
     }
     if (word == "default" || word == "menu" || word == "icon") {
       if (t.size() != 2) return word + " takes one value";
-      (word == "default" ? default_word_ : word == "menu" ? dialog_.menu : dialog_.icon) =
-          t[1].text;
+      (word == "default" ? default_word_
+       : word == "menu"  ? dialog_.menu
+                         : dialog_.icon) = t[1].text;
       return std::nullopt;
     }
     if (auto kind = KindOf(word)) return ControlLine(*kind, t);
@@ -341,8 +343,7 @@ class DialogParser {
           }
         }
         if (!id || !dialog_.FindControl(*id))
-          return "default field '" + default_word_ + "' is not a control of '" + dialog_.name +
-                 "'";
+          return "default field '" + default_word_ + "' is not a control of '" + dialog_.name + "'";
         dialog_.default_id = *id;
       }
       staged_.dialogs[AsciiLower(dialog_.name)] = std::move(dialog_);
@@ -404,9 +405,7 @@ const DialogDef* DialogLibrary::FindDialog(std::string_view name) const {
 const StackDef* DialogLibrary::FindStack(std::string_view name) const {
   return FindIn(stacks, name);
 }
-const MenuDef* DialogLibrary::FindMenu(std::string_view name) const {
-  return FindIn(menus, name);
-}
+const MenuDef* DialogLibrary::FindMenu(std::string_view name) const { return FindIn(menus, name); }
 
 const ControlDef* FindLabel(std::span<const ControlDef> page, const ControlDef& control) {
   if (const std::string* id = control.Attr(kAttrLabel)) {
@@ -416,7 +415,9 @@ const ControlDef* FindLabel(std::span<const ControlDef> page, const ControlDef& 
       if (c.id == wanted && c.kind == kKindLabel) return &c;
   }
   // On the same row: the middle of either lies within the height of the other.
-  const auto within = [](int middle, const ControlDef& c) { return middle >= c.y && middle < c.y + c.h; };
+  const auto within = [](int middle, const ControlDef& c) {
+    return middle >= c.y && middle < c.y + c.h;
+  };
   const auto on_row = [&](const ControlDef& c) {
     return c.h > 0 && (within(control.y + control.h / 2, c) || within(c.y + c.h / 2, control));
   };
@@ -435,7 +436,8 @@ std::string AccessibleName(std::span<const ControlDef> page, const ControlDef& c
   if (!pressed)
     if (const ControlDef* label = FindLabel(page, control)) return StripAmpersand(label->text);
   const std::string text = StripAmpersand(control.text);
-  if (std::any_of(text.begin(), text.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+  if (std::any_of(text.begin(), text.end(),
+                  [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
     return text;
   return control.AttrOr(kAttrTooltip);
 }

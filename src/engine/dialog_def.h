@@ -76,16 +76,16 @@ std::optional<std::string> ParseScriptStep(std::string_view text, ScriptStep& st
 struct ControlDef {
   int id = 0;
   int kind = kKindLabel;
-  std::string text;  // caption of the control
+  std::string text;                // caption of the control
   int x = 0, y = 0, w = 0, h = 0;  // dialog units
   std::vector<std::string> style;  // free words for the view ("multiline", "right", "courier")
   std::vector<std::pair<int, std::string>> attrs;  // script attributes in order
-  int line = 0;  // where it was defined, for messages
+  int line = 0;                                    // where it was defined, for messages
   // Read from the attributes when the definition is read, so that a broken one is refused then.
-  std::optional<Condition> valid;  // 4
-  std::optional<Condition> state;  // 25
+  std::optional<Condition> valid;     // 4
+  std::optional<Condition> state;     // 25
   std::optional<FieldAction> action;  // 7
-  std::vector<ScriptStep> steps;   // 28, in order
+  std::vector<ScriptStep> steps;      // 28, in order
 
   // A control is a field of the script when it has script attributes or is of a field kind.
   bool IsField() const { return !attrs.empty() || (kind >= kKindButton && kind <= kKindCheck); }

@@ -107,8 +107,10 @@ TEST(DialogText, StepsAndActionsAreReadInEveryFormTheScriptsUse) {
   EXPECT_EQ(c.action, FieldAction::kReturn);
   using Verb = ScriptStep::Verb;
   const std::vector<std::pair<Verb, std::string>> expected = {{Verb::kCall, "DP_Info"},
-      {Verb::kCall, "DP_ShowFull"}, {Verb::kCall, "DP_Save"}, {Verb::kStack, "Text _0001"},
-      {Verb::kMessage, "Bye"}};
+                                                              {Verb::kCall, "DP_ShowFull"},
+                                                              {Verb::kCall, "DP_Save"},
+                                                              {Verb::kStack, "Text _0001"},
+                                                              {Verb::kMessage, "Bye"}};
   ASSERT_EQ(c.steps.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(c.steps[i].verb, expected[i].first) << i;
@@ -129,7 +131,8 @@ TEST(DialogText, ErrorsNameTheLineAndAddNothing) {
       {"dialog A \"x\"\n  button 1 \"OK\" at 1 2 3\nend\n", "t:2: 'at' takes X Y W H"},
       {"dialog A \"x\"\n  button 1 \"OK\"\n  button 1 \"Again\"\nend\n",
        "t:3: control id 1 used twice (first on line 2)"},
-      {"dialog A \"x\"\n  default Nope\nend\n", "t:3: default field 'Nope' is not a control of 'A'"},
+      {"dialog A \"x\"\n  default Nope\nend\n",
+       "t:3: default field 'Nope' is not a control of 'A'"},
       {"dialog A \"x\"\n", "t:2: 'end' missing for 'A'"},
       {"dialog old \"y\"\nend\n", "t:1: dialog 'old' defined twice"},
       {"end\n", "t:1: 'end' without a definition"},
@@ -182,7 +185,9 @@ dialog D "D"
     name "Pattern picture"
   text 1008 "" at 8 200 40 12
 end
-)dlg", "t.dlg", lib), std::nullopt);
+)dlg",
+                            "t.dlg", lib),
+            std::nullopt);
   const DialogDef& d = *lib.FindDialog("D");
   const auto name = [&d](int id) { return AccessibleName(d.controls, *d.FindControl(id)); };
   EXPECT_EQ(name(1002), "Port") << "the label left of it, mnemonic taken out";

@@ -17,9 +17,7 @@ namespace {
 
 constexpr std::string_view kEngineCaption = "Dialog engine";
 
-std::string Trim(std::string_view s) {
-  return std::string(TrimBlanks(s));
-}
+std::string Trim(std::string_view s) { return std::string(TrimBlanks(s)); }
 
 std::vector<std::string> Words(std::string_view s) {
   std::vector<std::string> words;
@@ -211,7 +209,8 @@ FieldState ScriptState(const Field& f) {
   const ControlDef& c = *f.def;
   if (c.AttrOr(kAttrHidden) == "1") return FieldState::kInvisible;
   FieldState state = FieldState::kFull;
-  if (const std::string* access = c.Attr(kAttrAccess)) state = StateFromAccess(std::atoi(access->c_str()));
+  if (const std::string* access = c.Attr(kAttrAccess))
+    state = StateFromAccess(std::atoi(access->c_str()));
   state = ConditionState(f).value_or(state);
   if (state == FieldState::kFull || state == FieldState::kReadOnly) {
     if (const std::string* items = c.Attr(kAttrItems)) {
@@ -228,8 +227,10 @@ std::span<const ControlDef> PageOf(const Field& f) {
   const std::size_t at = static_cast<std::size_t>(f.def - controls.data());
   std::size_t begin = 0, end = controls.size();
   for (const auto& [label, first] : f.dialog->pages) {
-    if (first <= at) begin = first;
-    else if (first < end) end = first;
+    if (first <= at)
+      begin = first;
+    else if (first < end)
+      end = first;
   }
   return std::span<const ControlDef>(controls).subspan(begin, end - begin);
 }
@@ -330,7 +331,8 @@ void RunScriptedAction(Field& f) {
 
 void Activate(Field& f) {
   Dialog& d = *f.dialog;
-  const int r = Send(f, kMsgActivate, static_cast<WParam>(f.def->id), static_cast<LParam>(f.window));
+  const int r =
+      Send(f, kMsgActivate, static_cast<WParam>(f.def->id), static_cast<LParam>(f.window));
   if (d.ended || r == kResultSuppress) return;
   if (r == kResultEnd) {
     DlgEndDialog(d, 1);
@@ -367,8 +369,8 @@ std::string ListKeyItem(const Field& f) {
   return layout.size() >= 2 ? layout[1] : std::string();
 }
 
-std::shared_ptr<const DialogDef> StackAsDialog(const StackDef& stack,
-                                               std::vector<std::pair<std::string, std::size_t>>& pages) {
+std::shared_ptr<const DialogDef> StackAsDialog(
+    const StackDef& stack, std::vector<std::pair<std::string, std::size_t>>& pages) {
   auto def = std::make_shared<DialogDef>();
   def->name = stack.name;
   def->caption = stack.caption.empty() ? stack.name : stack.caption;
@@ -504,9 +506,7 @@ std::optional<std::string> DlgLoadDefinitions(std::string_view text, std::string
   return ParseDialogText(text, source, Engine().library);
 }
 
-const DialogLibrary& DlgLibrary() {
-  return Engine().library;
-}
+const DialogLibrary& DlgLibrary() { return Engine().library; }
 
 void DlgClearDefinitions() {
   Engine().library = DialogLibrary{};
@@ -565,9 +565,7 @@ WindowHandle DlgCreateBaseWindow(WindowHandle window, int, StoreHandle) {
   return CreateMessageWindow(IsMessageWindow(window) ? window : 0);
 }
 
-void DlgDestroyBaseWindow(WindowHandle window) {
-  DestroyMessageWindow(window);
-}
+void DlgDestroyBaseWindow(WindowHandle window) { DestroyMessageWindow(window); }
 
 int DlgRunDialog(WindowHandle owner, std::string_view spec, StoreHandle main_store,
                  StoreHandle app_store) {
@@ -628,9 +626,7 @@ void DlgSetIcon(WindowHandle window, int, std::string_view icon) {
   DlgView().SetIcon(window, icon);
 }
 
-void DlgBeep() {
-  DlgView().Beep();
-}
+void DlgBeep() { DlgView().Beep(); }
 
 std::optional<std::string> DlgChooseFile(WindowHandle owner, const FileRequest& request) {
   return DlgView().ChooseFile(owner, request);
@@ -682,8 +678,7 @@ int DlgFieldDefaultProc(FieldHandle field, int message, WParam wparam, LParam lp
       out[n] = 0;
       return static_cast<int>(n);
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 
@@ -698,9 +693,7 @@ void* DlgFieldMemAlloc(FieldHandle field, std::size_t size) {
   return field->memory.data();
 }
 
-void* DlgFieldMemRetrieve(FieldHandle field) {
-  return field ? field->memory.data() : nullptr;
-}
+void* DlgFieldMemRetrieve(FieldHandle field) { return field ? field->memory.data() : nullptr; }
 
 std::intptr_t DlgGetInfo(FieldHandle field, int code) {
   if (!field || !field->dialog) return 0;
@@ -736,13 +729,9 @@ int DlgIndexFromId(FieldHandle field, int control_id) {
   return -1;
 }
 
-int DlgIndexFromHandle(FieldHandle field) {
-  return field && field->dialog ? field->index : -1;
-}
+int DlgIndexFromHandle(FieldHandle field) { return field && field->dialog ? field->index : -1; }
 
-FieldHandle DlgFieldFromIndex(FieldHandle field, int index) {
-  return At(field, index);
-}
+FieldHandle DlgFieldFromIndex(FieldHandle field, int index) { return At(field, index); }
 
 std::intptr_t DlgGetFieldInfo(FieldHandle field, int index, int code) {
   Field* f = At(field, index);
@@ -841,9 +830,8 @@ std::size_t DlgTableGetField(FieldHandle field, int index, int row, int column, 
 
 int DlgTableFindField(FieldHandle field, int index, const char* text, std::size_t length,
                       int column) {
-  return WithFieldTable(field, index, -1, [&](TableHandle t) {
-    return TableFindField(t, text, length, column);
-  });
+  return WithFieldTable(field, index, -1,
+                        [&](TableHandle t) { return TableFindField(t, text, length, column); });
 }
 
 int DlgFieldGetText(FieldHandle field, int index, char* buffer, std::size_t size) {
@@ -854,9 +842,7 @@ namespace {
 
 // A dialog under another one waits for it, as in any modal loop: what the user does there
 // (through assistive technology, which is not held back by the window system) does nothing.
-bool Blocked(const Dialog& d) {
-  return d.ended || (DlgTopDialog() && DlgTopDialog() != &d);
-}
+bool Blocked(const Dialog& d) { return d.ended || (DlgTopDialog() && DlgTopDialog() != &d); }
 
 }  // namespace
 
@@ -900,7 +886,8 @@ bool DlgUserSelectRow(Dialog& d, int index, int row) {
   const std::string key = row >= 0 && !rows[row].empty() ? rows[row][0] : std::string();
   if (const std::string item = ListKeyItem(f); !item.empty() && row >= 0)
     StoreSetString(d.app_store, item, key);
-  if (const std::string* item = f.def->Attr(kAttrSelection)) StoreSetNumeric(d.app_store, *item, row);
+  if (const std::string* item = f.def->Attr(kAttrSelection))
+    StoreSetNumeric(d.app_store, *item, row);
   f.text = key;
   f.shown_signature = ItemSignature(f);
   DlgView().FieldChanged(d, f.index);
@@ -930,9 +917,7 @@ void DlgUserClose(Dialog& d) {
   DlgEndDialog(d, 2);
 }
 
-bool DlgUserEnter(Dialog& d) {
-  return d.def->default_id != 0 && DlgUserMenu(d, d.def->default_id);
-}
+bool DlgUserEnter(Dialog& d) { return d.def->default_id != 0 && DlgUserMenu(d, d.def->default_id); }
 
 bool DlgUserMenu(Dialog& d, int control_id) {
   if (Blocked(d)) return false;
@@ -970,9 +955,7 @@ void DlgDispatchMessage(Dialog& d, const WindowMessage& m) {
   }
 }
 
-bool DlgIsChecked(const Field& f) {
-  return f.text == f.def->AttrOr(kAttrOn, "1");
-}
+bool DlgIsChecked(const Field& f) { return f.text == f.def->AttrOr(kAttrOn, "1"); }
 
 std::vector<std::vector<std::string>> DlgListRows(const Field& f) {
   std::vector<std::vector<std::string>> rows;

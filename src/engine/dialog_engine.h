@@ -107,8 +107,8 @@ struct Field {
   FieldProc proc = nullptr;
   CallbackRef callback;
   FieldState state = FieldState::kFull;
-  std::optional<int> access;  // DlgSetAccess override
-  PoolBuffer memory;  // DlgFieldMemAlloc
+  std::optional<int> access;    // DlgSetAccess override
+  PoolBuffer memory;            // DlgFieldMemAlloc
   std::string shown_signature;  // what the item looked like when last shown
   DropHandler drop = nullptr;   // DlgAcceptDrops
   bool show_always = false;     // DlgShowOnEveryRefresh

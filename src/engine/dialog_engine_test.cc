@@ -69,7 +69,7 @@ int DP_Nested(WindowHandle owner, int, int, StoreHandle main, StoreHandle app) {
 }
 
 const CallbackEntry kCallbacks[] = {
-    {"CB_Log", CB_Log},     {"CB_Suppress", CB_Suppress}, {"CB_EndIt", CB_EndIt},
+    {"CB_Log", CB_Log},       {"CB_Suppress", CB_Suppress}, {"CB_EndIt", CB_EndIt},
     {"CB_hCount", CB_hCount}, {"CB_Port", CB_Port},
 };
 const ProcedureEntry kProcedures[] = {{"DP_Info", DP_Info}, {"DP_Nested", DP_Nested}};
@@ -285,7 +285,8 @@ TEST_F(Engine, CallsStacksAndNestedDialogs) {
   view_.WhenDialogOpens("Help", [](DialogUser& user) { user.Press("Nederlands"); });
   Run();
   EXPECT_EQ(view_.opened(), (std::vector<std::string>{"Main", "R7000 Programmer - _0003", "Help"}));
-  EXPECT_NE(std::find(g_log.begin(), g_log.end(), ":31"), g_log.end()) << "CB_Log of the stack entry";
+  EXPECT_NE(std::find(g_log.begin(), g_log.end(), ":31"), g_log.end())
+      << "CB_Log of the stack entry";
   EXPECT_NO_USER_PROBLEMS(view_);
 }
 
@@ -412,9 +413,9 @@ TEST_F(Engine, FieldOperationsFromACallback) {
     user.Close();
   });
   Run("Probe");
-  EXPECT_EQ(seen, (std::vector<std::string>{
-                      std::to_string(static_cast<int>(FieldState::kInvisible)),
-                      std::to_string(static_cast<int>(FieldState::kGreyed))}));
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{std::to_string(static_cast<int>(FieldState::kInvisible)),
+                                      std::to_string(static_cast<int>(FieldState::kGreyed))}));
   EXPECT_NO_USER_PROBLEMS(view_);
 }
 
@@ -425,9 +426,9 @@ TEST_F(Engine, MessageBoxesAnswerAsScriptedOrByDefault) {
   EXPECT_EQ(DlgMessage(base_, kMbYesNo | kMbIconQuestion, "WARNING", "Continue?"), kIdYes);
   view_.AnswerNextMessage(kIdNo);
   EXPECT_EQ(DlgMessage(base_, kMbYesNo, "WARNING", "Continue?"), kIdNo);
-  EXPECT_EQ(DlgMessageFmt(base_, kMbIconExclamation, "Show Sector", "Sector %s has %d rows",
-                          "S0001", 12),
-            kIdOk);
+  EXPECT_EQ(
+      DlgMessageFmt(base_, kMbIconExclamation, "Show Sector", "Sector %s has %d rows", "S0001", 12),
+      kIdOk);
   EXPECT_MESSAGE_SHOWN(view_, "Show Sector", "Sector S0001 has 12 rows");
   EXPECT_EQ(view_.messages().size(), 5u);
   EXPECT_EQ(view_.messages()[1].answer, kIdCancel);
@@ -448,8 +449,9 @@ TEST_F(Engine, UnknownNamesAreReportedWithAHint) {
   view_.SetIdleWait(0ms);
   Run("Odd");
   Run("Odd");
-  EXPECT_EQ(std::count_if(view_.messages().begin(), view_.messages().end(),
-                          [](const ShownMessage& m) { return m.text.find("CB_Lgo") != std::string::npos; }),
+  EXPECT_EQ(std::count_if(
+                view_.messages().begin(), view_.messages().end(),
+                [](const ShownMessage& m) { return m.text.find("CB_Lgo") != std::string::npos; }),
             1);
   EXPECT_MESSAGE_SHOWN(view_, "Dialog engine",
                        "dialog 'Odd': unknown callback 'CB_Lgo'; did you mean 'CB_Log'?");

@@ -18,7 +18,8 @@ inline ::testing::AssertionResult MessageShown(const char*, const char*, const c
   auto failure = ::testing::AssertionFailure();
   failure << "no message box \"" << caption << "\": \"" << text << "\"; shown were:";
   if (view.messages().empty()) failure << " none";
-  for (const auto& m : view.messages()) failure << "\n  \"" << m.caption << "\": \"" << m.text << "\"";
+  for (const auto& m : view.messages())
+    failure << "\n  \"" << m.caption << "\": \"" << m.text << "\"";
   return failure;
 }
 

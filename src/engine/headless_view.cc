@@ -134,9 +134,7 @@ void HeadlessView::WhenDialogOpens(std::string name, Steps steps) {
   pending_steps_.emplace_back(std::move(name), std::move(steps));
 }
 
-void HeadlessView::AnswerNextMessage(int result) {
-  answers_.push_back(result);
-}
+void HeadlessView::AnswerNextMessage(int result) { answers_.push_back(result); }
 
 void HeadlessView::ChooseFileNext(std::optional<std::string> path) {
   files_.push_back(std::move(path));
@@ -154,9 +152,7 @@ void HeadlessView::DialogOpened(Dialog& dialog) {
   }
 }
 
-void HeadlessView::DialogClosed(Dialog& dialog) {
-  steps_of_.erase(&dialog);
-}
+void HeadlessView::DialogClosed(Dialog& dialog) { steps_of_.erase(&dialog); }
 
 void HeadlessView::RunModal(Dialog& dialog) {
   DialogUser user(*this, dialog);

@@ -34,7 +34,8 @@ TEST_F(Dialogs, WithoutAModuleTheGreyedButtonsSayWhatIsMissing) {
       QWidget* w = user.Widget(button);
       ASSERT_NE(w, nullptr) << button;
       EXPECT_FALSE(w->isEnabled()) << button;
-      EXPECT_NE(w->toolTip().indexOf("virtual module"), -1) << button << ": " << w->toolTip().toStdString();
+      EXPECT_NE(w->toolTip().indexOf("virtual module"), -1)
+          << button << ": " << w->toolTip().toStdString();
     }
     user.Close();
   });
@@ -49,13 +50,20 @@ TEST_F(Dialogs, AModuleThatFailsToLoadLeavesNoEntrySelected) {
     ASSERT_TRUE(SelectEntry(user, "T0031"));
     ASSERT_TRUE(user.Widget("Info")->isEnabled());
     user.Set("CurrentVirtualModule", odd.string());
-    EXPECT_TRUE(user.WaitUntil([&] { return MessageShown("Pattern Load", "Cannot load file " + odd.string() + ", incorrect filesize"); }));
+    EXPECT_TRUE(user.WaitUntil([&] {
+      return MessageShown("Pattern Load",
+                          "Cannot load file " + odd.string() + ", incorrect filesize");
+    }));
     EXPECT_EQ(user.Shown("Directory"), "");
-    for (const char* field : {"Valid", "Name", "Start", "End", "Size"}) EXPECT_EQ(user.Shown(field), "") << field;
-    for (const char* button : {"Info", "Picture", "Clip Dir"}) EXPECT_FALSE(user.Widget(button)->isEnabled()) << button;
-    for (const char* button : {"New Tech", "New Pat", "Split"}) EXPECT_TRUE(user.Widget(button)->isEnabled()) << button;
+    for (const char* field : {"Valid", "Name", "Start", "End", "Size"})
+      EXPECT_EQ(user.Shown(field), "") << field;
+    for (const char* button : {"Info", "Picture", "Clip Dir"})
+      EXPECT_FALSE(user.Widget(button)->isEnabled()) << button;
+    for (const char* button : {"New Tech", "New Pat", "Split"})
+      EXPECT_TRUE(user.Widget(button)->isEnabled()) << button;
     user.Set("CurrentVirtualModule", "");
-    for (const char* button : {"New Tech", "New Pat", "Split"}) EXPECT_FALSE(user.Widget(button)->isEnabled()) << button;
+    for (const char* button : {"New Tech", "New Pat", "Split"})
+      EXPECT_FALSE(user.Widget(button)->isEnabled()) << button;
   });
 }
 
@@ -124,7 +132,8 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutStartingTheProgram) {
   // The program itself: it answers and ends, whatever the display.
   const std::string program = ProgramFolder().string() + "/r7kprog";
   for (const char* option : {"--help", "--version"}) {
-    const std::string command = "QT_QPA_PLATFORM=offscreen timeout 20 " + program + " " + option + " >/dev/null";
+    const std::string command =
+        "QT_QPA_PLATFORM=offscreen timeout 20 " + program + " " + option + " >/dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0) << option;
   }
 }
@@ -191,7 +200,8 @@ bool DoAction(QWidget* w, const QString& action) {
 
 TEST_F(Dialogs, AssistiveTechnologyNamesTheFieldsAndItsActionsDoWhatAClickDoes) {
   view_.WhenDialogOpens("Configuration", [&](GuiUser& user) {
-    EXPECT_EQ(Accessible(user.Widget("CurrentVirtualModule"))->text(QAccessible::Name), "Pattern file");
+    EXPECT_EQ(Accessible(user.Widget("CurrentVirtualModule"))->text(QAccessible::Name),
+              "Pattern file");
     // A path typed in by a screen reader, "Keep file" toggled and OK pressed through their
     // accessible actions reach the program as clicks and typing would.
     QAccessibleInterface* path = Accessible(user.Widget("CurrentVirtualModule"));
@@ -213,7 +223,8 @@ TEST_F(Dialogs, AssistiveTechnologyNamesTheFieldsAndItsActionsDoWhatAClickDoes) 
       EXPECT_FALSE(shown->state().editable) << field;
       EXPECT_EQ(shown->editableTextInterface(), nullptr) << field;
     }
-    EXPECT_EQ(Accessible(user.Widget("Help"))->text(QAccessible::Name), "Help") << "a picture button";
+    EXPECT_EQ(Accessible(user.Widget("Help"))->text(QAccessible::Name), "Help")
+        << "a picture button";
     // A row selected as a screen reader selects it becomes the current entry.
     QAccessibleInterface* list = Accessible(user.Widget("Directory"));
     ASSERT_NE(list->tableInterface(), nullptr);

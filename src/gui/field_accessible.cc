@@ -65,7 +65,8 @@ class FieldAccessible : public QAccessibleWidget,
     const QFontMetrics metrics(e->font());
     const QRect inside = e->contentsRect();
     const int x = inside.left() + metrics.horizontalAdvance(e->text().left(offset));
-    const int width = offset < e->text().size() ? metrics.horizontalAdvance(e->text().at(offset)) : 1;
+    const int width =
+        offset < e->text().size() ? metrics.horizontalAdvance(e->text().at(offset)) : 1;
     return QRect(e->mapToGlobal(QPoint(x, inside.top())), QSize(width, inside.height()));
   }
   int offsetAtPoint(const QPoint& point) const override {

@@ -36,7 +36,8 @@ inline QApplication& TestApplication() {
 // Where the tests leave the dialogs' pictures for a reviewer.
 inline std::filesystem::path ScreenshotFolder() {
   const char* dir = std::getenv("R7K_SCREENSHOT_DIR");
-  std::filesystem::path path = dir && *dir ? dir : std::filesystem::temp_directory_path() / "r7k_screenshots";
+  std::filesystem::path path =
+      dir && *dir ? dir : std::filesystem::temp_directory_path() / "r7k_screenshots";
   std::filesystem::create_directories(path);
   return path;
 }
@@ -52,7 +53,8 @@ class GuiTest : public ::testing::Test {
     module_ = root_ / "modules" / "demo.r7v";
     const auto demo = BuiltinImage("demo");
     std::ofstream(module_, std::ios::binary)
-        .write(reinterpret_cast<const char*>(demo.data()), static_cast<std::streamsize>(demo.size()));
+        .write(reinterpret_cast<const char*>(demo.data()),
+               static_cast<std::streamsize>(demo.size()));
     // The user chose the simulated box at an earlier start.
     RegistrySetString(kSettingsKey, "Port1", "sim");
     AppEnvironment env;

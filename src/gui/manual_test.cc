@@ -93,7 +93,8 @@ std::string FolderUrl(const fs::path& folder) {
   std::ostringstream url;
   url << "file://";
   for (unsigned char c : (folder.string() + "/")) {
-    if (std::isalnum(c) || std::string_view("/-._~").find(static_cast<char>(c)) != std::string_view::npos)
+    if (std::isalnum(c) ||
+        std::string_view("/-._~").find(static_cast<char>(c)) != std::string_view::npos)
       url << c;
     else
       url << '%' << "0123456789ABCDEF"[c >> 4] << "0123456789ABCDEF"[c & 15];

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -12,13 +13,12 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
@@ -119,7 +119,8 @@ class PictureButton : public QPushButton {
     if (!field_ || !(event->modifiers() & Qt::ControlModifier)) return;
     // The field's value is the file name it keeps (message 23 of its procedure).
     char name[256] = "";
-    if (field_->proc) field_->proc(field_, kMsgGetText, sizeof name - 1, reinterpret_cast<LParam>(name));
+    if (field_->proc)
+      field_->proc(field_, kMsgGetText, sizeof name - 1, reinterpret_cast<LParam>(name));
     const std::string file = name;
     if (event->key() == Qt::Key_C) {
       QApplication::clipboard()->clear();
@@ -165,7 +166,8 @@ class PictureFrame : public QFrame {
     }
     if (image_.isNull()) return;
     const QRect source = PlaceNatural(client.size(), image_.size()).first;
-    const QRect target = PlaceNatural(client.size(), image_.size()).second.translated(client.topLeft());
+    const QRect target =
+        PlaceNatural(client.size(), image_.size()).second.translated(client.topLeft());
     painter.drawImage(target, image_, source);
   }
 
@@ -202,8 +204,10 @@ class HeldEnterFilter : public QObject {
 }  // namespace
 
 std::pair<QRect, QRect> PlaceNatural(QSize client, QSize picture) {
-  const auto [source, target] = PlaceNatural(client.width(), client.height(), picture.width(), picture.height());
-  return {QRect(source.x, source.y, source.w, source.h), QRect(target.x, target.y, target.w, target.h)};
+  const auto [source, target] =
+      PlaceNatural(client.width(), client.height(), picture.width(), picture.height());
+  return {QRect(source.x, source.y, source.w, source.h),
+          QRect(target.x, target.y, target.w, target.h)};
 }
 
 QImage AppIconImage(int size) {
@@ -258,7 +262,8 @@ class DialogWindow : public QDialog {
       for (auto& f : dialog_.fields) UpdateField(*f);
       return;
     }
-    if (static_cast<std::size_t>(index) < dialog_.fields.size()) UpdateField(*dialog_.fields[index]);
+    if (static_cast<std::size_t>(index) < dialog_.fields.size())
+      UpdateField(*dialog_.fields[index]);
   }
 
   // Hands typed but not yet committed texts to the engine (before a press, Enter, close).
@@ -285,14 +290,17 @@ class DialogWindow : public QDialog {
     QWidget* first = nullptr;
     for (auto& f : dialog_.fields) {
       QWidget* w = WidgetOf(f->index);
-      const bool input = f->def->kind == kKindText || f->def->kind == kKindList || f->def->kind == kKindCheck;
+      const bool input =
+          f->def->kind == kKindText || f->def->kind == kKindList || f->def->kind == kKindCheck;
       if (w && input && f->state == FieldState::kFull && w->isVisible()) {
         first = w;
         break;
       }
     }
     if (!first)
-      if (Field* f = dialog_.def->default_id ? dialog_.FindField("#" + std::to_string(dialog_.def->default_id)) : nullptr)
+      if (Field* f = dialog_.def->default_id
+                         ? dialog_.FindField("#" + std::to_string(dialog_.def->default_id))
+                         : nullptr)
         first = WidgetOf(f->index);
     if (first) first->setFocus(Qt::OtherFocusReason);
   }
@@ -353,8 +361,8 @@ class DialogWindow : public QDialog {
 
   QtView& view_;
   Dialog& dialog_;
-  std::map<int, QWidget*> widgets_;         // field index → widget
-  std::map<int, QLabel*> labels_by_id_;     // label control id → label
+  std::map<int, QWidget*> widgets_;      // field index → widget
+  std::map<int, QLabel*> labels_by_id_;  // label control id → label
   std::map<const ControlDef*, QLabel*> labels_;
   std::map<int, std::vector<std::string>> rows_shown_;
   std::map<int, bool> dirty_;
@@ -522,7 +530,8 @@ void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, in
       if (HasStyle(c, "multiline")) {
         auto* e = new QPlainTextEdit(parent);
         // Hexadecimal lines keep their length; a sentence ("wrap") breaks at the field's edge.
-        e->setLineWrapMode(HasStyle(c, "wrap") ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+        e->setLineWrapMode(HasStyle(c, "wrap") ? QPlainTextEdit::WidgetWidth
+                                               : QPlainTextEdit::NoWrap);
         if (fixed) e->setFont(fixed_);
         connect(e, &QPlainTextEdit::textChanged, this, [this, index] {
           if (!updating_) dirty_[index] = true;
@@ -585,18 +594,16 @@ void DialogWindow::BuildControl(const ControlDef& c, QWidget* parent, int dx, in
       w = b;
       break;
     }
-    case kKindGroup:
-      w = new QGroupBox(WithoutMnemonic(c.text), parent);
-      break;
+    case kKindGroup: w = new QGroupBox(WithoutMnemonic(c.text), parent); break;
     case kKindIcon: {
       auto* l = new QLabel(parent);
-      const int side = std::min(rect.width(), rect.height()) > 0
-                           ? std::max(rect.width(), rect.height())
-                           : 32;
+      const int side =
+          std::min(rect.width(), rect.height()) > 0 ? std::max(rect.width(), rect.height()) : 32;
       if (EqualsIgnoringCase(c.text, "R7K_ICON") || c.text.empty())
         l->setPixmap(QPixmap::fromImage(AppIconImage(std::max(side, 32))));
       else
-        l->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(std::max(side, 32)));
+        l->setPixmap(
+            style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(std::max(side, 32)));
       w = l;
       break;
     }
@@ -648,9 +655,12 @@ void DialogWindow::CommitEdit(Field& f) {
   dirty_[f.index] = false;
   QWidget* w = WidgetOf(f.index);
   std::string text;
-  if (auto* e = qobject_cast<QLineEdit*>(w)) text = S(e->text());
-  else if (auto* e = qobject_cast<QPlainTextEdit*>(w)) text = S(e->toPlainText());
-  else return;
+  if (auto* e = qobject_cast<QLineEdit*>(w))
+    text = S(e->text());
+  else if (auto* e = qobject_cast<QPlainTextEdit*>(w))
+    text = S(e->toPlainText());
+  else
+    return;
   if (text == f.text) return;
   if (!DlgUserSetField(dialog_, f.index, text)) {
     QApplication::beep();
@@ -908,9 +918,12 @@ std::function<void()> QtView::WakeHook(Dialog& dialog) {
   const WindowHandle handle = dialog.window;
   auto alive = alive_;
   return [this, alive, handle] {
-    QMetaObject::invokeMethod(qApp, [this, alive, handle] {
-      if (*alive) Drain(handle);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp,
+        [this, alive, handle] {
+          if (*alive) Drain(handle);
+        },
+        Qt::QueuedConnection);
   };
 }
 
@@ -958,9 +971,12 @@ int QtView::ShowMessage(WindowHandle owner, int type, std::string_view caption,
   std::vector<std::pair<QMessageBox::StandardButton, int>> buttons;
   switch (type & 0xF) {
     case kMbOkCancel: buttons = {{QMessageBox::Ok, kIdOk}, {QMessageBox::Cancel, kIdCancel}}; break;
-    case 2: buttons = {{QMessageBox::Abort, 3}, {QMessageBox::Retry, 4}, {QMessageBox::Ignore, 5}}; break;
+    case 2:
+      buttons = {{QMessageBox::Abort, 3}, {QMessageBox::Retry, 4}, {QMessageBox::Ignore, 5}};
+      break;
     case 3:
-      buttons = {{QMessageBox::Yes, kIdYes}, {QMessageBox::No, kIdNo}, {QMessageBox::Cancel, kIdCancel}};
+      buttons = {
+          {QMessageBox::Yes, kIdYes}, {QMessageBox::No, kIdNo}, {QMessageBox::Cancel, kIdCancel}};
       break;
     case kMbYesNo: buttons = {{QMessageBox::Yes, kIdYes}, {QMessageBox::No, kIdNo}}; break;
     case 5: buttons = {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, kIdCancel}}; break;

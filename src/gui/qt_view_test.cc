@@ -3,22 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <atomic>
-#include <thread>
+#include <QClipboard>
+#include <QDropEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QClipboard>
-#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QTimer>
 #include <QMimeData>
-#include <QUrl>
-#include <QDropEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <atomic>
+#include <thread>
 
 #include "gui/gui_fixture.h"
 #include "link/link_message_box.h"
@@ -44,7 +44,8 @@ TEST_F(GuiTest, StartShowsTheConfigurationThenTheMainDialogWithTheDemoModule) {
   view_.WhenDialogOpens("Configuration", [&](GuiUser& user) {
     EXPECT_EQ(user.Window()->windowTitle().toStdString(), "Vardex R7000 Programmer Configuration");
     const auto labels = LabelTexts(user.Window());
-    for (const char* text : {"Ports", "Port", "Pattern file", "Palette"}) EXPECT_TRUE(Has(labels, text)) << text;
+    for (const char* text : {"Ports", "Port", "Pattern file", "Palette"})
+      EXPECT_TRUE(Has(labels, text)) << text;
     EXPECT_NE(user.Shown("Ports").find("sim"), std::string::npos) << user.Shown("Ports");
     EXPECT_EQ(user.Shown("Port1"), "sim") << "chosen at an earlier start";
     EXPECT_EQ(user.Widget("Ports")->toolTip().toStdString(), "List of available com ports");
@@ -108,13 +109,15 @@ TEST_F(GuiTest, AUserBrowsesTheDemoModuleSavesAnEntityAndLooksAtAPatternASectorA
       EXPECT_EQ(hex.Shown("Name"), "T0020");
       EXPECT_EQ(hex.Shown("HexData").substr(0, 6), "18 00 ") << hex.Shown("HexData");
       EXPECT_TRUE(hex.Press("Save"));
-      EXPECT_EQ(hex.Shown("_Status"), "File " + (root_ / "modules" / "T0020.r7k").string() + " saved");
+      EXPECT_EQ(hex.Shown("_Status"),
+                "File " + (root_ / "modules" / "T0020.r7k").string() + " saved");
       hex.Press("Close");
       EXPECT_FALSE(hex.IsOpen());
     });
     EXPECT_TRUE(user.Press("Info"));
     EXPECT_TRUE(std::filesystem::exists(root_ / "modules" / "T0020.r7k"));
-    EXPECT_EQ(StoreGetType(user.dialog().app_store, "_Status"), kItemNone) << "Close of Hex cleans up";
+    EXPECT_EQ(StoreGetType(user.dialog().app_store, "_Status"), kItemNone)
+        << "Close of Hex cleans up";
 
     ASSERT_TRUE(SelectEntry(user, "P3000"));
     view_.WhenDialogOpens("ShowPattern", [&](GuiUser& pattern) {
@@ -196,7 +199,8 @@ TEST_F(GuiTest, AFileDroppedOnThePathFieldBecomesTheCurrentModule) {
   const auto rom = root_ / "modules" / "rom.r7v";
   const auto image = BuiltinImage("R7kRomx");
   std::ofstream(rom, std::ios::binary)
-      .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+      .write(reinterpret_cast<const char*>(image.data()),
+             static_cast<std::streamsize>(image.size()));
   RunWithModule([&](GuiUser& user) {
     ASSERT_TRUE(user.WaitUntil([&] { return user.Shown("Name") == "_0000"; }));
     QWidget* path = user.Widget("CurrentVirtualModule");
@@ -244,7 +248,8 @@ TEST_F(GuiTest, MessageBoxesShowTheIconAndButtonsOfTheirType) {
   EXPECT_EQ(seen.buttons.size(), 2);
   EXPECT_EQ(seen.default_button.toStdString(), "No");
   press(QMessageBox::Ok);
-  EXPECT_EQ(view_.ShowMessage(0, kMbIconStop, "Pattern Load", "Cannot load file x, not found"), kIdOk);
+  EXPECT_EQ(view_.ShowMessage(0, kMbIconStop, "Pattern Load", "Cannot load file x, not found"),
+            kIdOk);
   EXPECT_EQ(seen.icon, QMessageBox::Critical);
   EXPECT_EQ(seen.buttons.size(), 1);
   press(QMessageBox::Cancel);
@@ -257,7 +262,8 @@ TEST_F(GuiTest, TheLinkThreadsBoxesAppearOnScreenWhileADialogIsOpen) {
   view_.WhenDialogOpens("Configuration", [&](GuiUser& user) {
     std::atomic<int> answer{0};
     std::thread link([&] {
-      answer = LinkMessageBoxText(0, "Cannot open port ttyUSB0", "Vardex R7000 Programmer", kBoxStop);
+      answer =
+          LinkMessageBoxText(0, "Cannot open port ttyUSB0", "Vardex R7000 Programmer", kBoxStop);
     });
     EXPECT_TRUE(user.WaitUntil([&] { return answer != 0; })) << "answered on the GUI thread";
     link.join();

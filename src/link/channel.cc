@@ -31,13 +31,13 @@ static_assert(kWaiterSlots + kChannelMaxWaiters * kWaiterWords == kChannelRecord
 
 // Words of a waiter slot.
 enum WaiterWord : std::size_t {
-  kWaiterThread = 0,   // 0 = free
+  kWaiterThread = 0,  // 0 = free
   kWaiterServed,
-  kWaiterWaitEvent,    // synchronous receive
-  kWaiterDelivery,     // synchronous receive: where the block goes
-  kWaiterTakeOff,      // synchronous receive
-  kWaiterSetEvent,     // event notification
-  kWaiterWindow,       // message notification
+  kWaiterWaitEvent,  // synchronous receive
+  kWaiterDelivery,   // synchronous receive: where the block goes
+  kWaiterTakeOff,    // synchronous receive
+  kWaiterSetEvent,   // event notification
+  kWaiterWindow,     // message notification
   kWaiterMessage,
   kWaiterWParam,
   kWaiterLParam,
@@ -128,8 +128,10 @@ class ChannelAccess {
     if (StoreGetItem(state_.shared, name_, nullptr, 0) == kChannelRecordSize)
       StoreGetItem(state_.shared, name_, record_.data(), kChannelRecordSize);
     // Whatever the store holds, the places stay inside the record.
-    if (record_[kMessageCount] > kChannelMaxMessages || record_[kWaiterCount] > kChannelMaxWaiters ||
-        record_[kMessageWrite] >= kChannelMaxMessages || record_[kMessageRead] >= kChannelMaxMessages ||
+    if (record_[kMessageCount] > kChannelMaxMessages ||
+        record_[kWaiterCount] > kChannelMaxWaiters ||
+        record_[kMessageWrite] >= kChannelMaxMessages ||
+        record_[kMessageRead] >= kChannelMaxMessages ||
         record_[kWaiterWrite] >= kChannelMaxWaiters || record_[kWaiterRead] >= kChannelMaxWaiters)
       record_ = Record();
   }
@@ -213,8 +215,7 @@ class ChannelAccess {
   }
 
   ChannelMessage* Head() {
-    return static_cast<ChannelMessage*>(
-        Objects().Get(record_.MessageSlot(record_[kMessageRead])));
+    return static_cast<ChannelMessage*>(Objects().Get(record_.MessageSlot(record_[kMessageRead])));
   }
 
  private:
@@ -287,7 +288,8 @@ void RunDispatcher() {
     state.window = CreateMessageWindow();
     if (!state.window) error = 1;
   }
-  if (!error && StoreRequestAdvice(state.advice, state.window, 1) == 0) error = kChannelAdviceRefused;
+  if (!error && StoreRequestAdvice(state.advice, state.window, 1) == 0)
+    error = kChannelAdviceRefused;
   state.error = error;
   state.started = 1;
   if (error) {

@@ -24,10 +24,10 @@ namespace r7k {
 
 enum ChannelResult : int {
   kChannelOk = 0,
-  kChannelNoMessage = 9000,        // empty on a poll, or the wait ended without one
-  kChannelFull = 9001,             // 128 messages queued already
-  kChannelTooManyWaiters = 9002,   // 16 waiters registered already
-  kChannelMessageWaiting = 9003,   // a message is queued, so nothing was registered
+  kChannelNoMessage = 9000,       // empty on a poll, or the wait ended without one
+  kChannelFull = 9001,            // 128 messages queued already
+  kChannelTooManyWaiters = 9002,  // 16 waiters registered already
+  kChannelMessageWaiting = 9003,  // a message is queued, so nothing was registered
   kChannelNoName = 9004,
   kChannelBadArguments = 9005,
   kChannelRegistrationGone = 9006,
@@ -50,8 +50,8 @@ constexpr std::uint32_t kChannelNoTimeout = 0xFFFFFFFF;
 // StoreAlloc allocation. Whoever takes it off the queue with an out argument owns it (owned 1)
 // and frees it with ChannelFreeMessage.
 struct ChannelMessage {
-  const char* text;           // nullptr when the message has none
-  const std::uint8_t* data;   // nullptr when size is 0
+  const char* text;          // nullptr when the message has none
+  const std::uint8_t* data;  // nullptr when size is 0
   std::uint32_t size;
   std::uint32_t owned;
 };

@@ -180,7 +180,8 @@ TEST(Channel, MessageNotificationPostsOnceOnArrival) {
   ASSERT_EQ(ChannelReceive(ch, 0, true, &m), kChannelOk);
   EXPECT_EQ(Data(m), "answer");
   ChannelFreeMessage(m);
-  EXPECT_EQ(StoreGetType(StoreOpenShared(kChannelStoreName), "Thread" + std::to_string(CurrentThreadId())),
+  EXPECT_EQ(StoreGetType(StoreOpenShared(kChannelStoreName),
+                         "Thread" + std::to_string(CurrentThreadId())),
             kItemNone);
   DestroyMessageWindow(w);
 }

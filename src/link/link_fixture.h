@@ -6,11 +6,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
-#include <thread>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -43,19 +43,26 @@ class ForwardingPort : public SerialPort {
   ForwardingPort(SerialPort* target, std::shared_ptr<std::vector<TimedWrite>> writes,
                  std::shared_ptr<std::mutex> mutex)
       : target_(target), writes_(std::move(writes)), mutex_(std::move(mutex)) {}
-  bool Open(std::string_view name, std::string* error) override { return target_->Open(name, error); }
-  bool Configure(uint32_t baud, std::string* error) override { return target_->Configure(baud, error); }
+  bool Open(std::string_view name, std::string* error) override {
+    return target_->Open(name, error);
+  }
+  bool Configure(uint32_t baud, std::string* error) override {
+    return target_->Configure(baud, error);
+  }
   bool SetDtr(bool on) override { return target_->SetDtr(on); }
   bool SetRts(bool on) override { return target_->SetRts(on); }
   bool Write(std::span<const uint8_t> bytes) override {
     {
       std::lock_guard lock(*mutex_);
-      writes_->push_back({std::string(bytes.begin(), bytes.end()), std::chrono::steady_clock::now()});
+      writes_->push_back(
+          {std::string(bytes.begin(), bytes.end()), std::chrono::steady_clock::now()});
     }
     return target_->Write(bytes);
   }
   using SerialPort::Write;
-  size_t ReadAvailable(std::span<uint8_t> buffer) override { return target_->ReadAvailable(buffer); }
+  size_t ReadAvailable(std::span<uint8_t> buffer) override {
+    return target_->ReadAvailable(buffer);
+  }
   SerialEvent WaitEvent(int timeout_ms) override { return target_->WaitEvent(timeout_ms); }
   void AbortWait() override { target_->AbortWait(); }
   void Purge() override { target_->Purge(); }
@@ -98,12 +105,12 @@ class BoxRecorder {
     std::uint32_t type;
   };
   BoxRecorder() {
-    SetLinkMessageBoxHook([this](WindowHandle, std::string_view text, std::string_view caption,
-                                 std::uint32_t type) {
-      std::lock_guard lock(mutex_);
-      boxes_.push_back({std::string(caption), std::string(text), type});
-      return 1;
-    });
+    SetLinkMessageBoxHook(
+        [this](WindowHandle, std::string_view text, std::string_view caption, std::uint32_t type) {
+          std::lock_guard lock(mutex_);
+          boxes_.push_back({std::string(caption), std::string(text), type});
+          return 1;
+        });
   }
   ~BoxRecorder() { SetLinkMessageBoxHook(nullptr); }
   std::vector<Box> Boxes() const {
@@ -121,7 +128,8 @@ inline std::optional<std::pair<std::string, std::string>> TakeMessage(std::strin
                                                                       std::uint32_t ms) {
   ChannelMessage* m = nullptr;
   if (ChannelReceive(channel, ms, true, &m) != kChannelOk || !m) return std::nullopt;
-  std::pair<std::string, std::string> out{m->text ? m->text : "", std::string(ChannelMessageData(m))};
+  std::pair<std::string, std::string> out{m->text ? m->text : "",
+                                          std::string(ChannelMessageData(m))};
   ChannelFreeMessage(m);
   return out;
 }

@@ -27,7 +27,9 @@ class LinkThreadSim : public ::testing::Test {
     box_ = BoxSimulator::Start(options_, &error);
     ASSERT_TRUE(box_) << error;
   }
-  void StartLink(std::string port_name) { ASSERT_TRUE(link_.Start(std::move(port_name), harness_.Maker())); }
+  void StartLink(std::string port_name) {
+    ASSERT_TRUE(link_.Start(std::move(port_name), harness_.Maker()));
+  }
   std::string Ask(std::string_view command) { return link_.Ask(command).value_or("<none>"); }
 
   LinkTestEnvironment env_{"linksim"};

@@ -50,8 +50,8 @@ bool SendPieces(PortRecord* port, std::string_view command, std::size_t piece) {
 
 // Collects the answer to the command just sent into `buffer`; returns a fixed answer instead
 // when there is one.
-std::optional<std::string> Collect(PortRecord* port, std::string_view command,
-                                   std::uint8_t* buffer, std::size_t* room) {
+std::optional<std::string> Collect(PortRecord* port, std::string_view command, std::uint8_t* buffer,
+                                   std::size_t* room) {
   const std::uint32_t timeout = NoticeTimeoutMs(command);
   for (;;) {
     ChannelMessage* notice = nullptr;

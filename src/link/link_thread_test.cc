@@ -80,7 +80,9 @@ TEST_F(PortCollectTest, OverlongAnswerKeepsItsTailWithThePrompt) {
 
 class LinkThreadTest : public ::testing::Test {
  protected:
-  void Start(std::string port = "ttyUSB0") { ASSERT_TRUE(link_.Start(std::move(port), harness_.Maker())); }
+  void Start(std::string port = "ttyUSB0") {
+    ASSERT_TRUE(link_.Start(std::move(port), harness_.Maker()));
+  }
   std::optional<std::string> Ask(std::string_view command) { return link_.Ask(command); }
 
   LinkTestEnvironment env_{"link"};
@@ -203,7 +205,8 @@ TEST_F(LinkThreadTest, PortThatDoesNotOpenEndsTheThreadWithABox) {
   auto boxes = boxes_.Boxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Vardex R7000 Programmer");
-  EXPECT_EQ(boxes[0].text, "Connection failed.\nCannot open port ttyUSB9: No such file or directory");
+  EXPECT_EQ(boxes[0].text,
+            "Connection failed.\nCannot open port ttyUSB9: No such file or directory");
   EXPECT_EQ(boxes[0].type, kBoxExclamation);
 }
 

@@ -27,8 +27,9 @@ int PortDiscovery(StoreHandle app_store, std::string_view saved_port, const Syst
   }
   // The simulated box is offered but never chosen here: only the user picks it.
   DescribePorts(table, roots);
-  TableWriteRow(table, kRowAppend,
-                std::vector<std::string>{std::string(kSimPortName), std::string(kSimulatedBoxDescription)});
+  TableWriteRow(
+      table, kRowAppend,
+      std::vector<std::string>{std::string(kSimPortName), std::string(kSimulatedBoxDescription)});
   const bool written = StoreSetTable(app_store, "Ports", table);
   if (written) {
     if (!saved_port.empty()) {

@@ -19,7 +19,8 @@ inline constexpr std::string_view kDeviceInUse = "Device In Use";
 // Writes "Ports" and returns 1, or -1 when it could not be written. `saved_port` is the
 // "Port1" saved last time: restored when it is in the list; when nothing was saved, "Port1"
 // becomes the first FTDI converter, else it stays unset (never "sim").
-int PortDiscovery(StoreHandle app_store, std::string_view saved_port, const SystemRoots& roots = {});
+int PortDiscovery(StoreHandle app_store, std::string_view saved_port,
+                  const SystemRoots& roots = {});
 
 // Fills column 1 of the rows whose port name matches a converter: its USB product string, or
 // "Device In Use" when another process holds it. 0, or -1 when the ports cannot be listed.

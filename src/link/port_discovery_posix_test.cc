@@ -34,7 +34,8 @@ TEST_F(PortDiscoveryTest, ConvertersInOrderThenTheSimulatedBox) {
                             {"ttyUSB1", "R7000Link"},
                             {"ttyACM0", ""},
                             {"sim", "Simulated R7000Link box"}}));
-  EXPECT_EQ(*StoreTableGetRow(store_, "Ports", -1), (std::vector<std::string>{"Port1", "Description"}));
+  EXPECT_EQ(*StoreTableGetRow(store_, "Ports", -1),
+            (std::vector<std::string>{"Port1", "Description"}));
   EXPECT_EQ(StoreGetString(store_, "Port1"), "ttyUSB1");
 }
 

@@ -25,7 +25,8 @@ class PortDiscoveryWin : public ::testing::Test {
 };
 
 TEST_F(PortDiscoveryWin, ConvertersInDeviceOrderWithTheirDescriptionsThenTheSimulatedBox) {
-  SetEnvironmentValue("R7K_FAKE_FTDI", "R7000Link:12;R7000Link:4;FT232R USB UART:7:busy;Unplugged:9:closed");
+  SetEnvironmentValue("R7K_FAKE_FTDI",
+                      "R7000Link:12;R7000Link:4;FT232R USB UART:7:busy;Unplugged:9:closed");
   EXPECT_EQ(PortDiscovery(store_, "Com4", {}), 1);
   EXPECT_EQ(Rows(), (Rows_t{{"Com12", "R7000Link"},
                             {"Com4", "R7000Link"},

@@ -99,7 +99,8 @@ bool PortOpen(PortRecord* record) {
   }
   std::string device = DeviceOf(record->name, &record->last_error);
   if (device.empty()) return false;
-  if (!record->handle) record->handle = record->make_port ? record->make_port() : MakeSerialPortFor(device);
+  if (!record->handle)
+    record->handle = record->make_port ? record->make_port() : MakeSerialPortFor(device);
   if (!record->handle->Open(device, &record->last_error)) return false;
   if (!PortConfigure(record)) {
     record->handle->Close();
@@ -129,7 +130,8 @@ bool PortConfigure(PortRecord* record) {
     LinkMessageBoxText(0,
                        "BaudRate=" + ignored + " in " + std::string(kProfileFile) +
                            " is not a rate the box speaks (57600, 115200, 460800 or 921600); "
-                           "using " + std::to_string(record->baud_rate) + ".",
+                           "using " +
+                           std::to_string(record->baud_rate) + ".",
                        LinkString(1), kBoxExclamation);
   }
   if (!record->handle->Configure(record->baud_rate, &record->last_error)) return false;

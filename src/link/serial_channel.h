@@ -40,8 +40,8 @@ struct LinkStartParams {
 // One per link thread; the port watcher reads `handle`, `connected` and `handshake`.
 struct PortRecord {
   std::unique_ptr<SerialPort> handle;
-  std::string name;               // device name the port opens
-  std::uint8_t port_number = 0;   // the "Com%d" number on Windows
+  std::string name;              // device name the port opens
+  std::uint8_t port_number = 0;  // the "Com%d" number on Windows
   std::atomic<bool> connected{false};
   std::uint8_t byte_size = 8;
   std::uint8_t flow_control = 0;  // 1 DTR/DSR, 2 RTS/CTS, 4 XON/XOFF handshake

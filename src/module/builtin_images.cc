@@ -5,13 +5,16 @@
 // The generated files are pulled in by the assembler; the digest above ties this object to
 // their content. The directives are those both ELF and PE assemblers know (".previous" is
 // ELF's only); the compiler names the section of everything it emits after this.
-#define R7K_EMBED(symbol, file)                                                          \
-  asm(".section .rodata\n"                                                               \
-      ".balign 16\n"                                                                     \
-      ".global " #symbol "\n" #symbol ":\n"                                              \
-      ".incbin \"" R7K_BUILTIN_IMAGE_DIR "/" file "\"\n"                                 \
-      ".global " #symbol "_end\n" #symbol "_end:\n"                                      \
-      ".byte 0\n"                                                                        \
+#define R7K_EMBED(symbol, file)                   \
+  asm(".section .rodata\n"                        \
+      ".balign 16\n"                              \
+      ".global " #symbol "\n" #symbol             \
+      ":\n"                                       \
+      ".incbin \"" R7K_BUILTIN_IMAGE_DIR "/" file \
+      "\"\n"                                      \
+      ".global " #symbol "_end\n" #symbol         \
+      "_end:\n"                                   \
+      ".byte 0\n"                                 \
       ".text\n")
 
 R7K_EMBED(r7k_image_rom, "R7kRom.r7v");

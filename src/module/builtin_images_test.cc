@@ -47,9 +47,9 @@ void ExpectGoodTechnique(std::span<const uint8_t> record, const std::string& nam
   const auto layout = ReadTechniqueLayout(record);
   ASSERT_TRUE(layout);
   EXPECT_EQ(record[layout->stream_end - 1], kEndCode);
-  EXPECT_EQ(std::find(record.begin() + kTechniqueHeaderSize, record.end(), kEndCode) -
-                record.begin(),
-            static_cast<long>(layout->stream_end - 1));
+  EXPECT_EQ(
+      std::find(record.begin() + kTechniqueHeaderSize, record.end(), kEndCode) - record.begin(),
+      static_cast<long>(layout->stream_end - 1));
   EXPECT_EQ(layout->header.number, std::stoi(name.substr(1)));
   EXPECT_GE(layout->header.width, 1);
   EXPECT_LE(layout->header.width, 9);
@@ -129,7 +129,8 @@ void CheckRom(std::string_view which, size_t entries, size_t end_marker, RomSumm
   EXPECT_EQ(dir.entries[0].name, "T0001");
   EXPECT_EQ(EntityOf(image, dir.entries[0]), Bytes(kTechniqueT0001.begin(), kTechniqueT0001.end()));
   const Bytes first_entry(image.begin() + 0x80, image.begin() + 0x8C);
-  EXPECT_EQ(first_entry, (Bytes{0xFC, 'T', '0', '0', '0', '1', 0x41, 0x80, 0x00, 0x41, 0x80, 0x29}));
+  EXPECT_EQ(first_entry,
+            (Bytes{0xFC, 'T', '0', '0', '0', '1', 0x41, 0x80, 0x00, 0x41, 0x80, 0x29}));
   const auto p2000 = std::find_if(dir.entries.begin(), dir.entries.end(),
                                   [](const DirectoryEntry& e) { return e.name == "P2000"; });
   ASSERT_NE(p2000, dir.entries.end());
@@ -219,8 +220,7 @@ TEST(BuiltinImages, DemoModule) {
         }
         break;
       }
-      default:
-        EXPECT_EQ(e.name[0], '_');
+      default: EXPECT_EQ(e.name[0], '_');
     }
   }
   for (const char* text : {"_0000", "_0001", "_0002", "_0003", "_0004", "_0005", "_0006"}) {

@@ -37,7 +37,7 @@ struct DirectoryEntry {
 };
 
 struct Directory {
-  uint32_t base = 0;            // file offset of the directory region
+  uint32_t base = 0;  // file offset of the directory region
   std::vector<DirectoryEntry> entries;
   size_t end_marker_offset = 0;  // file offset of the entry whose state byte is 0xFF
 };

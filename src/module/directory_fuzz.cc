@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "module/address.h"
-#include "module/directory.h"
 #include "module/builtin_images.h"
+#include "module/directory.h"
 #include "testing/fuzz_seeds.h"
 
 // A module image of 0xFF with the input placed at the start (built-in layout when it holds
@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
       const auto image = r7k::BuiltinImage(name);
       const size_t at = r7k::DirectoryBase(image);
       const size_t n = std::min<size_t>(4096, image.size() - at);
-      seeds.push_back(r7k::fuzz::Prefixed(at == 0 ? 0 : 1,
-                                          r7k::fuzz::Bytes(image.begin() + at, image.begin() + at + n)));
+      seeds.push_back(r7k::fuzz::Prefixed(
+          at == 0 ? 0 : 1, r7k::fuzz::Bytes(image.begin() + at, image.begin() + at + n)));
     }
     return seeds;
   });
@@ -32,8 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   std::vector<uint8_t> image(r7k::kRomImageSize, 0xFF);
   const size_t n = std::min(size - 1, image.size());
-  const size_t at = data[0] % 3 == 0 ? 0 : data[0] % 3 == 1 ? r7k::kModuleDirectoryBase
-                                                            : image.size() - n;
+  const size_t at = data[0] % 3 == 0   ? 0
+                    : data[0] % 3 == 1 ? r7k::kModuleDirectoryBase
+                                       : image.size() - n;
   std::copy_n(data + 1, std::min(n, image.size() - at), image.begin() + at);
   const r7k::DirectoryResult result = r7k::ReadDirectory(image);
   for (const r7k::DirectoryEntry& e : result.directory.entries) {

@@ -63,7 +63,8 @@ TEST(Directory, EmptyDirectoryListsNothingAndStartsAt0x7D) {
   ASSERT_EQ(result.error, DirectoryError::kNone);
   EXPECT_TRUE(result.directory.entries.empty());
   EXPECT_EQ(result.directory.end_marker_offset, 0x10080u);
-  EXPECT_EQ(NextEntryStartBytes(image, result.directory), (std::array<uint8_t, 3>{0x83, 0x80, 0x00}));
+  EXPECT_EQ(NextEntryStartBytes(image, result.directory),
+            (std::array<uint8_t, 3>{0x83, 0x80, 0x00}));
 }
 
 TEST(Directory, DeletedEntryKeepsItsSpaceAndEntriesMayCrossBanks) {
@@ -82,7 +83,8 @@ TEST(Directory, DeletedEntryKeepsItsSpaceAndEntriesMayCrossBanks) {
   EXPECT_EQ(entries[3].state, 0x12);
   EXPECT_EQ(entries[3].index, 3u);
   // A new entry continues after the last one, whatever its state.
-  EXPECT_EQ(NextEntryStartBytes(image, result.directory), (std::array<uint8_t, 3>{0x82, 0x82, 0x09}));
+  EXPECT_EQ(NextEntryStartBytes(image, result.directory),
+            (std::array<uint8_t, 3>{0x82, 0x82, 0x09}));
   const auto bytes = EntityBytes(image, entries[1]);
   ASSERT_TRUE(bytes);
   EXPECT_EQ(bytes->data(), image.data() + 0xFFF0);
@@ -124,8 +126,8 @@ TEST(Directory, ReferencedEntriesMustBePresentAndCarryTheName) {
   EXPECT_TRUE(FindReferencedEntry(image, 0x10000, 0, "P3000"));
   EXPECT_TRUE(FindReferencedEntry(image, 0x10000, 1, "P3001"));  // deleted is still present
   EXPECT_FALSE(FindReferencedEntry(image, 0x10000, 0, "P3001"));
-  EXPECT_FALSE(FindReferencedEntry(image, 0x10000, 2, "P3002"));        // end marker
-  EXPECT_FALSE(FindReferencedEntry(image, 0x10000, 60000, "P3002"));    // outside the image
+  EXPECT_FALSE(FindReferencedEntry(image, 0x10000, 2, "P3002"));      // end marker
+  EXPECT_FALSE(FindReferencedEntry(image, 0x10000, 60000, "P3002"));  // outside the image
   EXPECT_FALSE(FindReferencedEntry(Bytes(100, 0), 0x10000, 0, "P3000"));
 }
 

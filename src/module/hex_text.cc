@@ -51,10 +51,8 @@ ParsedHexText ParseHexText(std::string_view text) {
 
 std::string HexTextErrorMessage(HexTextError error) {
   switch (error) {
-    case HexTextError::kNone:
-      return {};
-    case HexTextError::kIncorrectFormat:
-      return "Incorrect format";
+    case HexTextError::kNone: return {};
+    case HexTextError::kIncorrectFormat: return "Incorrect format";
     case HexTextError::kTooLong:
       return "Too much data: the text holds more than " + std::to_string(kHexParseCapacity) +
              " bytes";

@@ -35,8 +35,8 @@ struct ParsedHexText {
 
 // Reads the text back: each byte is two digits (HexNibble, so "G1" is 0xF1) and a space,
 // optionally followed by one line end (CR LF, LF or CR). The text as rendered, and as a text
-// widget hands it back, parses back to the same bytes. A text giving more than kHexParseCapacity bytes
-// is refused whole rather than cut.
+// widget hands it back, parses back to the same bytes. A text giving more than kHexParseCapacity
+// bytes is refused whole rather than cut.
 ParsedHexText ParseHexText(std::string_view text);
 
 // The message for the user: "Incorrect format", or the limit for kTooLong.

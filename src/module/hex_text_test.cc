@@ -87,8 +87,7 @@ TEST(HexText, RefusesMoreThanTheBufferHolds) {
   const ParsedHexText over = ParseHexText(RenderHexText(Bytes(1025, 0x11), 1025));
   EXPECT_EQ(over.error, HexTextError::kTooLong);
   EXPECT_TRUE(over.bytes.empty());
-  EXPECT_EQ(HexTextErrorMessage(over.error),
-            "Too much data: the text holds more than 1024 bytes");
+  EXPECT_EQ(HexTextErrorMessage(over.error), "Too much data: the text holds more than 1024 bytes");
 }
 
 }  // namespace

@@ -10,15 +10,17 @@ struct FlagLine {
   const char* line;
 };
 
-constexpr FlagLine kFlags1[] = {
-    {0x10, "0x10 back pattern required\r\n"}, {0x08, "0x08 reversible\r\n"},
-    {0x04, "0x04 front single color/row\r\n"}, {0x02, "0x02 back single color/row\r\n"},
-    {0x01, "0x01 front pattern required\r\n"}};
+constexpr FlagLine kFlags1[] = {{0x10, "0x10 back pattern required\r\n"},
+                                {0x08, "0x08 reversible\r\n"},
+                                {0x04, "0x04 front single color/row\r\n"},
+                                {0x02, "0x02 back single color/row\r\n"},
+                                {0x01, "0x01 front pattern required\r\n"}};
 
-constexpr FlagLine kFlags2[] = {
-    {0x10, "0x10 pattern drawing allowed\r\n"}, {0x08, "0x08 ask back pattern\r\n"},
-    {0x04, "0x04 ask front pattern\r\n"}, {0x02, "0x02 always on\r\n"},
-    {0x01, "0x01 can be knitted mechanical\r\n"}};
+constexpr FlagLine kFlags2[] = {{0x10, "0x10 pattern drawing allowed\r\n"},
+                                {0x08, "0x08 ask back pattern\r\n"},
+                                {0x04, "0x04 ask front pattern\r\n"},
+                                {0x02, "0x02 always on\r\n"},
+                                {0x01, "0x01 can be knitted mechanical\r\n"}};
 
 constexpr const char* kHandles[] = {"up",     "at right", "down",   "at left",
                                     "3-> 12", "3->  3",   "3->  6", "3->  9"};
@@ -41,9 +43,8 @@ std::string Unnamed(uint8_t byte) { return Format("?? (%02X)", byte); }
 // Setting bytes of a knitting pass. The short name goes by the low four bits alone; the full
 // name by the whole byte, whose bits 4 to 5 add the direction arrow.
 std::string ShortSettingName(uint8_t byte) {
-  static constexpr const char* kShort[16] = {"LX", "KX", "LX", "LX", "OX", "KX", "KX", "SX",
-                                             "LX", "SX", "KX", "LX", "OX", "UX", nullptr,
-                                             nullptr};
+  static constexpr const char* kShort[16] = {"LX", "KX", "LX", "LX", "OX", "KX", "KX",    "SX",
+                                             "LX", "SX", "KX", "LX", "OX", "UX", nullptr, nullptr};
   const char* name = kShort[byte & 0x0F];
   return name ? name : Unnamed(byte);
 }
@@ -54,10 +55,10 @@ std::string FullSettingName(uint8_t byte) {
     bool arrows;
   };
   static constexpr Setting kFull[16] = {
-      {"N", true},     {"KX", true},    {"LX", true},    {"CX", false},
-      {"OX", true},    {"EX", false},   {"FX", true},    {"GX", true},
-      {"LX", true},    {"SX", true},    {nullptr, false}, {nullptr, false},
-      {nullptr, false}, {"UX", true},   {nullptr, false}, {nullptr, false}};
+      {"N", true},      {"KX", true},  {"LX", true},     {"CX", false},
+      {"OX", true},     {"EX", false}, {"FX", true},     {"GX", true},
+      {"LX", true},     {"SX", true},  {nullptr, false}, {nullptr, false},
+      {nullptr, false}, {"UX", true},  {nullptr, false}, {nullptr, false}};
   static constexpr const char* kArrows[4] = {"", " ->", " <-", " <-->"};
   const Setting& s = kFull[byte & 0x0F];
   const unsigned arrow = (byte >> 4) & 0x03;
@@ -74,7 +75,7 @@ InstructionRow PassRow(std::span<const uint8_t> pass) {
 }
 
 std::string RackingText(uint8_t amount) {
-  static constexpr const char* kRacking[] = {"1/4", "1/2", "3/4", "1", "1.5", "2", "3", "4",
+  static constexpr const char* kRacking[] = {"1/4", "1/2", "3/4", "1", "1.5", "2",  "3", "4",
                                              "5",   "6",   "7",   "8", "9",   "10", "0"};
   if (amount < std::size(kRacking)) return kRacking[amount];
   return Unnamed(amount);
@@ -119,7 +120,9 @@ constexpr SingleCode kSingleCodes[] = {
     {0xC0, "SSA", "Start Spezielle Anfangsverarbeitung"},
     {0xD2, "Msg 2", "Display ENDE ANSCHLAG (END CAST ON)"},
     {0xD3, "IDH", "Invertieren Daten Hinten"},
-    {0xD4, "MGK", "Display MG KONTR Maschengr\xF6\xDF" "e Kontrolieren (CONTROL STS)"},
+    {0xD4, "MGK",
+     "Display MG KONTR Maschengr\xF6\xDF"
+     "e Kontrolieren (CONTROL STS)"},
     {0xD5, "FGN", "Display FREMDES GARN (WASTE YARN)"},
     {0xD6, "Mag 6", "Display ENDE ZWICHEN REIHEN (End Transition Rows)"},
     {0xD7, "IMH", "Invertieren Muster Hinten"},

@@ -19,12 +19,12 @@ namespace r7k {
 
 // The header of a technique record, ready for display.
 struct TechniqueHeaderView {
-  int size = 0;                 // from the BCD size code: (10 × d1 + d0) × 10 − 89
+  int size = 0;  // from the BCD size code: (10 × d1 + d0) × 10 − 89
   int number = 0;
-  std::string byte3;            // flag lines, each ending in "\r\n"
+  std::string byte3;  // flag lines, each ending in "\r\n"
   std::string byte4;
-  std::string handle;           // "up", "at right", ...
-  std::string handle_state;     // "hidden" and/or " + 0x%02x"
+  std::string handle;        // "up", "at right", ...
+  std::string handle_state;  // "hidden" and/or " + 0x%02x"
   int one_time_passes = 0;
   int pattern_passes = 0;
   int width = 0;

@@ -56,9 +56,9 @@ TEST(TechniqueHeader, NewTechniqueTemplate) {
 
   const InstructionListing listing = DecodeInstructionRows(t);
   EXPECT_TRUE(listing.ended);
-  EXPECT_EQ(listing.rows, (std::vector<Row>{{"01,07,2", "KX,SX,2", "KX,GX,2"},
-                                            {"E9", "NDV", "Neue Daten Vorn"},
-                                            kEnd}));
+  EXPECT_EQ(listing.rows,
+            (std::vector<Row>{
+                {"01,07,2", "KX,SX,2", "KX,GX,2"}, {"E9", "NDV", "Neue Daten Vorn"}, kEnd}));
 }
 
 TEST(TechniqueHeader, FlagLinesInTableOrder) {

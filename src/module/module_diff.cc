@@ -33,8 +33,8 @@ void CompareCells(EntryDifference& d, std::span<const uint8_t> a, std::span<cons
   const size_t rows = std::min(ga->rows, gb->rows);
   const size_t width = std::min(ga->width, gb->width);
   const uint64_t overlap = uint64_t{rows} * width;
-  uint64_t differing = uint64_t{ga->rows} * ga->width - overlap +
-                       uint64_t{gb->rows} * gb->width - overlap;
+  uint64_t differing =
+      uint64_t{ga->rows} * ga->width - overlap + uint64_t{gb->rows} * gb->width - overlap;
   for (size_t r = 0; r < rows; ++r)
     for (size_t c = 0; c < width; ++c) differing += ga->At(c, r) != gb->At(c, r);
   d.cells_differing = differing;
@@ -116,7 +116,8 @@ Areas LayoutOf(std::span<const uint8_t> a, const Directory* dir_a, std::span<con
   areas.base = dir ? dir->base : DirectoryBase(a.empty() ? b : a);
   areas.entries_end = areas.base + kFirstEntryOffset;
   for (const Directory* d : {dir_a, dir_b})
-    if (d) areas.entries_end = std::max(areas.entries_end, d->end_marker_offset + kDirectoryEntrySize);
+    if (d)
+      areas.entries_end = std::max(areas.entries_end, d->end_marker_offset + kDirectoryEntrySize);
   return areas;
 }
 

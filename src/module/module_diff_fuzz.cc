@@ -44,8 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto back = r7k::DiffModules(b, dir_b, a, blind ? nullptr : &da.directory);
   // Every difference is told, and only then.
   const bool same = std::memcmp(a.data(), b.data(), a.size()) == 0;
-  if (diff.identical != same ||
-      diff.identical != (diff.entries.empty() && diff.outside.empty()))
+  if (diff.identical != same || diff.identical != (diff.entries.empty() && diff.outside.empty()))
     __builtin_trap();
   if (back.identical != diff.identical) __builtin_trap();
   return 0;

@@ -29,7 +29,8 @@ std::string Told(const ModuleDiff& diff) {
     const DirectoryEntry& e = d.a ? *d.a : *d.b;
     out += std::string(kChange[static_cast<int>(d.change)]) + ' ' + e.name;
     if (e.state != kEntryValid) out += "(deleted)";
-    if (d.change == EntryChange::kChanged) out += ' ' + std::to_string(d.bytes_differing) + " bytes";
+    if (d.change == EntryChange::kChanged)
+      out += ' ' + std::to_string(d.bytes_differing) + " bytes";
     if (d.cells_differing) out += ' ' + std::to_string(*d.cells_differing) + " cells";
     out += "; ";
   }
@@ -60,8 +61,9 @@ TEST(ModuleDiff, EntriesHeaderAndFreeSpace) {
   EXPECT_EQ(Told(Diff(a.bytes, b.bytes)),
             "changed T0020 1 bytes; changed P3001 1 bytes " + std::to_string(cells) +
                 " cells; only-b P3900; 0x10003+1 directory header; 0x7FFF0+2 free space; ");
-  EXPECT_TRUE(Told(Diff(b.bytes, a.bytes)).ends_with("only-a P3900; 0x10003+1 directory header; "
-                                                     "0x7FFF0+2 free space; "));
+  EXPECT_TRUE(Told(Diff(b.bytes, a.bytes))
+                  .ends_with("only-a P3900; 0x10003+1 directory header; "
+                             "0x7FFF0+2 free space; "));
 
   // The same bytes elsewhere; an address with another upper nibble is a directory difference.
   ModuleImage c("demo"), d("demo");
@@ -112,8 +114,8 @@ TEST(ModuleDiff, EveryDifferingByteIsReported) {
     Bytes b = demo.bytes;
     for (int i = 0, n = 1 + static_cast<int>(random() % 4); i < n; ++i) {
       // Mostly the directory and the entities, sometimes anywhere.
-      const size_t at = random() % 2 ? kModuleDirectoryBase + random() % 0x400
-                                     : 0x18000 + random() % 0x1400;
+      const size_t at =
+          random() % 2 ? kModuleDirectoryBase + random() % 0x400 : 0x18000 + random() % 0x1400;
       b[round % 7 == 0 ? random() % b.size() : at] = static_cast<uint8_t>(random());
     }
     const ModuleDiff diff = Diff(demo.bytes, b);

@@ -78,7 +78,7 @@ TEST(PatternRuns, RoundTripsRandomRows) {
     const unsigned colours = 1 + rng() % 4;
     for (auto& c : row)
       c = static_cast<uint8_t>(rng() % (t % 2 ? 3 : 150) == 0 ? rng() % colours
-                                              : (&c == row.data() ? 0 : *(&c - 1)));
+                                                              : (&c == row.data() ? 0 : *(&c - 1)));
     const Bytes enc = EncodeRowRuns(row);
     Bytes back(row.size());
     ASSERT_EQ(DecodeRowRuns(enc, back), enc.size());

@@ -81,14 +81,12 @@ TEST(Pattern, BrokenRecordsDoNotDecode) {
 TEST(Pattern, SizeLimitsOfTheFormat) {
   EXPECT_EQ(kMaxPatternWidth, 25273u);
   // A row of the widest width, one colour: 199 repeat runs and the terminator, 399 bytes.
-  PatternGrid widest{static_cast<uint16_t>(kMaxPatternWidth), 1,
-                     Bytes(kMaxPatternWidth, 3)};
+  PatternGrid widest{static_cast<uint16_t>(kMaxPatternWidth), 1, Bytes(kMaxPatternWidth, 3)};
   const auto record = EncodePattern(1, widest);
   ASSERT_TRUE(record);
   EXPECT_EQ(record->size(), MinPatternRecordSize(kMaxPatternWidth, 1));
   EXPECT_EQ(record->size(), kPatternHeaderSize + 2 + 399);
-  PatternGrid wider{static_cast<uint16_t>(kMaxPatternWidth + 1), 1,
-                    Bytes(kMaxPatternWidth + 1, 3)};
+  PatternGrid wider{static_cast<uint16_t>(kMaxPatternWidth + 1), 1, Bytes(kMaxPatternWidth + 1, 3)};
   EXPECT_FALSE(EncodePattern(1, wider));
   EXPECT_EQ(FirstLongPatternRow(wider), 0u);
   EXPECT_EQ(MinPatternRecordSize(2, 2), 17u);  // two rows of one repeat run and terminator

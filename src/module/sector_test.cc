@@ -39,13 +39,13 @@ TEST(Sector, WritesEveryFieldAtItsOffset) {
   EXPECT_EQ(record[11], 4);
   EXPECT_EQ(record[17], 8);
   EXPECT_EQ(record[20], 1);
-  EXPECT_EQ(record[25], 3);   // front vertical repeat
-  EXPECT_EQ(record[27], 4);   // front horizontal repeat
-  EXPECT_EQ(record[31], 1);   // front to right/left
-  EXPECT_EQ(record[35], 1);   // back vertical repeat, high byte
+  EXPECT_EQ(record[25], 3);  // front vertical repeat
+  EXPECT_EQ(record[27], 4);  // front horizontal repeat
+  EXPECT_EQ(record[31], 1);  // front to right/left
+  EXPECT_EQ(record[35], 1);  // back vertical repeat, high byte
   EXPECT_EQ(record[38], 4);
   EXPECT_EQ(record[42], 6);
-  EXPECT_EQ(record[45], 7);   // embedded technique number
+  EXPECT_EQ(record[45], 7);  // embedded technique number
   EXPECT_EQ(record[250], 12);
   EXPECT_EQ(record[252], 7);
   EXPECT_EQ(record[257], 8);
@@ -54,7 +54,8 @@ TEST(Sector, WritesEveryFieldAtItsOffset) {
   EXPECT_EQ(record[257 + 43], 2);
   EXPECT_EQ(record[257 + 45], 40);
   EXPECT_EQ(record[257 + 47], 60);
-  EXPECT_EQ(Bytes(record.begin() + 307, record.begin() + 312), (Bytes{0x1C, 0x7F, 0xFF, 0x7F, 0xFF}));
+  EXPECT_EQ(Bytes(record.begin() + 307, record.begin() + 312),
+            (Bytes{0x1C, 0x7F, 0xFF, 0x7F, 0xFF}));
   EXPECT_EQ(ValidateSector("S0012", record), 0);
 }
 

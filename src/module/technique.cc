@@ -31,11 +31,18 @@ std::optional<uint8_t> TechniqueSizeCode(size_t size) {
 size_t InstructionLength(uint8_t code) {
   if (code < 0x80) return kKnittingPassSize;
   switch (code) {
-    case 0x91: case 0x92: case 0x93: case 0x94: case 0x95: case 0x96:
-    case 0xA8: case 0xA9: case 0xB0: case 0xB1: case 0xB2:
-      return 2;
-    default:
-      return 1;
+    case 0x91:
+    case 0x92:
+    case 0x93:
+    case 0x94:
+    case 0x95:
+    case 0x96:
+    case 0xA8:
+    case 0xA9:
+    case 0xB0:
+    case 0xB1:
+    case 0xB2: return 2;
+    default: return 1;
   }
 }
 

@@ -59,10 +59,10 @@ InstructionList ListInstructions(std::span<const uint8_t> record,
 
 struct TechniqueLayout {
   TechniqueHeader header;
-  size_t stream_end = 0;  // record offset just past the end code
+  size_t stream_end = 0;           // record offset just past the end code
   std::span<const uint8_t> front;  // width × height cells, row after row
   std::span<const uint8_t> back;
-  std::span<const uint8_t> rest;   // trailing bytes, not interpreted
+  std::span<const uint8_t> rest;  // trailing bytes, not interpreted
 };
 
 // Header, stream and grids of a record; nothing when the header is incomplete, the stream

@@ -47,7 +47,7 @@ TEST(Technique, LayoutOfT0001) {
 
 TEST(Technique, OperandsAndPassBytesOfEndCodeDoNotEndTheStream) {
   // B0 EF (colour operand), a pass whose value is EF, then the real end code.
-  const Bytes record = {0x11, 0, 2, 0, 0, 0, 0, 1, 1, 1, 1,
+  const Bytes record = {0x11, 0,    2,    0,    0,    0,    0, 1, 1, 1, 1,
                         0xB0, 0xEF, 0x01, 0x07, 0xEF, 0xEF, 3, 4, 0, 0, 0};
   const auto list = ListInstructions(record);
   EXPECT_TRUE(list.ended);

@@ -10,11 +10,11 @@ namespace {
 
 // The console and motor names are our own: the records only hold their index.
 constexpr std::array<const char*, 9> kModels = {
-    "",        "Model 1", "Model 1 variant", "Model 2", "Model 2 variant",
-    "Model 3", "Model 3 variant", "Model 4", "Model 4 variant"};
+    "",        "Model 1",         "Model 1 variant", "Model 2",        "Model 2 variant",
+    "Model 3", "Model 3 variant", "Model 4",         "Model 4 variant"};
 constexpr std::array<const char*, 4> kMotors = {"", "none", "Motor 1", "Motor 2"};
-constexpr std::array<const char*, 8> kPowers = {"", "", "", "60 %", "70 %", "80 %", "90 %",
-                                                "100 %"};
+constexpr std::array<const char*, 8> kPowers = {"",     "",     "",     "60 %",
+                                                "70 %", "80 %", "90 %", "100 %"};
 
 template <size_t N>
 std::string TableText(const std::array<const char*, N>& table, int index) {
@@ -115,8 +115,7 @@ const TextView* FindView(std::string_view name) {
 
 bool HasTextRecordView(std::string_view name) { return FindView(name) != nullptr; }
 
-std::optional<std::string> TextRecordText(std::string_view name,
-                                          std::span<const uint8_t> record) {
+std::optional<std::string> TextRecordText(std::string_view name, std::span<const uint8_t> record) {
   const TextView* view = FindView(name);
   if (!view) return std::nullopt;
   return view->text(record);

@@ -17,8 +17,7 @@ bool HasTextRecordView(std::string_view name);
 // The lines of the record, each ending in a carriage return and line feed; nothing for a
 // name without a view. Fields that lie beyond a short record are left out and a last line
 // says how short it was; table indexes beyond the tables read "unknown (%d)".
-std::optional<std::string> TextRecordText(std::string_view name,
-                                          std::span<const uint8_t> record);
+std::optional<std::string> TextRecordText(std::string_view name, std::span<const uint8_t> record);
 
 // A motor edge pair (left A, right B) as displayed: the scale shifts when A + B passes 304.
 struct EdgeValues {

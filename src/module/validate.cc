@@ -27,7 +27,6 @@ unsigned NameNumber(std::string_view name) {
   return value;
 }
 
-
 int ValidatePattern(std::span<const uint8_t> record) {
   if (record.empty() || record[0] > 4) return kValidTooManyColours;
   return kValidOk;
@@ -58,14 +57,10 @@ int ValidateSector(std::string_view name, std::span<const uint8_t> record) {
 int ValidateEntity(std::string_view name, std::span<const uint8_t> record) {
   if (name.empty()) return kValidOk;
   switch (name[0]) {
-    case 'P':
-      return ValidatePattern(record);
-    case 'T':
-      return ValidateTechnique(record);
-    case 'S':
-      return ValidateSector(name, record);
-    default:
-      return kValidOk;
+    case 'P': return ValidatePattern(record);
+    case 'T': return ValidateTechnique(record);
+    case 'S': return ValidateSector(name, record);
+    default: return kValidOk;
   }
 }
 

@@ -8,11 +8,12 @@
 namespace r7k {
 
 inline constexpr int kValidOk = 0;
-inline constexpr int kValidTooManyColours = 1;   // pattern: more than 4 colours
-inline constexpr int kValidBadSizeCode = 2;      // technique: size or size code wrong
-inline constexpr int kValidNumberMismatch = 3;   // sector: numbers disagree with each other or the name
-inline constexpr int kValidNoEndCode = 4;        // technique or sector: no byte 0xEF
-inline constexpr int kValidNotSector = 5;        // sector: kind mark 0x64 missing
+inline constexpr int kValidTooManyColours = 1;  // pattern: more than 4 colours
+inline constexpr int kValidBadSizeCode = 2;     // technique: size or size code wrong
+inline constexpr int kValidNumberMismatch =
+    3;                                     // sector: numbers disagree with each other or the name
+inline constexpr int kValidNoEndCode = 4;  // technique or sector: no byte 0xEF
+inline constexpr int kValidNotSector = 5;  // sector: kind mark 0x64 missing
 
 // The decimal value of the name's characters after the first, read up to the first character
 // that is not a digit: the number a technique or sector record carries for its name.

@@ -17,7 +17,8 @@ namespace {
 
 class PtyBoxLine : public BoxLine {
  public:
-  PtyBoxLine(PseudoTerminal pty, int wake_fd) : pty_(std::move(pty)), name_(pty_.name()), wake_fd_(wake_fd) {}
+  PtyBoxLine(PseudoTerminal pty, int wake_fd)
+      : pty_(std::move(pty)), name_(pty_.name()), wake_fd_(wake_fd) {}
   ~PtyBoxLine() override { ::close(wake_fd_); }
 
   const std::string& PortName() const override { return name_; }

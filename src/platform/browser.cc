@@ -66,7 +66,8 @@ std::vector<std::string> BrowserArgvFromEnvironment(const char* browser_env,
 }
 
 std::vector<std::string> BrowserArgv(const std::string& page) {
-  if (auto registered = RegisteredBrowserCommand()) return BrowserArgvFromRegistered(*registered, page);
+  if (auto registered = RegisteredBrowserCommand())
+    return BrowserArgvFromRegistered(*registered, page);
   return BrowserArgvFromEnvironment(std::getenv("BROWSER"), page);
 }
 

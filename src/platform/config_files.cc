@@ -1,6 +1,5 @@
 #include "platform/config_files.h"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -88,7 +87,9 @@ std::optional<Line> FindEntryLine(std::string_view text, std::string_view sectio
 
 }  // namespace
 
-std::filesystem::path ProfilePath(std::string_view file) { return ConfigFolder() / std::string(file); }
+std::filesystem::path ProfilePath(std::string_view file) {
+  return ConfigFolder() / std::string(file);
+}
 
 std::optional<std::string> IniGetValue(std::string_view text, std::string_view section,
                                        std::string_view key) {
@@ -133,8 +134,7 @@ std::string IniSetValue(std::string_view text, std::string_view section, std::st
   return out;
 }
 
-std::string IniDeleteValue(std::string_view text, std::string_view section,
-                           std::string_view key) {
+std::string IniDeleteValue(std::string_view text, std::string_view section, std::string_view key) {
   const auto line = FindEntryLine(text, section, key);
   if (!line) return std::string(text);
   return std::string(text.substr(0, line->begin)) + std::string(text.substr(line->end));
@@ -152,8 +152,7 @@ std::optional<std::string> ReadProfileText(const std::filesystem::path& path) {
 
 // Rewrites the profile file with `change` applied to its text, atomically.
 bool UpdateProfile(std::string_view file,
-                   const std::function<std::string(std::string_view)>& change,
-                   std::string* error) {
+                   const std::function<std::string(std::string_view)>& change, std::string* error) {
   const std::filesystem::path path = ProfilePath(file);
   auto fail = [&](const std::string& why) {
     if (error) *error = "Cannot write " + path.string() + ": " + why;
@@ -179,8 +178,8 @@ std::optional<std::string> ReadProfileValue(std::string_view file, std::string_v
   return IniGetValue(*text, section, key);
 }
 
-std::string GetProfileString(std::string_view file, std::string_view section,
-                             std::string_view key, std::string_view fallback) {
+std::string GetProfileString(std::string_view file, std::string_view section, std::string_view key,
+                             std::string_view fallback) {
   return ReadProfileValue(file, section, key).value_or(std::string(fallback));
 }
 

@@ -3,9 +3,9 @@
 // The user's configuration folder and the profile (INI) files kept in it.
 //
 // The folder is $R7K_CONFIG_DIR when set (tests, scripts), else $XDG_CONFIG_HOME/r7kprog, else
-// ~/.config/r7kprog; on Windows %APPDATA%\R7kProg. Profile files follow the Windows profile rules: "[Section]" lines, then
-// "Key=Value" lines; section and key names match without regard to letter case; a missing
-// file, section or key reads as the default.
+// ~/.config/r7kprog; on Windows %APPDATA%\R7kProg. Profile files follow the Windows profile rules:
+// "[Section]" lines, then "Key=Value" lines; section and key names match without regard to letter
+// case; a missing file, section or key reads as the default.
 
 #include <filesystem>
 #include <optional>
@@ -34,8 +34,8 @@ std::string IniDeleteValue(std::string_view text, std::string_view section, std:
 std::optional<std::string> ReadProfileValue(std::string_view file, std::string_view section,
                                             std::string_view key);
 // Reads from the profile file `file` (a name inside ConfigFolder(), e.g. "R7kProg.ini").
-std::string GetProfileString(std::string_view file, std::string_view section,
-                             std::string_view key, std::string_view fallback = {});
+std::string GetProfileString(std::string_view file, std::string_view section, std::string_view key,
+                             std::string_view fallback = {});
 // True when the text holds a byte below 0x20 or 0x7F: no such text is written to a file.
 bool HasControlCharacter(std::string_view text);
 

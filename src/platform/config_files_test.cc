@@ -21,9 +21,9 @@ TEST(IniText, ReadsValuesWithoutRegardToCase) {
 }
 
 TEST(IniText, SetReplacesInPlaceAndKeepsEverythingElse) {
-  EXPECT_EQ(IniSetValue("; keep\n[Options]\nBaudRate=57600\nOther=x\n", "options", "baudrate",
-                        "921600"),
-            "; keep\n[Options]\nbaudrate=921600\nOther=x\n");
+  EXPECT_EQ(
+      IniSetValue("; keep\n[Options]\nBaudRate=57600\nOther=x\n", "options", "baudrate", "921600"),
+      "; keep\n[Options]\nbaudrate=921600\nOther=x\n");
   EXPECT_EQ(IniSetValue("[Options]\nA=1\n\n[Next]\nB=2\n", "Options", "BaudRate", "460800"),
             "[Options]\nA=1\nBaudRate=460800\n\n[Next]\nB=2\n");
   EXPECT_EQ(IniSetValue("[Options]\nA=1", "Options", "B", "2"), "[Options]\nA=1\nB=2");

@@ -37,7 +37,8 @@ void RemoveStaleTemporaries(const std::filesystem::path& target) {
   const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
   const auto oldest = std::chrono::system_clock::now() - kStaleTemporaryAge;
   std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
     if (!IsTemporaryName(it->path().filename().string(), name)) continue;
     const std::string path = it->path().string();
     struct stat before {};

@@ -82,7 +82,6 @@ TEST_F(AtomicFilePosixTest, RemovesTheStaleTemporaryFilesOfKilledWrites) {
   }
 }
 
-
 TEST(AtomicFilePosix, KeepsTheModeOfTheReplacedFileAndMakesPrivateScratchFolders) {
   ScratchDir dir;
   const auto path = dir / "module.r7v";

@@ -1,7 +1,7 @@
 #include "platform/file_io.h"
 
-#include <io.h>
 #include <windows.h>
+#include <io.h>
 
 #include <atomic>
 
@@ -24,12 +24,13 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::span<const uint
   HANDLE file = INVALID_HANDLE_VALUE;
   std::filesystem::path temp;
   for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    temp = path.parent_path() / ("." + path.filename().string() + "." +
-                                 std::to_string(GetCurrentProcessId()) + "-" +
-                                 std::to_string(++counter));
+    temp = path.parent_path() /
+           ("." + path.filename().string() + "." + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(++counter));
     file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return fail(GetLastError());
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+      return fail(GetLastError());
   }
   if (file == INVALID_HANDLE_VALUE) return fail(ERROR_FILE_EXISTS);
   DWORD code = 0;

@@ -57,8 +57,8 @@ bool LaunchDetached(const std::vector<std::string>& argv) {
 std::optional<std::string> RegisteredBrowserCommand() {
   char buffer[1024];
   DWORD size = sizeof buffer;
-  if (RegGetValueA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", nullptr, RRF_RT_REG_SZ,
-                   nullptr, buffer, &size) != ERROR_SUCCESS)
+  if (RegGetValueA(HKEY_CLASSES_ROOT, "http\\shell\\open\\command", nullptr, RRF_RT_REG_SZ, nullptr,
+                   buffer, &size) != ERROR_SUCCESS)
     return std::nullopt;
   return std::string(buffer);
 }

@@ -20,7 +20,7 @@ struct Line {
   std::deque<uint8_t> to_host;
   std::deque<uint8_t> to_box;
   uint32_t host_baud = 0;
-  bool woken = false;      // the box end's Wake
+  bool woken = false;  // the box end's Wake
   bool hung_up = false;
   bool host_aborted = false;
 };
@@ -46,7 +46,8 @@ bool WaitFor(Line& line, std::unique_lock<std::mutex>& lock, int timeout_ms, Rea
 
 class MemoryBoxLine : public BoxLine {
  public:
-  MemoryBoxLine(std::string name, std::shared_ptr<Line> line) : name_(std::move(name)), line_(std::move(line)) {}
+  MemoryBoxLine(std::string name, std::shared_ptr<Line> line)
+      : name_(std::move(name)), line_(std::move(line)) {}
   ~MemoryBoxLine() override {
     HangUp();
     std::lock_guard lock(g_lines_mutex);
@@ -87,7 +88,8 @@ class MemoryBoxLine : public BoxLine {
   long Write(std::span<const uint8_t> bytes) override {
     std::lock_guard lock(line_->mutex);
     if (line_->hung_up) return -1;
-    const size_t n = std::min(bytes.size(), kHostQueue - std::min(kHostQueue, line_->to_host.size()));
+    const size_t n =
+        std::min(bytes.size(), kHostQueue - std::min(kHostQueue, line_->to_host.size()));
     line_->to_host.insert(line_->to_host.end(), bytes.begin(), bytes.begin() + long(n));
     if (n > 0) line_->changed.notify_all();
     return long(n);
@@ -166,9 +168,8 @@ class MemorySerialPort : public SerialPort {
   SerialEvent WaitEvent(int timeout_ms) override {
     if (!line_) return SerialEvent::kHangup;
     std::unique_lock lock(line_->mutex);
-    WaitFor(*line_, lock, timeout_ms, [&] {
-      return line_->host_aborted || line_->hung_up || !line_->to_host.empty();
-    });
+    WaitFor(*line_, lock, timeout_ms,
+            [&] { return line_->host_aborted || line_->hung_up || !line_->to_host.empty(); });
     if (line_->host_aborted) return SerialEvent::kAborted;
     if (!line_->to_host.empty()) return SerialEvent::kReadable;
     return line_->hung_up ? SerialEvent::kHangup : SerialEvent::kTimeout;

@@ -32,13 +32,19 @@ class AnySerialPort : public SerialPort {
     }
     return inner_->Open(name, error);
   }
-  bool Configure(uint32_t baud, std::string* error) override { return inner_ && inner_->Configure(baud, error); }
+  bool Configure(uint32_t baud, std::string* error) override {
+    return inner_ && inner_->Configure(baud, error);
+  }
   bool SetDtr(bool on) override { return inner_ && inner_->SetDtr(on); }
   bool SetRts(bool on) override { return inner_ && inner_->SetRts(on); }
   bool Write(std::span<const uint8_t> bytes) override { return inner_ && inner_->Write(bytes); }
   using SerialPort::Write;
-  size_t ReadAvailable(std::span<uint8_t> buffer) override { return inner_ ? inner_->ReadAvailable(buffer) : 0; }
-  SerialEvent WaitEvent(int timeout_ms) override { return inner_ ? inner_->WaitEvent(timeout_ms) : SerialEvent::kHangup; }
+  size_t ReadAvailable(std::span<uint8_t> buffer) override {
+    return inner_ ? inner_->ReadAvailable(buffer) : 0;
+  }
+  SerialEvent WaitEvent(int timeout_ms) override {
+    return inner_ ? inner_->WaitEvent(timeout_ms) : SerialEvent::kHangup;
+  }
   void AbortWait() override {
     if (inner_) inner_->AbortWait();
   }

@@ -14,7 +14,8 @@ using GetProductInfoFn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, DWORD*);
 std::optional<std::string> LocalMachineText(const char* key, const char* value) {
   char buffer[81];
   DWORD size = sizeof buffer;
-  if (RegGetValueA(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+      ERROR_SUCCESS)
     return std::nullopt;
   return std::string(buffer);
 }
@@ -22,7 +23,8 @@ std::optional<std::string> LocalMachineText(const char* key, const char* value) 
 std::optional<uint32_t> LocalMachineNumber(const char* key, const char* value) {
   DWORD number = 0;
   DWORD size = sizeof number;
-  if (RegGetValueA(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_DWORD, nullptr, &number, &size) != ERROR_SUCCESS)
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_DWORD, nullptr, &number, &size) !=
+      ERROR_SUCCESS)
     return std::nullopt;
   return number;
 }
@@ -93,15 +95,17 @@ std::string DescribeOperatingSystem() {
   info.registry_product_type =
       LocalMachineText("SYSTEM\\CurrentControlSet\\Control\\ProductOptions", "ProductType");
   HKEY hotfix = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009",
-                    0, KEY_READ, &hotfix) == ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009", 0, KEY_READ,
+                    &hotfix) == ERROR_SUCCESS) {
     info.hotfix_q246009 = true;
     RegCloseKey(hotfix);
   }
   info.server2003_r2 = GetSystemMetrics(SM_SERVERR2) != 0;
   if (info.major == 6 && info.minor == 0) {
     DWORD product = 0;
-    if (auto get = Find<GetProductInfoFn>(L"kernel32.dll", "GetProductInfo"); get && get(6, 0, 0, 0, &product))
+    if (auto get = Find<GetProductInfoFn>(L"kernel32.dll", "GetProductInfo");
+        get && get(6, 0, 0, 0, &product))
       info.product_info = product;
   }
   return ComposeWindowsDescription(info);

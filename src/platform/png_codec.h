@@ -20,7 +20,7 @@ struct PngPicture {
 
 struct PngDecodeResult {
   std::optional<PngPicture> picture;
-  std::string error;  // why it could not be read, when it was the codec that refused
+  std::string error;          // why it could not be read, when it was the codec that refused
   bool refused_size = false;  // `check_size` said no; its own refusal stands
 };
 

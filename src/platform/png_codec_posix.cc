@@ -37,7 +37,8 @@ bool Encode(uint32_t width, uint32_t height, const std::array<std::array<uint8_t
   png_set_PLTE(png, info, colors, 256);
   png_write_info(png, info);
   // PNG rows go top-down.
-  for (uint32_t y = height; y-- > 0;) png_write_row(png, const_cast<png_bytep>(rows + size_t{y} * stride));
+  for (uint32_t y = height; y-- > 0;)
+    png_write_row(png, const_cast<png_bytep>(rows + size_t{y} * stride));
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return true;
@@ -62,12 +63,14 @@ PngDecodeResult DecodePng(std::span<const uint8_t> bytes,
     return result;
   }
   image.format = PNG_FORMAT_RGB;
-  PngPicture picture{image.width, image.height, std::vector<uint32_t>(size_t{image.width} * image.height)};
+  PngPicture picture{image.width, image.height,
+                     std::vector<uint32_t>(size_t{image.width} * image.height)};
   // The decoder writes each row's 3-byte pixels at the start of that row of the pixel array
   // (4 bytes a pixel), which is then spread out from its right end.
   auto* raw = reinterpret_cast<uint8_t*>(picture.pixels.data());
   const png_color white = {255, 255, 255};
-  if (!png_image_finish_read(&image, &white, raw, static_cast<png_int_32>(4 * image.width), nullptr)) {
+  if (!png_image_finish_read(&image, &white, raw, static_cast<png_int_32>(4 * image.width),
+                             nullptr)) {
     result.error = image.message;
     png_image_free(&image);
     return result;

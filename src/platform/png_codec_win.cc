@@ -120,7 +120,8 @@ std::optional<std::vector<uint8_t>> EncodeIndexedPng(
   if (SUCCEEDED(hr) && format != GUID_WICPixelFormat8bppIndexed) hr = E_FAIL;
   WICColor colors[256];
   for (size_t i = 0; i < 256; ++i)
-    colors[i] = 0xFF000000u | uint32_t{palette[i][0]} << 16 | uint32_t{palette[i][1]} << 8 | palette[i][2];
+    colors[i] =
+        0xFF000000u | uint32_t{palette[i][0]} << 16 | uint32_t{palette[i][1]} << 8 | palette[i][2];
   if (SUCCEEDED(hr)) hr = factory->CreatePalette(&colours);
   if (SUCCEEDED(hr)) hr = colours->InitializeCustom(colors, 256);
   if (SUCCEEDED(hr)) hr = frame->SetPalette(colours.get());

@@ -63,7 +63,8 @@ bool PosixSerialPort::Open(std::string_view name, std::string* error) {
 
 bool PosixSerialPort::Configure(uint32_t baud, std::string* error) {
   auto fail = [&](const std::string& why) {
-    if (error) *error = "Cannot set port " + name_ + " to " + std::to_string(baud) + " baud: " + why;
+    if (error)
+      *error = "Cannot set port " + name_ + " to " + std::to_string(baud) + " baud: " + why;
     return false;
   };
   if (fd_ < 0) return fail("the port is not open");

@@ -63,7 +63,8 @@ bool InstallStopHandlers(StopHandler on_stop) {
   sigemptyset(&action.sa_mask);
   for (int s : kSignals) sigaddset(&action.sa_mask, s);
   action.sa_flags = SA_RESTART;
-  for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &action, &installed->old[i]);
+  for (size_t i = 0; i < std::size(kSignals); ++i)
+    sigaction(kSignals[i], &action, &installed->old[i]);
   g_installed = installed;
   return true;
 }
@@ -72,7 +73,8 @@ void RemoveStopHandlers() {
   std::lock_guard lock(g_mutex);
   Installed* installed = g_installed;
   if (!installed) return;
-  for (size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &installed->old[i], nullptr);
+  for (size_t i = 0; i < std::size(kSignals); ++i)
+    sigaction(kSignals[i], &installed->old[i], nullptr);
   const int fd = g_pipe_write.exchange(-1);
   const unsigned char end = 0;
   if (write(fd, &end, 1) != 1) {

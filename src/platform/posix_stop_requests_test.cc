@@ -22,7 +22,8 @@ TEST(StopRequests, ASignalIsHeardOnAThreadAndTheOldHandlingComesBack) {
   ASSERT_TRUE(InstallStopHandlers([&](int status) { heard = status; }));
   EXPECT_FALSE(InstallStopHandlers([](int) {})) << "one set at a time";
   raise(SIGHUP);
-  for (int i = 0; i < 200 && heard == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  for (int i = 0; i < 200 && heard == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   EXPECT_EQ(heard, 129);
   RemoveStopHandlers();
   struct sigaction after = {};

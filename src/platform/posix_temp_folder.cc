@@ -15,7 +15,8 @@ namespace {
 int OpenOwnFolder(const std::string& path, std::string* why) {
   const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
-    *why = path + ": " + (errno == ELOOP || errno == ENOTDIR ? "not a folder" : std::strerror(errno));
+    *why =
+        path + ": " + (errno == ELOOP || errno == ENOTDIR ? "not a folder" : std::strerror(errno));
     return -1;
   }
   struct stat st {};

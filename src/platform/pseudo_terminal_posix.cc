@@ -9,7 +9,6 @@
 #include <cstring>
 #include <utility>
 
-
 namespace r7k {
 
 PseudoTerminal::PseudoTerminal(PseudoTerminal&& other) noexcept
@@ -30,8 +29,8 @@ PseudoTerminal& PseudoTerminal::operator=(PseudoTerminal&& other) noexcept {
 std::optional<PseudoTerminal> PseudoTerminal::Open(std::string* error) {
   PseudoTerminal pty;
   auto fail = [&](const char* step) -> std::optional<PseudoTerminal> {
-    if (error) *error = std::string("Cannot open a pseudo-terminal (") + step + "): " +
-                        std::strerror(errno);
+    if (error)
+      *error = std::string("Cannot open a pseudo-terminal (") + step + "): " + std::strerror(errno);
     return std::nullopt;
   };
   pty.master_fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);

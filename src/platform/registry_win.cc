@@ -37,8 +37,8 @@ std::optional<std::string> RegistryGetString(std::string_view key, std::string_v
 bool RegistrySetString(std::string_view key, std::string_view value, std::string_view text,
                        std::string* error) {
   HKEY k = nullptr;
-  LSTATUS status = RegCreateKeyExA(HKEY_CURRENT_USER, Key(key).c_str(), 0, nullptr, 0,
-                                   KEY_WRITE, nullptr, &k, nullptr);
+  LSTATUS status = RegCreateKeyExA(HKEY_CURRENT_USER, Key(key).c_str(), 0, nullptr, 0, KEY_WRITE,
+                                   nullptr, &k, nullptr);
   if (status == ERROR_SUCCESS) {
     const std::string data(text);
     status = RegSetValueExA(k, std::string(value).c_str(), 0, REG_SZ,
@@ -46,7 +46,8 @@ bool RegistrySetString(std::string_view key, std::string_view value, std::string
     RegCloseKey(k);
   }
   if (status == ERROR_SUCCESS) return true;
-  if (error) *error = "Cannot write " + RegistryLocation(key) + ": " + SystemErrorText(DWORD(status));
+  if (error)
+    *error = "Cannot write " + RegistryLocation(key) + ": " + SystemErrorText(DWORD(status));
   return false;
 }
 
@@ -59,7 +60,8 @@ bool RegistryDeleteValue(std::string_view key, std::string_view value, std::stri
     RegCloseKey(k);
   }
   if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return true;
-  if (error) *error = "Cannot write " + RegistryLocation(key) + ": " + SystemErrorText(DWORD(status));
+  if (error)
+    *error = "Cannot write " + RegistryLocation(key) + ": " + SystemErrorText(DWORD(status));
   return false;
 }
 

@@ -20,7 +20,8 @@ TEST(ScratchRegistry, KeepsTheUsersValuesAndLeavesNothingBehind) {
   }
   EXPECT_EQ(RegistryGetString(kKey, "Port1"), "Com4");
   HKEY k = nullptr;
-  EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\r7kprog-scratch", 0, KEY_READ, &k), ERROR_SUCCESS);
+  EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\r7kprog-scratch", 0, KEY_READ, &k),
+            ERROR_SUCCESS);
   RegistryDeleteValue(kKey, "Port1");
 }
 

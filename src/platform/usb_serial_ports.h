@@ -13,20 +13,20 @@
 namespace r7k {
 
 struct SystemRoots {
-  std::filesystem::path sysfs = "/sys";  // Linux
-  std::filesystem::path proc = "/proc";  // Linux
+  std::filesystem::path sysfs = "/sys";     // Linux
+  std::filesystem::path proc = "/proc";     // Linux
   std::string ftdi_library = "ftd2xx.dll";  // Windows
   // Windows: the FTDI enumeration key of the local machine.
   std::string ftdi_enum_key = "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS";
 };
 
 struct UsbSerialPort {
-  std::string name;         // device name under /dev, e.g. "ttyUSB0"; "Com4" on Windows
-  std::string vendor_id;    // four hex digits, e.g. "0403"
+  std::string name;       // device name under /dev, e.g. "ttyUSB0"; "Com4" on Windows
+  std::string vendor_id;  // four hex digits, e.g. "0403"
   std::string product_id;
-  std::string product;      // the USB product string (the D2XX description), e.g. "R7000Link"
-  bool ftdi = false;        // vendor 0403
-  bool busy = false;        // another process holds the device open
+  std::string product;  // the USB product string (the D2XX description), e.g. "R7000Link"
+  bool ftdi = false;    // vendor 0403
+  bool busy = false;    // another process holds the device open
 };
 
 constexpr std::string_view kFtdiVendor = "0403";

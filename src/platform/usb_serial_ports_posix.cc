@@ -49,7 +49,8 @@ bool DeviceHeldByOtherProcess(std::string_view name, const SystemRoots& roots) {
   const std::string target = "/dev/" + std::string(name);
   const std::string self = std::to_string(::getpid());
   std::error_code ec;
-  for (fs::directory_iterator procs(roots.proc, ec), end; !ec && procs != end; procs.increment(ec)) {
+  for (fs::directory_iterator procs(roots.proc, ec), end; !ec && procs != end;
+       procs.increment(ec)) {
     const std::string pid = procs->path().filename().string();
     if (pid.empty() || !std::all_of(pid.begin(), pid.end(), ::isdigit) || pid == self) continue;
     std::error_code fd_ec;
@@ -94,7 +95,8 @@ int SetLatencyTimer(std::string_view port, int milliseconds, const SystemRoots& 
   const fs::path file = dir / "latency_timer";
   std::optional<std::string> text = ReadAttribute(file);
   int current = 0;
-  if (!text || std::from_chars(text->data(), text->data() + text->size(), current).ec != std::errc())
+  if (!text ||
+      std::from_chars(text->data(), text->data() + text->size(), current).ec != std::errc())
     return -2;
   if (current == milliseconds) return 0;
   std::ofstream out(file);

@@ -50,8 +50,8 @@ std::optional<std::vector<UsbSerialPort>> ListFtdiDevices(const std::string& lib
       UsbSerialPort device;
       device.ftdi = true;
       device.vendor_id = std::string(kFtdiVendor);
-      const FtStatus status =
-          list(reinterpret_cast<PVOID>(static_cast<uintptr_t>(i)), description, kListByIndexDescription);
+      const FtStatus status = list(reinterpret_cast<PVOID>(static_cast<uintptr_t>(i)), description,
+                                   kListByIndexDescription);
       if (status == kFtOk) {
         device.product.assign(description, strnlen(description, sizeof description));
       } else if (status == kFtInvalidHandle || status == kFtDeviceNotOpened) {
@@ -81,7 +81,8 @@ std::optional<std::vector<UsbSerialPort>> ListFtdiDevices(const std::string& lib
 std::string DeviceProperty(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property) {
   char buffer[512] = {};
   if (!SetupDiGetDeviceRegistryPropertyA(set, device, property, nullptr,
-                                         reinterpret_cast<BYTE*>(buffer), sizeof buffer - 2, nullptr))
+                                         reinterpret_cast<BYTE*>(buffer), sizeof buffer - 2,
+                                         nullptr))
     return {};
   return buffer;  // a multi-string's first entry
 }
@@ -121,7 +122,8 @@ std::vector<UsbSerialPort> ListComPorts() {
 
 bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
          });
 }
 
@@ -130,7 +132,8 @@ std::vector<std::string> SubkeyNames(HKEY key) {
   char name[256];
   for (DWORD i = 0;; ++i) {
     DWORD size = sizeof name;
-    if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      break;
     names.emplace_back(name, size);
   }
   return names;
@@ -153,7 +156,8 @@ std::vector<UsbSerialPort> ListUsbSerialPorts(const SystemRoots& roots) {
 
 int SetLatencyTimer(std::string_view port, int milliseconds, const SystemRoots& roots) {
   HKEY bus = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, roots.ftdi_enum_key.c_str(), 0, KEY_READ, &bus) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, roots.ftdi_enum_key.c_str(), 0, KEY_READ, &bus) !=
+      ERROR_SUCCESS)
     return -1;
   int result = 0;
   bool done = false;
@@ -180,10 +184,11 @@ int SetLatencyTimer(std::string_view port, int milliseconds, const SystemRoots& 
           done = true;
         } else if (latency != DWORD(milliseconds)) {
           const DWORD wanted = DWORD(milliseconds);
-          result = RegSetValueExA(parameters, "LatencyTimer", 0, REG_DWORD,
-                                  reinterpret_cast<const BYTE*>(&wanted), sizeof wanted) == ERROR_SUCCESS
-                       ? 1
-                       : -3;
+          result =
+              RegSetValueExA(parameters, "LatencyTimer", 0, REG_DWORD,
+                             reinterpret_cast<const BYTE*>(&wanted), sizeof wanted) == ERROR_SUCCESS
+                  ? 1
+                  : -3;
           done = true;
         }
       }

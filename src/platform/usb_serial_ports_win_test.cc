@@ -23,14 +23,17 @@ class LatencyTimerKeys : public ::testing::Test {
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    RegSetValueExA(key, "PortName", 0, REG_SZ, reinterpret_cast<const BYTE*>(port), DWORD(strlen(port) + 1));
+    RegSetValueExA(key, "PortName", 0, REG_SZ, reinterpret_cast<const BYTE*>(port),
+                   DWORD(strlen(port) + 1));
     if (latency)
-      RegSetValueExA(key, "LatencyTimer", 0, REG_DWORD, reinterpret_cast<const BYTE*>(latency), sizeof *latency);
+      RegSetValueExA(key, "LatencyTimer", 0, REG_DWORD, reinterpret_cast<const BYTE*>(latency),
+                     sizeof *latency);
     RegCloseKey(key);
   }
   DWORD Latency(const std::string& device) {
     DWORD value = 0, size = sizeof value;
-    RegGetValueA(HKEY_LOCAL_MACHINE, (roots_.ftdi_enum_key + "\\" + device + "\\0000\\Device Parameters").c_str(),
+    RegGetValueA(HKEY_LOCAL_MACHINE,
+                 (roots_.ftdi_enum_key + "\\" + device + "\\0000\\Device Parameters").c_str(),
                  "LatencyTimer", RRF_RT_REG_DWORD, nullptr, &value, &size);
     return value;
   }

@@ -21,7 +21,8 @@ std::string ComDevicePath(std::string_view name) {
     return {};
   unsigned number = 0;
   const auto [end, ec] = std::from_chars(name.data() + 3, name.data() + name.size(), number);
-  if (ec != std::errc() || end != name.data() + name.size() || number < 1 || number > 255) return {};
+  if (ec != std::errc() || end != name.data() + name.size() || number < 1 || number > 255)
+    return {};
   return "\\\\.\\COM" + std::to_string(number);
 }
 
@@ -49,13 +50,15 @@ class WinSerialPort : public SerialPort {
     Close();
     const std::string path = ComDevicePath(name);
     if (path.empty()) {
-      if (error) *error = "Cannot open port " + std::string(name) + ": not a COM port name (e.g. COM4)";
+      if (error)
+        *error = "Cannot open port " + std::string(name) + ": not a COM port name (e.g. COM4)";
       return false;
     }
     handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_FLAG_OVERLAPPED, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE) {
-      if (error) *error = "Cannot open port " + std::string(name) + ": " + SystemErrorText(GetLastError());
+      if (error)
+        *error = "Cannot open port " + std::string(name) + ": " + SystemErrorText(GetLastError());
       return false;
     }
     SetupComm(handle_, 4096, 4096);
@@ -99,8 +102,9 @@ class WinSerialPort : public SerialPort {
     dcb.XonLim = 100;
     dcb.XoffLim = 100;
     if (!SetCommState(handle_, &dcb)) {
-      if (error) *error = "Cannot set port " + name_ + " to " + std::to_string(baud) + " baud: " +
-                          SystemErrorText(GetLastError());
+      if (error)
+        *error = "Cannot set port " + name_ + " to " + std::to_string(baud) +
+                 " baud: " + SystemErrorText(GetLastError());
       return false;
     }
     baud_ = baud;
@@ -171,8 +175,8 @@ class WinSerialPort : public SerialPort {
     if (!WaitCommEvent(handle_, &mask, &ov)) {
       if (GetLastError() != ERROR_IO_PENDING) return SerialEvent::kHangup;
       const HANDLE handles[2] = {ov.hEvent, abort_.get()};
-      const DWORD r = WaitForMultipleObjects(2, handles, FALSE,
-                                             timeout_ms < 0 ? INFINITE : DWORD(timeout_ms));
+      const DWORD r =
+          WaitForMultipleObjects(2, handles, FALSE, timeout_ms < 0 ? INFINITE : DWORD(timeout_ms));
       if (r != WAIT_OBJECT_0) {
         // Ends the pending wait (as closing the port does), then collects it.
         CancelIoEx(handle_, &ov);

@@ -16,7 +16,8 @@ std::optional<std::filesystem::path> PrivateTempFolder(std::string* error) {
   }
   const std::filesystem::path folder = std::filesystem::path(temp) / "R7kProg";
   if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-    if (error) *error = "Cannot make the folder " + folder.string() + ": " + SystemErrorText(GetLastError());
+    if (error)
+      *error = "Cannot make the folder " + folder.string() + ": " + SystemErrorText(GetLastError());
     return std::nullopt;
   }
   const DWORD attributes = GetFileAttributesW(folder.c_str());

@@ -11,7 +11,8 @@ std::string SystemErrorText(unsigned long code) {
       nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string out = n && text ? std::string(text, n) : "error " + std::to_string(code);
   LocalFree(text);
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
+  while (!out.empty() &&
+         (out.back() == '\n' || out.back() == '\r' || out.back() == ' ' || out.back() == '.'))
     out.pop_back();
   return out;
 }

@@ -14,8 +14,8 @@ namespace r7k {
 // What the simulated box says about itself.
 struct BoxConfig {
   std::string version = "R7kProg 2.10";
-  int revision = 2;           // model revision 0 to 3; 2 and up reads in binary
-  bool sixteen_bit = false;   // "bits" answers 16
+  int revision = 2;          // model revision 0 to 3; 2 and up reads in binary
+  bool sixteen_bit = false;  // "bits" answers 16
   bool card_present = true;
   std::string chip = "20E200";  // maker, device and sector-0 status as hex digits (a 29F040)
   uint16_t rep_value = 0x0210;  // the word "rep 00 00 02" gives

@@ -103,9 +103,9 @@ TEST_F(BoxCoreTest, BinaryReadIsExactly275BytesEvenWithPromptInData) {
 
 TEST_F(BoxCoreTest, BadAddressesAndHexGiveAnErrorLine) {
   BoxCore box = Box();
-  for (const char* command : {"binread 08 00 00", "binread 07 ff 01", "read ff ff ff",
-                              "binread 0g 00 00", "binread 00 00", "read  00 00 00",
-                              "read 00 00 00 00", "rep 00 00 0x"}) {
+  for (const char* command :
+       {"binread 08 00 00", "binread 07 ff 01", "read ff ff ff", "binread 0g 00 00",
+        "binread 00 00", "read  00 00 00", "read 00 00 00 00", "rep 00 00 0x"}) {
     std::string answer = box.Execute(command).bytes;
     EXPECT_EQ(answer, std::string(command) + "\r\nError: bad address\r\n?") << command;
   }

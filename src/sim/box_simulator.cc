@@ -65,8 +65,8 @@ bool ParseBoxArguments(const std::vector<std::string>& args, BoxOptions* options
       options->pace = true;
     } else if (a == "--16bit") {
       options->box.sixteen_bit = true;
-    } else if (a == "--image" || a == "--log" || a == "--chip" || a == "--baud" ||
-               a == "--fault" || a == "--seed" || a == "--revision" || a == "--erase-ms") {
+    } else if (a == "--image" || a == "--log" || a == "--chip" || a == "--baud" || a == "--fault" ||
+               a == "--seed" || a == "--revision" || a == "--erase-ms") {
       std::optional<std::string> v = value();
       if (!v) return fail("Option " + a + " needs a value");
       if (a == "--image") {
@@ -78,7 +78,8 @@ bool ParseBoxArguments(const std::vector<std::string>& args, BoxOptions* options
           return fail("--chip takes 4 or 6 hex digits (maker, device, sector-0 status), e.g. 20E2");
         }
         if (!FindFlashChip(std::string_view(*v).substr(0, 4)))
-          return fail("--chip " + *v + ": no flash chip of the table has the code " + v->substr(0, 4));
+          return fail("--chip " + *v + ": no flash chip of the table has the code " +
+                      v->substr(0, 4));
         options->box.chip = v->size() == 4 ? *v + "00" : *v;
         for (char& c : options->box.chip) c = char(std::toupper(static_cast<unsigned char>(c)));
       } else if (a == "--baud") {
@@ -120,7 +121,8 @@ std::unique_ptr<BoxSimulator> BoxSimulator::Start(BoxOptions options, std::strin
     flash = std::move(*given);
   } else {
     std::span<const uint8_t> demo = BuiltinImage("demo");
-    if (auto built_in = FlashImage::FromBytes({demo.begin(), demo.end()})) flash = std::move(*built_in);
+    if (auto built_in = FlashImage::FromBytes({demo.begin(), demo.end()}))
+      flash = std::move(*built_in);
   }
   if (!options.image.empty()) {
     if (std::filesystem::exists(options.image)) {
@@ -137,7 +139,8 @@ std::unique_ptr<BoxSimulator> BoxSimulator::Start(BoxOptions options, std::strin
   std::unique_ptr<BoxSimulator> sim(
       new BoxSimulator(std::move(options), std::move(flash), std::move(line)));
   if (!sim->options_.log.empty() && !sim->log_) {
-    if (error) *error = "Cannot write log " + sim->options_.log.string() + ": " + std::strerror(errno);
+    if (error)
+      *error = "Cannot write log " + sim->options_.log.string() + ": " + std::strerror(errno);
     return nullptr;
   }
   sim->thread_ = std::thread([s = sim.get()] { s->Serve(); });
@@ -276,7 +279,8 @@ bool BoxSimulator::SendBytes(std::string_view bytes, uint32_t pace_baud) {
       auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
       if (!Pause(int(wait.count()))) return false;
     }
-    const long n = line_->Write(std::span(reinterpret_cast<const uint8_t*>(bytes.data()) + sent, want));
+    const long n =
+        line_->Write(std::span(reinterpret_cast<const uint8_t*>(bytes.data()) + sent, want));
     if (n > 0) {
       sent += size_t(n);
     } else if (n == 0) {

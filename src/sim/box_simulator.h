@@ -27,8 +27,8 @@ struct BoxOptions {
   // The start content when no existing image file is given: 524288 bytes, or empty for the
   // built-in demo module.
   std::vector<uint8_t> contents;
-  uint32_t baud = 0;   // answer only a host at this rate; 0: any rate
-  bool pace = false;   // send no faster than the line rate (10 bits a byte)
+  uint32_t baud = 0;  // answer only a host at this rate; 0: any rate
+  bool pace = false;  // send no faster than the line rate (10 bits a byte)
   std::vector<Fault> faults;
   uint64_t seed = 1;
   std::filesystem::path log;  // one line per command received; empty: none

@@ -49,9 +49,7 @@ class BoxSimulatorTest : public ::testing::Test {
     options_.image = dir_ / "box.r7v";
     options_.log = dir_ / "box.log";
   }
-  void TearDown() override {
-    sim_.reset();
-  }
+  void TearDown() override { sim_.reset(); }
 
   void Start(uint32_t host_baud = 460800) {
     std::string error;
@@ -156,11 +154,11 @@ TEST_F(BoxSimulatorTest, SlowEraseEchoesThenWorksAndStillStops) {
 TEST(BoxArgumentsTest, ReadsEveryOptionAndRefusesBadOnes) {
   BoxOptions o;
   std::string error;
-  ASSERT_TRUE(ParseBoxArguments({"--image", "m.r7v", "--chip", "01a4", "--no-card", "--baud",
-                                 "921600", "--pace", "--fault", "drop-every=3", "--fault",
-                                 "slow-erase", "--seed", "9", "--log", "l.txt", "--revision",
-                                 "1", "--16bit", "--erase-ms", "5"},
-                                &o, &error))
+  ASSERT_TRUE(ParseBoxArguments(
+      {"--image", "m.r7v",   "--chip",       "01a4",    "--no-card",  "--baud",     "921600",
+       "--pace",  "--fault", "drop-every=3", "--fault", "slow-erase", "--seed",     "9",
+       "--log",   "l.txt",   "--revision",   "1",       "--16bit",    "--erase-ms", "5"},
+      &o, &error))
       << error;
   EXPECT_EQ(o.image, "m.r7v");
   EXPECT_EQ(o.box.chip, "01A400");
@@ -197,7 +195,8 @@ TEST(BoxSimulatorStartTest, CreatesAMissingImageTakesGivenContentAndRefusesBadOn
   // The default content is the built-in demo module.
   std::span<const uint8_t> demo = BuiltinImage("demo");
   ASSERT_EQ(demo.size(), FlashImage::kSize);
-  const std::vector<uint8_t> saved = ReadFileBytes(path, FlashImage::kSize).value_or(std::vector<uint8_t>());
+  const std::vector<uint8_t> saved =
+      ReadFileBytes(path, FlashImage::kSize).value_or(std::vector<uint8_t>());
   EXPECT_TRUE(std::equal(saved.begin(), saved.end(), demo.begin(), demo.end()));
   EXPECT_EQ(sim->Flash(), saved);
   sim.reset();

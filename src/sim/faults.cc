@@ -78,12 +78,12 @@ std::optional<Fault> ParseFault(std::string_view spec, std::string* error) {
       }
       break;
     }
-    default:
-      break;
+    default: break;
   }
   auto n = Number<uint32_t>(value);
   bool zero_allowed = f.kind == Fault::Kind::kSilenceAfter || f.kind == Fault::Kind::kHangupAfter;
-  if (!n || (*n == 0 && !zero_allowed)) return fail("a count is needed, e.g. " + std::string(name) + "=3");
+  if (!n || (*n == 0 && !zero_allowed))
+    return fail("a count is needed, e.g. " + std::string(name) + "=3");
   f.n = *n;
   return f;
 }

@@ -23,8 +23,16 @@ namespace r7k {
 //   slow-erase[=MS]      an erase takes MS ms (default 61000, longer than the host waits)
 //   hangup-after=N       the line is closed after the Nth answer
 struct Fault {
-  enum class Kind { kSilenceAfter, kDropEvery, kDropRate, kCorruptEvery, kGapEvery,
-                    kLineErrorEvery, kSlowErase, kHangupAfter };
+  enum class Kind {
+    kSilenceAfter,
+    kDropEvery,
+    kDropRate,
+    kCorruptEvery,
+    kGapEvery,
+    kLineErrorEvery,
+    kSlowErase,
+    kHangupAfter
+  };
   Kind kind;
   uint32_t n = 0;
   double rate = 0;
@@ -36,12 +44,12 @@ const char* FaultName(Fault::Kind kind);
 
 // How one answer goes out after the faults had their say.
 struct Delivery {
-  bool silent = false;          // nothing is sent
-  bool hang_up_after = false;   // close the line once this answer is out
+  bool silent = false;         // nothing is sent
+  bool hang_up_after = false;  // close the line once this answer is out
   std::string bytes;
-  size_t work_at = 0;           // pause of work_ms after this many bytes (erase)
+  size_t work_at = 0;  // pause of work_ms after this many bytes (erase)
   int work_ms = 0;
-  size_t gap_at = 0;            // pause of gap_ms after this many bytes
+  size_t gap_at = 0;  // pause of gap_ms after this many bytes
   int gap_ms = 0;
   std::vector<std::string> fired;  // names of the faults applied, for the log
 };

@@ -36,9 +36,11 @@ TEST(FlashImageTest, SavesAtomicallyAndRefusesWrongSizes) {
 
   std::ofstream(dir / "short.r7v", std::ios::binary) << std::string(196608, '\0');
   EXPECT_FALSE(FlashImage::Load(dir / "short.r7v", &error));
-  EXPECT_EQ(error, "Image " + (dir / "short.r7v").string() + " is not a module image of 524288 bytes");
+  EXPECT_EQ(error,
+            "Image " + (dir / "short.r7v").string() + " is not a module image of 524288 bytes");
   EXPECT_FALSE(FlashImage::Load(dir / "missing.r7v", &error));
-  EXPECT_EQ(error, "Cannot read image " + (dir / "missing.r7v").string() + ": No such file or directory");
+  EXPECT_EQ(error,
+            "Cannot read image " + (dir / "missing.r7v").string() + ": No such file or directory");
   EXPECT_FALSE(flash.Save(dir / "no" / "such" / "dir.r7v", &error));
 }
 

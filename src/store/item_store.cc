@@ -15,9 +15,7 @@ namespace r7k {
 
 namespace {
 
-std::string Key(std::string_view name) {
-  return AsciiLower(name);
-}
+std::string Key(std::string_view name) { return AsciiLower(name); }
 
 using Value = std::variant<std::string, std::int64_t, std::vector<std::uint8_t>, Table>;
 
@@ -171,9 +169,7 @@ std::map<std::string, Store*>& SharedStores() {
 
 }  // namespace
 
-StoreHandle StoreOpen(std::string_view name) {
-  return new Store(std::string(name), false);
-}
+StoreHandle StoreOpen(std::string_view name) { return new Store(std::string(name), false); }
 
 StoreHandle StoreOpenShared(std::string_view name) {
   if (name.empty()) return nullptr;
@@ -196,9 +192,7 @@ void StoreClose(StoreHandle store) {
   delete store;
 }
 
-std::string StoreName(StoreHandle store) {
-  return store ? store->name() : std::string();
-}
+std::string StoreName(StoreHandle store) { return store ? store->name() : std::string(); }
 
 int StoreGetType(StoreHandle store, std::string_view item) {
   if (!store) return kItemNone;
@@ -262,8 +256,7 @@ std::optional<std::vector<std::uint8_t>> StoreGetItem(StoreHandle store, std::st
   });
 }
 
-std::size_t StoreGetItem(StoreHandle store, std::string_view item, void* buffer,
-                         std::size_t size) {
+std::size_t StoreGetItem(StoreHandle store, std::string_view item, void* buffer, std::size_t size) {
   auto bytes = StoreGetItem(store, item);
   if (!bytes) return 0;
   if (!buffer) return bytes->size();
@@ -372,13 +365,9 @@ int StoreTableFindField(StoreHandle store, std::string_view item, const char* te
   });
 }
 
-bool StoreLock(StoreHandle store) {
-  return store && store->Lock();
-}
+bool StoreLock(StoreHandle store) { return store && store->Lock(); }
 
-bool StoreUnlock(StoreHandle store) {
-  return store && store->Unlock();
-}
+bool StoreUnlock(StoreHandle store) { return store && store->Unlock(); }
 
 int StoreRequestAdvice(StoreHandle store, WindowHandle window, int mode) {
   if (!store || mode != 1 || !IsMessageWindow(window)) return 0;
@@ -397,12 +386,8 @@ std::string AdviceItemName(const std::vector<std::uint8_t>& block) {
   return std::string(begin, end);
 }
 
-void* StoreAlloc(std::size_t size) {
-  return PoolAllocHere(size ? size : 1);
-}
+void* StoreAlloc(std::size_t size) { return PoolAllocHere(size ? size : 1); }
 
-void StoreFree(void* block) {
-  R7K_POOL_FREE(block);
-}
+void StoreFree(void* block) { R7K_POOL_FREE(block); }
 
 }  // namespace r7k

@@ -63,8 +63,7 @@ bool StoreSetNumeric(StoreHandle store, std::string_view item, std::int64_t valu
 
 // Raw blocks. StoreGetItem copies at most `size` bytes and returns the bytes delivered (0 when
 // missing); with no buffer it returns the item's size. A string item gives its text and zero.
-std::size_t StoreGetItem(StoreHandle store, std::string_view item, void* buffer,
-                         std::size_t size);
+std::size_t StoreGetItem(StoreHandle store, std::string_view item, void* buffer, std::size_t size);
 std::optional<std::vector<std::uint8_t>> StoreGetItem(StoreHandle store, std::string_view item);
 // No data and size 0 deletes the item.
 bool StoreSetItem(StoreHandle store, std::string_view item, const void* data, std::size_t size);

@@ -79,14 +79,12 @@ TableHandle TableNew(int columns, int) {
   return table;
 }
 
-void TableFree(TableHandle table) {
-  delete table;
-}
+void TableFree(TableHandle table) { delete table; }
 
 int TableWriteRow(TableHandle table, int row, const void* data, std::size_t size) {
   if (!table || (!data && size > 0)) return -1;
-  return TableWriteRow(
-      table, row, SplitRowCells({static_cast<const std::uint8_t*>(data), data ? size : 0}));
+  return TableWriteRow(table, row,
+                       SplitRowCells({static_cast<const std::uint8_t*>(data), data ? size : 0}));
 }
 
 int TableWriteRow(TableHandle table, int row, const std::vector<std::string>& cells) {
@@ -146,17 +144,11 @@ bool TableWriteField(TableHandle table, int row, int column, std::string_view te
   return true;
 }
 
-int TableRows(const Table* table) {
-  return table ? static_cast<int>(table->rows.size()) : 0;
-}
+int TableRows(const Table* table) { return table ? static_cast<int>(table->rows.size()) : 0; }
 
-int TableCols(const Table* table) {
-  return table ? static_cast<int>(table->cols) : 0;
-}
+int TableCols(const Table* table) { return table ? static_cast<int>(table->cols) : 0; }
 
-int TableReadSelection(const Table* table) {
-  return table ? table->selection : -1;
-}
+int TableReadSelection(const Table* table) { return table ? table->selection : -1; }
 
 bool TableWriteSelection(TableHandle table, int row) {
   if (!table || row >= TableRows(table)) return false;

@@ -16,10 +16,10 @@
 
 namespace r7k {
 
-constexpr int kRowNames = -1;        // the column-name row
-constexpr int kRowAppend = -4;       // TableWriteRow: append a row
-constexpr int kRowSetNames = -5;     // TableWriteRow: set the column names
-constexpr int kRowSetFormat = -6;    // TableWriteRow: set the display format of the rows
+constexpr int kRowNames = -1;      // the column-name row
+constexpr int kRowAppend = -4;     // TableWriteRow: append a row
+constexpr int kRowSetNames = -5;   // TableWriteRow: set the column names
+constexpr int kRowSetFormat = -6;  // TableWriteRow: set the display format of the rows
 
 struct Table {
   std::size_t cols = 0;
@@ -53,7 +53,7 @@ bool TableWriteField(TableHandle table, int row, int column, std::string_view te
 
 int TableRows(const Table* table);
 int TableCols(const Table* table);
-int TableReadSelection(const Table* table);        // negative when none
+int TableReadSelection(const Table* table);            // negative when none
 bool TableWriteSelection(TableHandle table, int row);  // a negative row clears it
 bool TableRemoveRow(TableHandle table, int row);
 

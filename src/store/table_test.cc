@@ -8,7 +8,9 @@ namespace r7k {
 namespace {
 
 // A command-table row: the command with its "\r" and zero, then the repeat count and zero.
-const char kReadRow[] = "read 00 00 00\r\0" "256";  // sizeof includes the final zero
+const char kReadRow[] =
+    "read 00 00 00\r\0"
+    "256";  // sizeof includes the final zero
 
 TEST(Table, RowsAreCellsSplitAtZeroBytes) {
   TableHandle t = TableNew(2, 0);
@@ -34,7 +36,7 @@ TEST(Table, NamesFormatRewriteAndWidening) {
   TableWriteRow(t, kRowAppend, std::vector<std::string>{"T0001", "20"});
   EXPECT_EQ(TableWriteRow(t, 0, std::vector<std::string>{"T0002"}), 0);  // missing cells empty
   EXPECT_EQ(TableCell(t, 0, 1), "");
-  EXPECT_EQ(TableWriteRow(t, 5, std::vector<std::string>{"x"}), -1);     // no such row
+  EXPECT_EQ(TableWriteRow(t, 5, std::vector<std::string>{"x"}), -1);  // no such row
   // A row wider than the table keeps all its cells.
   TableWriteRow(t, kRowAppend, std::vector<std::string>{"a", "b", "c"});
   EXPECT_EQ(TableCols(t), 3);
@@ -63,7 +65,8 @@ TEST(Table, ReadCellStaysInsideTheBuffer) {
 
 TEST(Table, SelectionFollowsRemovedRows) {
   TableHandle t = TableNew(1, 0);
-  for (const char* name : {"a", "b", "c"}) TableWriteRow(t, kRowAppend, std::vector<std::string>{name});
+  for (const char* name : {"a", "b", "c"})
+    TableWriteRow(t, kRowAppend, std::vector<std::string>{name});
   EXPECT_LT(TableReadSelection(t), 0);
   EXPECT_TRUE(TableWriteSelection(t, 2));
   EXPECT_FALSE(TableWriteSelection(t, 3));

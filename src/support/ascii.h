@@ -14,9 +14,7 @@ inline char AsciiLower(char c) {
   return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
-inline bool IsBlank(char c) {
-  return std::isspace(static_cast<unsigned char>(c)) != 0;
-}
+inline bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
 inline std::string AsciiLower(std::string_view text) {
   std::string out(text);
@@ -25,9 +23,9 @@ inline std::string AsciiLower(std::string_view text) {
 }
 
 inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return AsciiLower(x) == AsciiLower(y);
+         });
 }
 
 // The text with control characters and bytes above 0x7E written as "\xNN", so that a name

@@ -3,10 +3,6 @@
 #include "support/build_info_values.h"
 
 namespace r7k {
-const char* ProgramVersion() {
-  return kR7kVersion;
-}
-const char* ProgramCopyright() {
-  return kR7kCopyright;
-}
+const char* ProgramVersion() { return kR7kVersion; }
+const char* ProgramCopyright() { return kR7kCopyright; }
 }  // namespace r7k

@@ -1,6 +1,5 @@
 #include "support/pool_heap.h"
 
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -31,8 +30,8 @@ constexpr uint32_t kSegmentMagic = 0x16CDCD16;
 constexpr uint32_t kFreeMagic = 0x17CDCD17;
 constexpr uint32_t kUsedMagic = 0x18CDCD18;
 constexpr uint32_t kHeaderGuard = 0xCD1919CD;
-constexpr uint32_t kSentinel = 32;     // offset of the segment's size-0 free block
-constexpr uint32_t kFirstBlock = 64;   // offset of the first real block
+constexpr uint32_t kSentinel = 32;    // offset of the segment's size-0 free block
+constexpr uint32_t kFirstBlock = 64;  // offset of the first real block
 constexpr uint32_t kTrailerSize = 8;
 constexpr uint32_t kMaxSegmentUnits = 67108863;
 constexpr uint32_t kNoFile = 0xFFFFFFFF;
@@ -113,29 +112,21 @@ const char* FileName(uint32_t ref) {
   return ref < kFileSlots ? g_files[ref].load(std::memory_order_acquire) : nullptr;
 }
 
-void SleepFiveMs() {
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
+void SleepFiveMs() { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }
 
-char* Bytes(void* p) {
-  return static_cast<char*>(p);
-}
+char* Bytes(void* p) { return static_cast<char*>(p); }
 uint32_t Offset(const SegmentHeader* seg, const void* p) {
   return static_cast<uint32_t>(static_cast<const char*>(p) - reinterpret_cast<const char*>(seg));
 }
 BlockHeader* At(SegmentHeader* seg, uint32_t offset) {
   return reinterpret_cast<BlockHeader*>(Bytes(seg) + offset);
 }
-uint8_t* DataOf(BlockHeader* blk) {
-  return reinterpret_cast<uint8_t*>(blk) + kUnit;
-}
+uint8_t* DataOf(BlockHeader* blk) { return reinterpret_cast<uint8_t*>(blk) + kUnit; }
 BlockHeader* HeaderOf(const void* data) {
   return reinterpret_cast<BlockHeader*>(const_cast<char*>(static_cast<const char*>(data)) - kUnit);
 }
 // Bytes between the block's data start and its trailer.
-uint32_t Room(const BlockHeader* blk) {
-  return blk->size - kUnit - kTrailerSize;
-}
+uint32_t Room(const BlockHeader* blk) { return blk->size - kUnit - kTrailerSize; }
 Trailer ReadTrailer(BlockHeader* blk) {
   Trailer t;
   std::memcpy(&t, Bytes(blk) + blk->size - kTrailerSize, sizeof t);
@@ -158,8 +149,8 @@ uint32_t BlockBytes(size_t size) {
   uint32_t line = 0;
   if (seg && blk) {
     const uint32_t off = Offset(seg, blk);
-    if (off >= kFirstBlock && off % kUnit == 0 && blk->size >= 2 * kUnit && blk->size % kUnit == 0 &&
-        blk->size <= seg->total - off) {
+    if (off >= kFirstBlock && off % kUnit == 0 && blk->size >= 2 * kUnit &&
+        blk->size % kUnit == 0 && blk->size <= seg->total - off) {
       const Trailer t = ReadTrailer(blk);
       file = FileName(t.file);
       line = t.line;
@@ -262,8 +253,9 @@ void InitFree(SegmentHeader* seg, uint32_t offset, uint32_t size, uint32_t next,
 SegmentHeader* NewSegment(PoolDescriptor& pool, uint64_t units) {
   if (units > kMaxSegmentUnits) return nullptr;
   const uint64_t default_units =
-      pool.segment_size > 33 ? std::min<uint64_t>((pool.segment_size - 33) / kUnit, kMaxSegmentUnits)
-                             : 0;
+      pool.segment_size > 33
+          ? std::min<uint64_t>((pool.segment_size - 33) / kUnit, kMaxSegmentUnits)
+          : 0;
   uint64_t bytes = std::max(default_units, units) * kUnit + 2 * kUnit;
   SegmentHeader* seg = MapSegment(bytes);
   if (!seg && bytes != units * kUnit + 2 * kUnit) {
@@ -409,7 +401,8 @@ Owner FindOwner(unsigned first, const void* data) {
     PoolDescriptor& pool = g_area.pools[index];
     if (!pool.initialised.load(std::memory_order_acquire)) continue;
     std::unique_lock<std::mutex> hold(pool.lock());
-    if (SegmentHeader* seg = SegmentHolding(pool, header)) return Owner{&pool, seg, std::move(hold)};
+    if (SegmentHeader* seg = SegmentHolding(pool, header))
+      return Owner{&pool, seg, std::move(hold)};
   }
   Fatal("address not owned by any pool");
 }
@@ -478,7 +471,8 @@ void FreeLocked(PoolDescriptor& pool, SegmentHeader* seg, BlockHeader* blk) {
     if ((p < blk && blk < q) || (q <= p && (blk > p || blk < q))) break;
     p = q;
   }
-  if ((q > blk && Bytes(blk) + blk->size > Bytes(q)) || (p < blk && Bytes(p) + p->size > Bytes(blk)))
+  if ((q > blk && Bytes(blk) + blk->size > Bytes(q)) ||
+      (p < blk && Bytes(p) + p->size > Bytes(blk)))
     Fatal("free blocks overlap", seg, blk);
 
   if (pool.free_fill < 256)
@@ -539,8 +533,8 @@ bool ResizeInPlace(PoolDescriptor& pool, SegmentHeader* seg, BlockHeader* blk, s
     // Cut the tail off as a used block of its own and free it, which merges it.
     const uint32_t tail_size = whole - bytes;
     BlockHeader* tail = At(seg, off + bytes);
-    *tail = BlockHeader{kUsedMagic,           tail_size, 0, 0, blk->time, tail_size - 36,
-                        Offset(seg, tail), kHeaderGuard};
+    *tail = BlockHeader{kUsedMagic,     tail_size,         0,           0, blk->time,
+                        tail_size - 36, Offset(seg, tail), kHeaderGuard};
     std::memcpy(DataOf(tail) + tail->requested, &pool.guard, 4);
     PushUsed(seg, tail);
     blk->size = bytes;

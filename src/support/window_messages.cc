@@ -146,7 +146,8 @@ class WindowTable {
         if (timer.due <= now) timer.due = now + timer.period;
       }
       lock.unlock();
-      for (const auto& [handle, id] : ticks) Post(WindowMessage{handle, kMsgTimer, id, 0, {}}, true);
+      for (const auto& [handle, id] : ticks)
+        Post(WindowMessage{handle, kMsgTimer, id, 0, {}}, true);
       lock.lock();
     }
   }
@@ -176,17 +177,11 @@ std::optional<WindowMessage> TakeMessage(WindowHandle handle,
 
 }  // namespace
 
-WindowHandle CreateMessageWindow(WindowHandle parent) {
-  return WindowTable::Get().Create(parent);
-}
+WindowHandle CreateMessageWindow(WindowHandle parent) { return WindowTable::Get().Create(parent); }
 
-void DestroyMessageWindow(WindowHandle window) {
-  WindowTable::Get().Destroy(window);
-}
+void DestroyMessageWindow(WindowHandle window) { WindowTable::Get().Destroy(window); }
 
-bool IsMessageWindow(WindowHandle window) {
-  return WindowTable::Get().Find(window) != nullptr;
-}
+bool IsMessageWindow(WindowHandle window) { return WindowTable::Get().Find(window) != nullptr; }
 
 WindowHandle GetParentWindow(WindowHandle window) {
   auto w = WindowTable::Get().Find(window);

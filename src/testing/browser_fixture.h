@@ -28,7 +28,8 @@ inline std::optional<std::string> FindBrowser() {
     size_t start = 0;
     while (start <= dirs.size()) {
       const size_t end = std::min(dirs.find(':', start), dirs.size());
-      const std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
+      const std::filesystem::path candidate =
+          std::filesystem::path(dirs.substr(start, end - start)) / name;
       if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate.string();
       start = end + 1;
     }
@@ -45,7 +46,8 @@ inline int RunProgram(const std::vector<std::string>& args, const std::string& o
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (!output.empty())
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
   pid_t pid = 0;
   const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -59,11 +61,16 @@ inline int RunProgram(const std::vector<std::string>& args, const std::string& o
 // the test's own.
 inline std::vector<std::string> HeadlessBrowser(const std::string& browser,
                                                 const std::string& profile) {
-  return {"timeout",       "120",
-          browser,         "--headless",
-          "--no-sandbox",  "--disable-gpu",
-          "--hide-scrollbars", "--force-device-scale-factor=1",
-          "--force-color-profile=srgb", "--user-data-dir=" + profile};
+  return {"timeout",
+          "120",
+          browser,
+          "--headless",
+          "--no-sandbox",
+          "--disable-gpu",
+          "--hide-scrollbars",
+          "--force-device-scale-factor=1",
+          "--force-color-profile=srgb",
+          "--user-data-dir=" + profile};
 }
 
 }  // namespace r7k::testing

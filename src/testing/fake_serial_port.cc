@@ -94,7 +94,9 @@ bool FakeSerialPort::Open(std::string_view name, std::string* error) {
 bool FakeSerialPort::Configure(uint32_t baud, std::string* error) {
   std::lock_guard lock(mutex_);
   if (!open_) {
-    if (error) *error = "Cannot set port " + name_ + " to " + std::to_string(baud) + " baud: the port is not open";
+    if (error)
+      *error = "Cannot set port " + name_ + " to " + std::to_string(baud) +
+               " baud: the port is not open";
     return false;
   }
   bauds_.push_back(baud);

@@ -28,7 +28,8 @@ class FakeSysfs {
   // A tty on its own USB device, linked the way the kernel links it.
   void AddUsbTty(const std::string& name, const std::string& vendor, const std::string& product_id,
                  const std::string& product) {
-    const auto usb = root_ / "sys" / "devices" / "pci0000:00" / "usb1" / ("1-" + std::to_string(++devices_));
+    const auto usb =
+        root_ / "sys" / "devices" / "pci0000:00" / "usb1" / ("1-" + std::to_string(++devices_));
     const auto port = usb / (usb.filename().string() + ":1.0") / name;
     std::filesystem::create_directories(port / "tty" / name);
     Write(usb / "idVendor", vendor + "\n");

@@ -66,7 +66,8 @@ inline void WriteSeedsIfAsked(const std::function<std::vector<Bytes>()>& make) {
     char name[32];
     std::snprintf(name, sizeof name, "seed-%04zu", n++);
     std::ofstream(std::filesystem::path(dir) / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(seed.data()), static_cast<std::streamsize>(seed.size()));
+        .write(reinterpret_cast<const char*>(seed.data()),
+               static_cast<std::streamsize>(seed.size()));
   }
   std::exit(0);
 }

@@ -34,8 +34,10 @@ class Path {
     });
   }
 
-  void Main(WinUser& user, const std::string& demo, const std::string& read, const std::string& shots) {
-    Check(user.WaitUntil([&] { return !user.Shown("Directory").empty(); }, 10000), "the demo module's directory shows");
+  void Main(WinUser& user, const std::string& demo, const std::string& read,
+            const std::string& shots) {
+    Check(user.WaitUntil([&] { return !user.Shown("Directory").empty(); }, 10000),
+          "the demo module's directory shows");
     // Browse: an entry's bytes, a pattern and the next one, a sector and its technique.
     if (SelectKind(user, 'T')) {
       bool opened = false;
@@ -51,7 +53,9 @@ class Path {
     view_.WhenDialogOpens("ShowPattern", [&](WinUser& pattern) {
       const std::string first = pattern.Shown("Name");
       pattern.Press("&>");
-      Check(pattern.Shown("Name") != first && !first.empty(), "the pattern view's > shows the next pattern (" + first + " -> " + pattern.Shown("Name") + ")");
+      Check(pattern.Shown("Name") != first && !first.empty(),
+            "the pattern view's > shows the next pattern (" + first + " -> " +
+                pattern.Shown("Name") + ")");
       pattern.Press("Close");
     });
     user.Press("Picture");
@@ -69,13 +73,16 @@ class Path {
     user.Press("Picture");
 
     // Upload from the box on the COM port into a new file.
-    Check(user.WaitUntil([&] { return user.Enabled("ReadModule"); }, 30000), "the box told its version over the COM port");
+    Check(user.WaitUntil([&] { return user.Enabled("ReadModule"); }, 30000),
+          "the box told its version over the COM port");
     Check(user.Set("CurrentVirtualModule", read), "the file to read into is set");
     ConfirmNext("CheckModule");
     Check(user.Press("Upload"), "Upload is pressed");
     bool seen = user.WaitUntil([&] { return user.Progress() > 0; }, 30000);
     Check(seen, "the read shows its progress");
-    if (!shots.empty()) Check(user.SavePicture(shots + "\\R7kProg-reading.png"), "the main dialog is pictured while it reads");
+    if (!shots.empty())
+      Check(user.SavePicture(shots + "\\R7kProg-reading.png"),
+            "the main dialog is pictured while it reads");
     Check(user.WaitUntil([&] { return user.Progress() < 0; }, 300000), "the read ends");
     std::error_code ec;
     Check(std::filesystem::file_size(read, ec) == 524288, "the module read is written");
@@ -86,14 +93,16 @@ class Path {
     Check(user.WaitUntil([&] { return user.Progress() > 0; }, 30000), "a second read runs");
     Check(user.PressStop(), "Stop is pressed");
     Check(user.WaitUntil([&] { return user.Progress() < 0; }, 60000), "the read stops");
-    Check(user.WaitUntil([&] { return user.Enabled("ReadModule"); }, 30000), "the main dialog is ready again");
+    Check(user.WaitUntil([&] { return user.Enabled("ReadModule"); }, 30000),
+          "the main dialog is ready again");
 
     // Download the demo module into the box.
     Check(user.Set("CurrentVirtualModule", demo), "the demo module is the current one again");
     user.WaitUntil([&] { return !user.Shown("Directory").empty(); }, 10000);
     ConfirmNext("CheckModule");
     Check(user.Press("Download"), "Download is pressed");
-    Check(user.WaitUntil([&] { return user.Progress() > 0; }, 30000), "the write shows its progress");
+    Check(user.WaitUntil([&] { return user.Progress() > 0; }, 30000),
+          "the write shows its progress");
     Check(user.WaitUntil([&] { return user.Progress() < 0; }, 300000), "the write ends");
     user.Close();
   }
@@ -118,7 +127,8 @@ int RunUserPath(WinView& view, const std::vector<std::string>& args) {
   view.WhenDialogOpens("Configuration", [&](WinUser& user) {
     configured = true;
     path.Check(user.Set("Port1", args[0]), "the configuration takes the port " + args[0]);
-    path.Check(user.Set("CurrentVirtualModule", args[1]), "the configuration takes the demo module");
+    path.Check(user.Set("CurrentVirtualModule", args[1]),
+               "the configuration takes the demo module");
     if (user.dialog().FindField("fKeep")->text != "1") user.Press("fKeep");
     user.Press("OK");
   });

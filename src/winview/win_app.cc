@@ -47,7 +47,8 @@ ViewThread GuiThread() {
 }
 
 int Screenshots(WinView& view, const std::string& folder) {
-  ViewSession session(view, GuiThread(), [&view](const ModuleOpProgress& p) { view.ShowProgress(p); });
+  ViewSession session(view, GuiThread(),
+                      [&view](const ModuleOpProgress& p) { view.ShowProgress(p); });
   view.SetOpenDialogsHook([](std::size_t open) { ViewSession::DialogsOpen(open); });
   view.SetScripted(true);
   return RunDialogTourOn(view, folder);
@@ -63,8 +64,9 @@ int RunWinGui() {
     return *status;
   }
   g_gui_thread = GetCurrentThreadId();
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_TAB_CLASSES |
-                                                     ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES |
+                                                     ICC_TAB_CLASSES | ICC_PROGRESS_CLASS |
+                                                     ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   WinView view;
@@ -76,11 +78,13 @@ int RunWinGui() {
     }
     status = Screenshots(view, args[1]);
   } else if (!args.empty() && args[0] == "--user-path") {
-    ViewSession session(view, GuiThread(), [&view](const ModuleOpProgress& p) { view.ShowProgress(p); });
+    ViewSession session(view, GuiThread(),
+                        [&view](const ModuleOpProgress& p) { view.ShowProgress(p); });
     view.SetOpenDialogsHook([](std::size_t open) { ViewSession::DialogsOpen(open); });
     status = RunUserPath(view, std::vector<std::string>(args.begin() + 1, args.end()));
   } else {
-    ViewSession session(view, GuiThread(), [&view](const ModuleOpProgress& p) { view.ShowProgress(p); });
+    ViewSession session(view, GuiThread(),
+                        [&view](const ModuleOpProgress& p) { view.ShowProgress(p); });
     view.SetOpenDialogsHook([](std::size_t open) { ViewSession::DialogsOpen(open); });
     status = AppMain(args);
   }

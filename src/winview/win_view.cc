@@ -196,7 +196,8 @@ void RegisterClasses() {
   wc.lpfnWndProc = CallsProc;
   wc.lpszClassName = kCallsClass;
   RegisterClassExW(&wc);
-  g_calls = CreateWindowExW(0, kCallsClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+  g_calls =
+      CreateWindowExW(0, kCallsClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
 }
 
 WinView* g_view = nullptr;  // the view the calls window hands drains and steps to
@@ -237,14 +238,19 @@ std::optional<ACCEL> ParseAccelerator(const std::string& text, int id) {
          }
          return words;
        }()) {
-    if (EqualsIgnoringCase(word, "Ctrl")) a.fVirt |= FCONTROL;
-    else if (EqualsIgnoringCase(word, "Shift")) a.fVirt |= FSHIFT;
-    else if (EqualsIgnoringCase(word, "Alt")) a.fVirt |= FALT;
-    else key = word;
+    if (EqualsIgnoringCase(word, "Ctrl"))
+      a.fVirt |= FCONTROL;
+    else if (EqualsIgnoringCase(word, "Shift"))
+      a.fVirt |= FSHIFT;
+    else if (EqualsIgnoringCase(word, "Alt"))
+      a.fVirt |= FALT;
+    else
+      key = word;
   }
   if (key.size() == 1 && std::isalnum(static_cast<unsigned char>(key[0]))) {
     a.key = static_cast<WORD>(std::toupper(static_cast<unsigned char>(key[0])));
-  } else if (key.size() >= 2 && (key[0] == 'F' || key[0] == 'f') && std::isdigit(static_cast<unsigned char>(key[1]))) {
+  } else if (key.size() >= 2 && (key[0] == 'F' || key[0] == 'f') &&
+             std::isdigit(static_cast<unsigned char>(key[1]))) {
     a.key = static_cast<WORD>(VK_F1 + std::atoi(key.c_str() + 1) - 1);
   } else if (EqualsIgnoringCase(key, "Del") || EqualsIgnoringCase(key, "Delete")) {
     a.key = VK_DELETE;
@@ -265,7 +271,8 @@ void PostToGuiThread(std::function<void()> call) {
 
 std::wstring Wide(std::string_view text) {
   if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(static_cast<std::size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
   return out;
@@ -312,7 +319,8 @@ class WinDialog {
       for (auto& f : dialog_.fields) UpdateField(*f);
       return;
     }
-    if (static_cast<std::size_t>(index) < dialog_.fields.size()) UpdateField(*dialog_.fields[index]);
+    if (static_cast<std::size_t>(index) < dialog_.fields.size())
+      UpdateField(*dialog_.fields[index]);
   }
 
   void CommitEdits() {
@@ -420,8 +428,8 @@ class WinDialog {
     if (accel_ && TranslateAcceleratorW(hwnd_, accel_, &msg)) return true;
     if (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
       HWND focus = GetFocus();
-      if (msg.wParam == VK_RETURN && focus &&
-          (GetWindowLongW(focus, GWL_STYLE) & ES_MULTILINE) && f_kind(focus) == kKindText)
+      if (msg.wParam == VK_RETURN && focus && (GetWindowLongW(focus, GWL_STYLE) & ES_MULTILINE) &&
+          f_kind(focus) == kKindText)
         return false;
       if (msg.lParam & (1 << 30)) return true;  // held down: a repeat
       if (msg.wParam == VK_ESCAPE) {
@@ -469,7 +477,8 @@ class WinDialog {
         } else if (code == BN_CLICKED) {
           if (kind == kKindCheck) {
             const bool checked = SendMessageW(controls_[n].hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
-            if (updating_ || dialog_.ended || checked == DlgIsChecked(*dialog_.fields[index])) return 0;
+            if (updating_ || dialog_.ended || checked == DlgIsChecked(*dialog_.fields[index]))
+              return 0;
           }
           PressField(index);
         }
@@ -498,11 +507,8 @@ class WinDialog {
         CommitEdits();
         if (!dialog_.ended) DlgUserClose(dialog_);
         return 0;
-      case kMsgDrain:
-        view_.Drain(static_cast<WindowHandle>(wparam));
-        return 0;
-      default:
-        return DefWindowProcW(hwnd_, message, wparam, lparam);
+      case kMsgDrain: view_.Drain(static_cast<WindowHandle>(wparam)); return 0;
+      default: return DefWindowProcW(hwnd_, message, wparam, lparam);
     }
   }
 
@@ -551,7 +557,8 @@ class WinDialog {
     HGDIOBJ old = SelectObject(dc, self->font_);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-    DrawTextW(dc, self->progress_text_.c_str(), -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    DrawTextW(dc, self->progress_text_.c_str(), -1, &r,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     SelectObject(dc, old);
     ReleaseDC(hwnd, dc);
     return result;
@@ -559,7 +566,7 @@ class WinDialog {
 
   // Files dropped on a field that takes them, and a bitmap button's Ctrl+C / Ctrl+V.
   static LRESULT CALLBACK ControlSubclass(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
-                                         UINT_PTR, DWORD_PTR data) {
+                                          UINT_PTR, DWORD_PTR data) {
     auto* self = reinterpret_cast<WinDialog*>(data);
     const int index = self->FieldOfWindow(hwnd);
     if (message == WM_DROPFILES && index >= 0) {
@@ -582,7 +589,8 @@ class WinDialog {
         (wparam == 'C' || wparam == 'V')) {
       Field* field = self->dialog_.fields[index].get();
       char name[256] = "";
-      if (field->proc) field->proc(field, kMsgGetText, sizeof name - 1, reinterpret_cast<LParam>(name));
+      if (field->proc)
+        field->proc(field, kMsgGetText, sizeof name - 1, reinterpret_cast<LParam>(name));
       const std::string file = name;
       if (wparam == 'C' && OpenClipboard(self->hwnd_)) {
         EmptyClipboard();
@@ -603,7 +611,8 @@ class WinDialog {
           }
         }
         CloseClipboard();
-      } else if (wparam == 'V' && (IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_BITMAP))) {
+      } else if (wparam == 'V' &&
+                 (IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_BITMAP))) {
         DlgSetField(field, kThisField, file.c_str(), -1);
       }
       return 0;
@@ -623,7 +632,8 @@ class WinDialog {
   };
 
   void Build(HWND owner, HICON big, HICON small);
-  void BuildRange(std::size_t from, std::size_t to, HWND parent, const std::map<const ControlDef*, Field*>& field_of);
+  void BuildRange(std::size_t from, std::size_t to, HWND parent,
+                  const std::map<const ControlDef*, Field*>& field_of);
   HWND BuildControl(const ControlDef& c, HWND parent, Field* f);
   void AddProgress();
   void UpdateField(Field& f);
@@ -632,10 +642,12 @@ class WinDialog {
     return RECT{MulDiv(x, base_x_, 4), MulDiv(y, base_y_, 8), MulDiv(x + w, base_x_, 4),
                 MulDiv(y + h, base_y_, 8)};
   }
-  HWND Make(DWORD ex, const wchar_t* cls, const std::wstring& text, DWORD style, RECT r, HWND parent, int id) {
+  HWND Make(DWORD ex, const wchar_t* cls, const std::wstring& text, DWORD style, RECT r,
+            HWND parent, int id) {
     HWND w = CreateWindowExW(ex, cls, text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style,
                              r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             GetModuleHandleW(nullptr), nullptr);
     if (w) SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     return w;
   }
@@ -686,7 +698,8 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
   if (message == WM_PAINT) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
-    auto* self = reinterpret_cast<WinDialog*>(GetWindowLongPtrW(GetAncestor(hwnd, GA_ROOT), GWLP_USERDATA));
+    auto* self =
+        reinterpret_cast<WinDialog*>(GetWindowLongPtrW(GetAncestor(hwnd, GA_ROOT), GWLP_USERDATA));
     if (self) self->PaintPicture(hwnd, dc);
     EndPaint(hwnd, &ps);
     return 0;
@@ -703,12 +716,12 @@ void WinDialog::Build(HWND owner, HICON big, HICON small) {
   HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
   const int size = def.font_size > 0 ? def.font_size : 8;
-  font_ = CreateFontW(-MulDiv(size, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                      L"MS Shell Dlg");
-  fixed_ = CreateFontW(-MulDiv(size + 1, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
-                       L"Courier New");
+  font_ = CreateFontW(-MulDiv(size, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                      DEFAULT_PITCH | FF_SWISS, L"MS Shell Dlg");
+  fixed_ = CreateFontW(-MulDiv(size + 1, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       FIXED_PITCH | FF_MODERN, L"Courier New");
   // The dialog base units of the font, as Windows computes them for a dialog template.
   HGDIOBJ old = SelectObject(screen, font_);
   TEXTMETRICW tm{};
@@ -741,17 +754,20 @@ void WinDialog::Build(HWND owner, HICON big, HICON small) {
       }
       AppendMenuW(menu_bar, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), Wide(popup.text).c_str());
     }
-    if (!accels.empty()) accel_ = CreateAcceleratorTableW(accels.data(), static_cast<int>(accels.size()));
+    if (!accels.empty())
+      accel_ = CreateAcceleratorTableW(accels.data(), static_cast<int>(accels.size()));
   }
 
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
   const DWORD ex = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-  hwnd_ = CreateWindowExW(ex, kDialogClass, Wide(dialog_.caption).c_str(), style, CW_USEDEFAULT,
-                          CW_USEDEFAULT, 100, 100, owner, menu_bar, GetModuleHandleW(nullptr), this);
+  hwnd_ =
+      CreateWindowExW(ex, kDialogClass, Wide(dialog_.caption).c_str(), style, CW_USEDEFAULT,
+                      CW_USEDEFAULT, 100, 100, owner, menu_bar, GetModuleHandleW(nullptr), this);
   if (big) SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
   if (small) SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
-  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                              GetModuleHandleW(nullptr), nullptr);
   SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
 
@@ -770,8 +786,9 @@ void WinDialog::Build(HWND owner, HICON big, HICON small) {
     };
     const int margin = 4;
     const SIZE frame_size = page_size(0);
-    HWND frame = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD | WS_VISIBLE, margin, margin,
-                                 frame_size.cx, frame_size.cy, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND frame = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD | WS_VISIBLE,
+                                 margin, margin, frame_size.cx, frame_size.cy, hwnd_, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
     BuildRange(pages[0].second, pages[1].second, frame, field_of);
     SIZE most{0, 0};
     for (std::size_t p = 1; p < pages.size(); ++p) {
@@ -781,8 +798,9 @@ void WinDialog::Build(HWND owner, HICON big, HICON small) {
     }
     // The tab control around the largest page.
     const int tab_top = margin + frame_size.cy + margin;
-    tab_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP,
-                           margin, tab_top, 100, 100, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    tab_ = CreateWindowExW(0, WC_TABCONTROLW, L"",
+                           WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, margin, tab_top,
+                           100, 100, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
     SendMessageW(tab_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     for (std::size_t p = 1; p < pages.size(); ++p) {
       std::wstring label = Wide(pages[p].first);
@@ -798,9 +816,10 @@ void WinDialog::Build(HWND owner, HICON big, HICON small) {
     RECT inside{0, 0, tab_w, tab_h};
     TabCtrl_AdjustRect(tab_, FALSE, &inside);
     for (std::size_t p = 1; p < pages.size(); ++p) {
-      HWND page = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD | (p == 1 ? WS_VISIBLE : 0),
-                                  margin + inside.left, tab_top + inside.top, inside.right - inside.left,
-                                  inside.bottom - inside.top, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+      HWND page = CreateWindowExW(
+          WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD | (p == 1 ? WS_VISIBLE : 0),
+          margin + inside.left, tab_top + inside.top, inside.right - inside.left,
+          inside.bottom - inside.top, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
       SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
       const std::size_t end = p + 1 < pages.size() ? pages[p + 1].second : controls.size();
       BuildRange(pages[p].second, end, page, field_of);
@@ -829,7 +848,8 @@ void WinDialog::Build(HWND owner, HICON big, HICON small) {
   if (EqualsIgnoringCase(dialog_.name, "R7kProg")) AddProgress();
   // Group boxes stay behind the controls they frame.
   for (const auto& c : controls_)
-    if (c.def->kind == kKindGroup) SetWindowPos(c.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (c.def->kind == kKindGroup)
+      SetWindowPos(c.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   Update(-1);
 
   // The window around the client area, centred on its owner (else the screen).
@@ -865,7 +885,8 @@ HWND WinDialog::BuildControl(const ControlDef& c, HWND parent, Field* f) {
   switch (c.kind) {
     case kKindButton: {
       const bool is_default = c.id == dialog_.def->default_id && c.id != 0;
-      w = Make(0, L"BUTTON", text, WS_TABSTOP | (is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), r, parent, id);
+      w = Make(0, L"BUTTON", text, WS_TABSTOP | (is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), r,
+               parent, id);
       break;
     }
     case kKindText: {
@@ -885,11 +906,13 @@ HWND WinDialog::BuildControl(const ControlDef& c, HWND parent, Field* f) {
       break;
     }
     case kKindList:
-      w = Make(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
-               WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS, r,
-               parent, id);
+      w = Make(
+          WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+          WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS,
+          r, parent, id);
       // Rows laid out in columns by a format need equal character widths.
-      if (fixed || c.Attr(kAttrFormat) || true) SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(fixed_), FALSE);
+      if (fixed || c.Attr(kAttrFormat) || true)
+        SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(fixed_), FALSE);
       break;
     case kKindCheck:
       w = Make(0, L"BUTTON", text, WS_TABSTOP | BS_AUTOCHECKBOX, r, parent, id);
@@ -902,8 +925,8 @@ HWND WinDialog::BuildControl(const ControlDef& c, HWND parent, Field* f) {
       const bool own = EqualsIgnoringCase(c.text, "R7K_ICON") || c.text.empty();
       HICON icon = own ? AppIcon(32) : LoadIconW(nullptr, MAKEINTRESOURCEW(32514));  // IDI_QUESTION
       SendMessageW(w, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
-      SetWindowPos(w, nullptr, r.left, r.top, std::max<LONG>(r.right - r.left, 32), std::max<LONG>(r.bottom - r.top, 32),
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      SetWindowPos(w, nullptr, r.left, r.top, std::max<LONG>(r.right - r.left, 32),
+                   std::max<LONG>(r.bottom - r.top, 32), SWP_NOZORDER | SWP_NOACTIVATE);
       break;
     }
     case kKindCustom:
@@ -951,7 +974,8 @@ void WinDialog::AddProgress() {
   if (!status) return;
   const int y = status->y + status->h + 5;
   progress_ = Make(0, PROGRESS_CLASSW, L"", 0, Units(status->x, y, 200, 12), hwnd_, kStopId - 1);
-  stop_ = Make(0, L"BUTTON", L"Stop", WS_TABSTOP | BS_PUSHBUTTON, Units(status->x + 204, y - 1, 50, 14), hwnd_, kStopId);
+  stop_ = Make(0, L"BUTTON", L"Stop", WS_TABSTOP | BS_PUSHBUTTON,
+               Units(status->x + 204, y - 1, 50, 14), hwnd_, kStopId);
   // The bar's text ("Read Module: 1024 of 524288 bytes") is drawn on the bar, as the Qt view's.
   SetWindowSubclass(progress_, ProgressSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
   tips_[stop_] = L"Stop the running module operation";
@@ -982,12 +1006,14 @@ void WinDialog::UpdateField(Field& f) {
   const bool read_only = f.state == FieldState::kReadOnly;
   if (const std::string* label = f.def->Attr(kAttrLabel)) {
     auto it = labels_by_id_.find(std::atoi(label->c_str()));
-    if (it != labels_by_id_.end()) ShowWindow(it->second, f.state != FieldState::kInvisible ? SW_SHOWNA : SW_HIDE);
+    if (it != labels_by_id_.end())
+      ShowWindow(it->second, f.state != FieldState::kInvisible ? SW_SHOWNA : SW_HIDE);
   }
   switch (f.def->kind) {
     case kKindText:
       SendMessageW(w, EM_SETREADONLY, read_only, 0);
-      if (!dirty_[f.index] && FromCrLf(WindowText(w)) != f.text) SetWindowTextW(w, Wide(ToCrLf(f.text)).c_str());
+      if (!dirty_[f.index] && FromCrLf(WindowText(w)) != f.text)
+        SetWindowTextW(w, Wide(ToCrLf(f.text)).c_str());
       break;
     case kKindCheck:
       SendMessageW(w, BM_SETCHECK, DlgIsChecked(f) ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -999,7 +1025,8 @@ void WinDialog::UpdateField(Field& f) {
         SendMessageW(w, LB_RESETCONTENT, 0, 0);
         int widest = 0;
         HDC dc = GetDC(w);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(w, WM_GETFONT, 0, 0)));
+        HGDIOBJ old =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(w, WM_GETFONT, 0, 0)));
         for (const auto& line : lines) {
           const std::wstring row = Wide(line);
           SendMessageW(w, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
@@ -1025,8 +1052,7 @@ void WinDialog::UpdateField(Field& f) {
         if (Wide(WindowText(w)) != text) SetWindowTextW(w, text.c_str());
       }
       break;
-    default:
-      break;
+    default: break;
   }
   updating_ = false;
 }
@@ -1088,7 +1114,8 @@ bool WinUser::Select(std::string_view name, int row) {
   if (row >= static_cast<int>(SendMessageW(w, LB_GETCOUNT, 0, 0))) return false;
   SendMessageW(w, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
   // As the list tells its parent when the user picks a row.
-  SendMessageW(GetParent(w), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), LBN_SELCHANGE), reinterpret_cast<LPARAM>(w));
+  SendMessageW(GetParent(w), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), LBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(w));
   return true;
 }
 
@@ -1116,7 +1143,8 @@ bool WinUser::WaitUntil(const std::function<bool()>& done, int timeout_ms) {
 bool WinUser::SavePicture(const std::string& path) {
   HWND w = window_.hwnd();
   SetForegroundWindow(w);
-  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  RedrawWindow(w, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
   // Let the window system put it on the screen before it is read back.
   for (int i = 0; i < 5; ++i) {
     view_.PumpOnce();
@@ -1141,7 +1169,8 @@ std::string WinUser::Shown(std::string_view name) {
     const int n = static_cast<int>(SendMessageW(w, LB_GETCOUNT, 0, 0));
     for (int i = 0; i < n; ++i) {
       std::wstring row(static_cast<std::size_t>(SendMessageW(w, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-      const int got = static_cast<int>(SendMessageW(w, LB_GETTEXT, i, reinterpret_cast<LPARAM>(row.data())));
+      const int got =
+          static_cast<int>(SendMessageW(w, LB_GETTEXT, i, reinterpret_cast<LPARAM>(row.data())));
       out += (i ? "\n" : "") + Narrow(row.data(), got);
     }
     return out;
@@ -1180,7 +1209,8 @@ void* WinView::OwnerFor(WindowHandle owner) const {
 
 void WinView::DialogOpened(Dialog& dialog) {
   static HICON big = AppIcon(32), small = AppIcon(16);
-  auto window = std::make_unique<WinDialog>(*this, dialog, static_cast<HWND>(OwnerFor(dialog.owner)), big, small);
+  auto window = std::make_unique<WinDialog>(*this, dialog,
+                                            static_cast<HWND>(OwnerFor(dialog.owner)), big, small);
   for (auto it = pending_steps_.begin(); it != pending_steps_.end(); ++it) {
     if (EqualsIgnoringCase(it->first, dialog.name)) {
       window->steps = std::move(it->second);
@@ -1287,7 +1317,8 @@ void WinView::RunSteps(WindowHandle handle) {
   steps(user);
 }
 
-int WinView::ShowMessage(WindowHandle owner, int type, std::string_view caption, std::string_view text) {
+int WinView::ShowMessage(WindowHandle owner, int type, std::string_view caption,
+                         std::string_view text) {
   int answer = DefaultMessageAnswer(type);
   if (scripted_) {
     if (!answers_.empty()) {
@@ -1296,8 +1327,8 @@ int WinView::ShowMessage(WindowHandle owner, int type, std::string_view caption,
     }
   } else {
     // The types and results of the scripts are those of MessageBox.
-    answer = MessageBoxW(static_cast<HWND>(OwnerFor(owner)), Wide(text).c_str(), Wide(caption).c_str(),
-                         static_cast<UINT>(type));
+    answer = MessageBoxW(static_cast<HWND>(OwnerFor(owner)), Wide(text).c_str(),
+                         Wide(caption).c_str(), static_cast<UINT>(type));
   }
   messages_.push_back({std::string(caption), std::string(text), type, answer});
   return answer;
@@ -1396,7 +1427,8 @@ bool WinView::PrintDialog(Dialog& dialog) {
   pd.hwndOwner = it->second->hwnd();
   pd.Flags = PD_RETURNDC | PD_NOPAGENUMS | PD_NOSELECTION | (ask ? 0 : PD_RETURNDEFAULT);
   if (!PrintDlgW(&pd) || !pd.hDC) {
-    if (!ask) ShowMessage(dialog.window, kMbOk | kMbIconExclamation, "Print", "No printer is set up.");
+    if (!ask)
+      ShowMessage(dialog.window, kMbOk | kMbIconExclamation, "Print", "No printer is set up.");
     return false;
   }
   HDC dc = pd.hDC;
@@ -1407,7 +1439,8 @@ bool WinView::PrintDialog(Dialog& dialog) {
   bool ok = StartDocW(dc, &doc) > 0 && StartPage(dc) > 0;
   if (ok) {
     const int page_w = GetDeviceCaps(dc, HORZRES), page_h = GetDeviceCaps(dc, VERTRES);
-    double scale = std::min(static_cast<double>(page_w) / image.width, static_cast<double>(page_h) / image.height);
+    double scale = std::min(static_cast<double>(page_w) / image.width,
+                            static_cast<double>(page_h) / image.height);
     scale = std::min(scale, 6.0);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -1416,8 +1449,9 @@ bool WinView::PrintDialog(Dialog& dialog) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    StretchDIBits(dc, 0, 0, static_cast<int>(image.width * scale), static_cast<int>(image.height * scale), 0, 0,
-                  image.width, image.height, image.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+    StretchDIBits(dc, 0, 0, static_cast<int>(image.width * scale),
+                  static_cast<int>(image.height * scale), 0, 0, image.width, image.height,
+                  image.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
     ok = EndPage(dc) > 0 && EndDoc(dc) > 0;
   }
   DeleteDC(dc);

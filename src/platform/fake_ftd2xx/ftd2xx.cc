@@ -40,7 +40,8 @@ std::vector<Device> Devices() {
   return devices;
 }
 
-constexpr ULONG kOk = 0, kInvalidHandle = 1, kDeviceNotFound = 2, kDeviceNotOpened = 3, kIoError = 4;
+constexpr ULONG kOk = 0, kInvalidHandle = 1, kDeviceNotFound = 2, kDeviceNotOpened = 3,
+                kIoError = 4;
 constexpr DWORD kListNumberOnly = 0x80000000, kListByIndex = 0x40000000, kByDescription = 2;
 
 }  // namespace
