@@ -2,7 +2,7 @@
 
 #include <QRect>
 
-#include "gui/qt_view.h"
+#include "gui/picture_widgets.h"
 
 namespace r7k {
 namespace {

@@ -24,9 +24,6 @@
 #include "engine/dialog_engine.h"
 #include "engine/view.h"
 
-#include <QRect>
-#include <QSize>
-
 class QImage;
 class QObject;
 class QWidget;
@@ -135,12 +132,5 @@ class QtView : public View {
   std::shared_ptr<bool> alive_;
   std::unique_ptr<QObject> held_keys_;  // HeldEnterFilter, on the application
 };
-
-// Where a picture shown at its natural size goes in a client area: the part of the picture
-// drawn (its middle where the client is smaller) and where it lands (centred where larger).
-std::pair<QRect, QRect> PlaceNatural(QSize client, QSize picture);
-
-// The program's icon ("R7K_ICON"), drawn.
-QImage AppIconImage(int size);
 
 }  // namespace r7k
