@@ -88,32 +88,37 @@ TEST_F(ImportPicture, ThePatternViewShowsThePictureCellForCell) {
 
 TEST_F(ImportPicture, RefusalsLeaveTheModuleUnchanged) {
   const auto before = ReadAll(module_);
-  EXPECT_EQ(Import(picture_, "P3000"), 2);  // the demo module holds P3000
-  EXPECT_MESSAGE_SHOWN(view_, "Import Picture", "Pattern P3000 already exists");
-  EXPECT_EQ(Import(picture_, "P2999"), 2);
-  EXPECT_MESSAGE_SHOWN(view_, "Import Picture", "Incorrect pattern name: P2999");
   view_.ChooseFileNext(std::nullopt);
   EXPECT_EQ(DP_ImportPicture(base_, 0, 0, main_, app_), 2);
   EXPECT_MESSAGE_SHOWN(view_, "Import Picture", "No pattern added");
-
-  const std::string wide = WriteImage("wide.png", TestPng(30000, 1, std::vector<uint32_t>(30000)));
-  EXPECT_EQ(Import(wide, "P3124", false, std::nullopt, false), 2);
-  EXPECT_MESSAGE_SHOWN(view_, "Import Picture",
-                       "The picture is 30000 pixels wide; a pattern row holds at most 25273 "
-                       "stitches");
   // Two colours in turn across 400 stitches: one literal run after another, over 400 bytes.
   std::vector<uint32_t> busy(400);
   for (size_t x = 0; x < busy.size(); ++x) busy[x] = x % 2 ? 0xFFFFFF : 0;
   busy.insert(busy.end(), 400, 0);
-  EXPECT_EQ(
-      Import(WriteImage("busy.png", TestPng(400, 2, busy)), "P3124", false, std::nullopt, false),
-      2);
-  EXPECT_MESSAGE_SHOWN(view_, "Import Picture",
-                       "Row 1 from the top needs 405 bytes; a pattern row holds at most 400 "
-                       "(fewer colour changes in a row, or a narrower picture)");
-  const std::string text = WriteImage("notes.png", std::vector<uint8_t>(20, 'x'));
-  EXPECT_EQ(Import(text, "P3124", false, std::nullopt, false), 2);
-  EXPECT_MESSAGE_SHOWN(view_, "Import Picture", "The file is neither a PNG nor a BMP picture");
+  const struct {
+    std::string file, name;
+    bool named;  // a refused picture opens no dialog
+    std::string message;
+  } cases[] = {
+      {picture_, "P3000", true, "Pattern P3000 already exists"},
+      {picture_, "P2999", true, "Incorrect pattern name: P2999"},
+      {WriteImage("wide.png", TestPng(30000, 1, std::vector<uint32_t>(30000))), "P3124", false,
+       "The picture is 30000 pixels wide; a pattern row holds at most 25273 stitches"},
+      {WriteImage("high.bmp", TestBmp24(1, 70000, std::vector<uint32_t>(70000))), "P3124", false,
+       "The picture is 70000 pixels high; a pattern holds at most 65535 rows"},
+      {WriteImage("busy.png", TestPng(400, 2, busy)), "P3124", false,
+       "Row 1 from the top needs 405 bytes; a pattern row holds at most 400 (fewer colour "
+       "changes in a row, or a narrower picture)"},
+      {WriteImage("notes.png", std::vector<uint8_t>(20, 'x')), "P3124", false,
+       "The file is neither a PNG nor a BMP picture"},
+      {(dir_ / "missing.png").string(), "P3124", false,
+       "Cannot read the picture " + (dir_ / "missing.png").string()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    EXPECT_EQ(Import(c.file, c.name, false, std::nullopt, c.named), 2);
+    EXPECT_MESSAGE_SHOWN(view_, "Import Picture", c.message);
+  }
   EXPECT_EQ(ReadAll(module_), before);
   EXPECT_NO_USER_PROBLEMS(view_);
 }
@@ -173,7 +178,10 @@ TEST_F(ImportPicture, ReplaceKeepsTheEntryAndPadsWithZeros) {
 TEST_F(ImportPicture, DryRunChecksEverythingAndWritesNothing) {
   const auto before = ReadAll(module_);
   StoreSetNumeric(app_, "i_DryRun", 1);
+  const auto shown = PictureFile(kPatBmpFile);
+  std::filesystem::remove(shown);
   EXPECT_EQ(Import(picture_, "P3123"), 1);
+  EXPECT_FALSE(std::filesystem::exists(shown));  // the caller writes the preview it wants
   EXPECT_EQ(Import(picture_, "P3000"), 2);
   EXPECT_MESSAGE_SHOWN(view_, "Import Picture", "Pattern P3000 already exists");
   EXPECT_EQ(ReadAll(module_), before);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "module/address.h"
 #include "module/builtin_images.h"
 #include "testing/file_modes.h"
 #include "testing/scratch_folder.h"
@@ -51,6 +52,13 @@ TEST_F(ModuleFile, LoadsBothImageSizesAndNamesTheCauseOfEveryRefusal) {
   const std::string corrupt = Put("dirty.r7v", dirty);
   EXPECT_EQ(LoadVirtualModule(corrupt).error, ModuleLoadError::kCorrupted);
   EXPECT_EQ(LoadVirtualModule(corrupt).image, dirty) << "kept, so that r7k diff can compare it";
+  EXPECT_EQ(Message(corrupt), "Cannot Load file " + corrupt +
+                                  ", directory corrupted, please defragment the Memory Module "
+                                  "with the R7000 console.");
+  // No end marker: every state byte of the walk is a valid one, up to the end of the file.
+  std::vector<uint8_t> endless(kModuleImageSize, 0xFC);
+  std::fill_n(endless.begin() + 0x10010, 16, 0xFF);
+  EXPECT_EQ(LoadVirtualModule(Put("endless.r7v", endless)).error, ModuleLoadError::kCorrupted);
   // The superuser opens any file: the refusal can only be seen by others.
   if (FileModesKeepUsOut()) {
     const std::string locked = Put("locked.r7v", demo);

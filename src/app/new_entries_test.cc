@@ -1,5 +1,8 @@
 #include "app/new_entries.h"
 
+#include <ctime>
+#include <set>
+
 #include "app/directory_view_fixture.h"
 #include "module/address.h"
 #include "module/directory.h"
@@ -126,20 +129,50 @@ TEST_F(NewEntries, NamesNumbersAndDeletedDuplicates) {
   EXPECT_EQ(dir.directory.entries[3].Size(), 19);
 }
 
-TEST_F(NewEntries, SplitAndClipDirectory) {
-  ASSERT_TRUE(LoadDirectory(base_, app_));
-  const auto image = ReadAll(module_);
-  const std::string folder = (dir_ / "split").string();
-  std::filesystem::create_directories(folder);
-  TableHandle t = StoreGetTable(app_, "Directory");
-  EXPECT_EQ(SplitModule(image, t, folder).written, TableRows(t));
-  const int row = TableFindField(t, "P3002", 5, 1);
-  const auto start = std::stoul(*TableCell(t, row, 2));
-  const auto size = std::stoul(*TableCell(t, row, 4));
-  TableFree(t);
-  EXPECT_EQ(ReadAll(folder + "/P3002.r7k"),
-            std::vector<uint8_t>(image.begin() + start, image.begin() + start + size))
-      << "deleted entries are written too";
+// A split writes deleted entries too, never shares a folder (two in one second mixed their
+// modules), and reports the names that cannot be file names.
+TEST_F(NewEntries, SplitMakesANewFolderEachTimeAndClipCopiesTheDirectory) {
+  auto image = ReadAll(module_);
+  const size_t first = kModuleDirectoryBase + kFirstEntryOffset;
+  std::copy_n("T\x1B[2J", 5, image.begin() + first + 1);
+  std::copy_n("a/b.c", 5, image.begin() + first + kDirectoryEntrySize + 1);
+  WriteImage("module.r7v", image);
+  // Folders named by this second and the next few exist already.
+  const auto now = std::time(nullptr);
+  for (auto t = now - 1; t <= now + 5; ++t) {
+    char stamp[16];
+    std::snprintf(stamp, sizeof stamp, "%08X", static_cast<unsigned>(t));
+    std::filesystem::create_directory(dir_ / stamp);
+  }
+  std::set<std::string> folders;
+  for (int i = 0; i < 2; ++i) {
+    StoreDeleteItem(app_, "Directory");
+    ASSERT_TRUE(LoadDirectory(base_, app_));
+    const auto split = SplitIntoTimeFolder(app_);
+    ASSERT_TRUE(split);
+    folders.insert(split->folder);
+    using Skipped = std::pair<std::string, std::string>;
+    EXPECT_EQ(split->result.skipped,
+              (std::vector<Skipped>{{"T\x1B[2J", "the name cannot be a file name"},
+                                    {"a/b.c", "the name cannot be a file name"}}));
+    TableHandle t = StoreGetTable(app_, "Directory");
+    const int row = TableFindField(t, "P3002", 5, 1);
+    const auto start = std::stoul(*TableCell(t, row, 2));
+    const auto size = std::stoul(*TableCell(t, row, 4));
+    EXPECT_EQ(split->result.written, TableRows(t) - 2);
+    TableFree(t);
+    EXPECT_EQ(ReadAll(split->folder + "/P3002.r7k"),
+              std::vector<uint8_t>(image.begin() + start, image.begin() + start + size))
+        << "deleted entries are written too";
+  }
+  EXPECT_EQ(folders.size(), 2u);
+  // The folders that were there are left as they were: empty.
+  for (const auto& f : std::filesystem::directory_iterator(dir_)) {
+    if (f.is_directory() && !folders.contains(f.path().string())) {
+      EXPECT_TRUE(std::filesystem::is_empty(f.path())) << f.path();
+    }
+  }
+
   EXPECT_EQ(DP_ClipDirectory(base_, 0, 0, main_, app_), 1);
   EXPECT_TRUE(view_.clipboard().starts_with("Valid\tName\tStart\tEnd\tSize\r\n"));
 }

@@ -57,13 +57,18 @@ TEST_F(PatternView, FailuresAreReportedAndChangeNothing) {
   broken[9] = 0x80;  // a repeat run of count 0
   SelectRecord(broken, "P2002");
   EXPECT_EQ(Run("DP_UpdateBitmap"), 2);
+  broken = {kPatternP2000.begin(), kPatternP2000.end()};
+  broken[3] = broken[4] = 0;  // no rows: an empty picture would say nothing
+  SelectRecord(broken, "P2003");
+  EXPECT_EQ(Run("DP_Picture"), 2);
 
-  ASSERT_EQ(view_.messages().size(), 4u);
+  ASSERT_EQ(view_.messages().size(), 5u);
   const std::string missing = "Cannot load module " + (folder_ / "missing.r7v").string();
   EXPECT_EQ(view_.messages()[0].text, missing);
   EXPECT_EQ(view_.messages()[1].text, missing);
   EXPECT_EQ(view_.messages()[2].text, "Cannot load P2001");
   EXPECT_EQ(view_.messages()[3].text, "Cannot load P2002");
+  EXPECT_EQ(view_.messages()[4].text, "Cannot load P2003");
   for (const auto& message : view_.messages()) {
     EXPECT_EQ(message.caption, "Show Pattern");
     EXPECT_EQ(message.type, kMbIconStop);
