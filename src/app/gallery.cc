@@ -15,6 +15,7 @@
 #include "module/text_records.h"
 #include "platform/file_io.h"
 #include "support/ascii.h"
+#include "support/html_text.h"
 
 namespace r7k {
 namespace {
@@ -34,23 +35,8 @@ constexpr char kStyle[] =
 // Pictures whose longer side is shorter are shown up to four times their size.
 constexpr uint32_t kSmallestShown = 128;
 
-std::string Html(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 // A name as ls shows it (any byte a damaged directory holds is escaped), for the page.
-std::string ShownName(const std::string& name) { return Html(PrintableText(name)); }
+std::string ShownName(const std::string& name) { return HtmlText(PrintableText(name)); }
 
 // A path part inside a relative address: every byte but the unreserved ones percent-coded.
 std::string UrlPart(std::string_view text) {
@@ -126,7 +112,7 @@ std::string SidePattern(const PatternReference& ref, const LoadedModule& module)
   if (ref.empty) return "none";
   const std::string name = ShownName(ref.name);
   if (ref.source == kSourceRom) return name + " (ROM)";
-  if (ref.source != kSourceModule) return name + " (" + Html(SourceText(ref.source)) + ")";
+  if (ref.source != kSourceModule) return name + " (" + HtmlText(SourceText(ref.source)) + ")";
   // Only a module's own directory (at 0x10000) numbers the cards the index names.
   if (module.directory.base == kModuleDirectoryBase && ref.name.starts_with('P') &&
       FindReferencedEntry(module.image, kModuleDirectoryBase, ref.index, ref.name))
@@ -257,10 +243,12 @@ GalleryResult WriteGallery(const std::string& module_path, const LoadedModule& m
   const std::string title = fs::path(module_path).filename().string();
   const std::string folder_url = UrlPart(files.pictures.filename().string());
   std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
-  page += "<title>" + Html(title) + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n";
-  page += "<h1>" + Html(title) + "</h1>\n";
-  page += "<p>" + Html(module_path) + ": " + Plural(valid.size(), "valid entry", "valid entries") +
-          ", " + Plural(files.patterns, "pattern", "patterns") + "; " +
+  page +=
+      "<title>" + HtmlText(title) + "</title>\n<style>\n" + kStyle + "</style>\n</head>\n<body>\n";
+  page += "<h1>" + HtmlText(title) + "</h1>\n";
+  page += "<p>" + HtmlText(module_path) + ": " +
+          Plural(valid.size(), "valid entry", "valid entries") + ", " +
+          Plural(files.patterns, "pattern", "patterns") + "; " +
           Plural(other.size(), "entry", "entries") + " not valid</p>\n";
   AppendEntries(valid, module, folder_url, false, page);
   if (!other.empty()) {
@@ -275,7 +263,7 @@ GalleryResult WriteGallery(const std::string& module_path, const LoadedModule& m
     texts = true;
     page += "<section id=\"text-" + Anchor(*s.entry) + "\"" +
             (s.entry->state == kEntryValid ? "" : " class=\"deleted\"") + "><h3>" +
-            ShownName(s.entry->name) + "</h3>\n<pre>" + Html(*s.text) + "</pre></section>\n";
+            ShownName(s.entry->name) + "</h3>\n<pre>" + HtmlText(*s.text) + "</pre></section>\n";
   }
   page += "</body>\n</html>\n";
   if (!WriteFileAtomically(files.page, std::string_view(page))) {

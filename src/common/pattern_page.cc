@@ -1,26 +1,8 @@
 #include "common/pattern_page.h"
 
+#include "support/html_text.h"
+
 namespace r7k {
-
-namespace {
-
-// Entity names come from module bytes; keep markup characters in them from being taken as
-// markup.
-std::string HtmlText(std::string_view text) {
-  std::string out;
-  for (char ch : text) {
-    switch (ch) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += ch;
-    }
-  }
-  return out;
-}
-
-}  // namespace
 
 std::string PatternPageHtml(std::string_view name, unsigned rows, unsigned stitches) {
   const size_t slash = name.rfind('\\');
