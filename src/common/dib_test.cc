@@ -148,14 +148,10 @@ TEST(DibReadBytes, ReadsStitchPictureFiles) {
 }
 
 TEST(BitmapFromFile, AcceptsThreeExtensions) {
-  EXPECT_TRUE(BitmapExtensionAccepted("question.bmp"));
-  EXPECT_TRUE(BitmapExtensionAccepted("C:\\x\\FULL.BMP"));
-  EXPECT_TRUE(BitmapExtensionAccepted("a.Bpt"));
-  EXPECT_TRUE(BitmapExtensionAccepted("a.tmp"));
-  EXPECT_FALSE(BitmapExtensionAccepted("a.gif"));
-  EXPECT_FALSE(BitmapExtensionAccepted("bmp"));
-  EXPECT_FALSE(BitmapExtensionAccepted("a.bmp.gif"));
-
+  for (const char* name : {"question.bmp", "C:\\x\\FULL.BMP", "a.Bpt", "a.tmp"})
+    EXPECT_TRUE(BitmapExtensionAccepted(name)) << name;
+  for (const char* name : {"a.gif", "bmp", "a.bmp.gif"})
+    EXPECT_FALSE(BitmapExtensionAccepted(name));
   const ScratchDir scratch;
   const std::filesystem::path& dir = scratch.path();
   const auto bmp = Bmp40(1, 1, 24, 0, {}, {1, 2, 3, 0});

@@ -53,19 +53,11 @@ TEST(StiWriteBmp, P2000File) {
   ASSERT_EQ(bmp->size(), 1334u);
   EXPECT_EQ((*bmp)[0], 'B');
   EXPECT_EQ((*bmp)[1], 'M');
-  EXPECT_EQ(ReadLe32(*bmp, 2), 1334u);  // the true file size: strict readers check it
-  EXPECT_EQ(ReadLe32(*bmp, 6), 0u);
-  EXPECT_EQ(ReadLe32(*bmp, 10), 1078u);
-  EXPECT_EQ(ReadLe32(*bmp, 14), 40u);
-  EXPECT_EQ(ReadLe32(*bmp, 18), 16u);
-  EXPECT_EQ(ReadLe32(*bmp, 22), 16u);
-  EXPECT_EQ(ReadLe32(*bmp, 26), 1u | (8u << 16));  // planes 1, 8 bits per pixel
-  EXPECT_EQ(ReadLe32(*bmp, 30), 0u);
-  EXPECT_EQ(ReadLe32(*bmp, 34), 256u);
-  EXPECT_EQ(ReadLe32(*bmp, 38), 3780u);
-  EXPECT_EQ(ReadLe32(*bmp, 42), 1220u);
-  EXPECT_EQ(ReadLe32(*bmp, 46), 256u);
-  EXPECT_EQ(ReadLe32(*bmp, 50), 0u);
+  // The true file size comes first: strict readers check it. Then planes 1, 8 bits per pixel.
+  const std::pair<size_t, uint32_t> fields[] = {
+      {2, 1334}, {6, 0},    {10, 1078}, {14, 40},   {18, 16},  {22, 16}, {26, 1 | 8 << 16},
+      {30, 0},   {34, 256}, {38, 3780}, {42, 1220}, {46, 256}, {50, 0}};
+  for (auto [at, value] : fields) EXPECT_EQ(ReadLe32(*bmp, at), value) << at;
   // Palette entries: blue, green, red, flags.
   auto entry = [&](size_t i) {
     return std::vector<uint8_t>(&(*bmp)[54 + 4 * i], &(*bmp)[58 + 4 * i]);
@@ -84,13 +76,9 @@ TEST(StiWriteBmp, P2000File) {
 }
 
 TEST(StiWriteBmp, CellSizeFollowsTheLargerSide) {
-  EXPECT_EQ(StiCellSize(25, 25), 8u);
-  EXPECT_EQ(StiCellSize(10, 26), 4u);
-  EXPECT_EQ(StiCellSize(26, 10), 4u);
-  EXPECT_EQ(StiCellSize(50, 50), 4u);
-  EXPECT_EQ(StiCellSize(10, 51), 2u);
-  EXPECT_EQ(StiCellSize(100, 1), 2u);
-  EXPECT_EQ(StiCellSize(10, 101), 1u);
+  const std::tuple<uint32_t, uint32_t, uint32_t> sizes[] = {
+      {25, 25, 8}, {10, 26, 4}, {26, 10, 4}, {50, 50, 4}, {10, 51, 2}, {100, 1, 2}, {10, 101, 1}};
+  for (auto [rows, stitches, cell] : sizes) EXPECT_EQ(StiCellSize(rows, stitches), cell) << rows;
   const StiRaster r = Render(CutLayoutFilled(26, 10, 1));
   EXPECT_EQ(r.width, 104u);
   EXPECT_EQ(r.height, 40u);

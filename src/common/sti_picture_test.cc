@@ -107,24 +107,16 @@ TEST(RunsToSti, BackgroundMustBeatTheBestInRowsAndCells) {
 }
 
 TEST(RunsToSti, RefusesBadHeadersRunsAndTerminators) {
-  std::vector<uint8_t> cut = kP2000Cut;
-  cut[4] = 1;
-  EXPECT_FALSE(RunsToSti(cut));
-  cut = kP2000Cut;
-  cut[5] = 0x80;
-  EXPECT_FALSE(RunsToSti(cut));
-  cut = kP2000Cut;
-  cut[8] = 0x80;  // repeat run of count 0
-  EXPECT_FALSE(RunsToSti(cut));
-  cut = kP2000Cut;
-  cut[11] = 0x01;  // terminator with a low bit set
-  EXPECT_FALSE(RunsToSti(cut));
-  cut = kP2000Cut;
-  cut[11] = 0x80;  // bit 7 alone is allowed
-  EXPECT_TRUE(RunsToSti(cut));
-  cut = kP2000Cut;
-  cut[8] = 0x03;  // a run past the end of the row
-  EXPECT_FALSE(RunsToSti(cut));
+  // Header bytes 4 and 5, a repeat run of count 0, a terminator with a low bit set (bit 7
+  // alone is allowed), a run past the end of the row.
+  const std::tuple<size_t, uint8_t, bool> cases[] = {{4, 1, false},    {5, 0x80, false},
+                                                     {8, 0x80, false}, {11, 0x01, false},
+                                                     {11, 0x80, true}, {8, 0x03, false}};
+  for (auto [at, value, good] : cases) {
+    std::vector<uint8_t> cut = kP2000Cut;
+    cut[at] = value;
+    EXPECT_EQ(RunsToSti(cut).has_value(), good) << at << " " << int{value};
+  }
 }
 
 TEST(RunsToSti, StaysInsideTruncatedOrOverstatedInput) {

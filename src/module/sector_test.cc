@@ -33,27 +33,15 @@ SectorRecord SampleSector() {
 TEST(Sector, WritesEveryFieldAtItsOffset) {
   Bytes record(400, 0);
   ASSERT_TRUE(WriteSectorRecord(SampleSector(), record));
-  EXPECT_EQ(record[0], 0x64);
-  EXPECT_EQ(record[2], 12);
-  EXPECT_EQ(record[7], 2);
-  EXPECT_EQ(record[11], 4);
-  EXPECT_EQ(record[17], 8);
-  EXPECT_EQ(record[20], 1);
-  EXPECT_EQ(record[25], 3);  // front vertical repeat
-  EXPECT_EQ(record[27], 4);  // front horizontal repeat
-  EXPECT_EQ(record[31], 1);  // front to right/left
-  EXPECT_EQ(record[35], 1);  // back vertical repeat, high byte
-  EXPECT_EQ(record[38], 4);
-  EXPECT_EQ(record[42], 6);
-  EXPECT_EQ(record[45], 7);  // embedded technique number
-  EXPECT_EQ(record[250], 12);
-  EXPECT_EQ(record[252], 7);
-  EXPECT_EQ(record[257], 8);
-  EXPECT_EQ(record[257 + 12], 17);  // index
+  // Kind, number, colours, feeders, their colours, invert; front vertical and horizontal
+  // repeat, to right/left; back repeats (high byte first); the embedded technique number; the
+  // front reference: index, colours, width, rows.
+  const std::pair<size_t, uint8_t> fields[] = {
+      {0, 0x64}, {2, 12},  {7, 2},         {11, 4},       {17, 8},        {20, 1},       {25, 3},
+      {27, 4},   {31, 1},  {35, 1},        {38, 4},       {42, 6},        {45, 7},       {250, 12},
+      {252, 7},  {257, 8}, {257 + 12, 17}, {257 + 43, 2}, {257 + 45, 40}, {257 + 47, 60}};
+  for (auto [at, value] : fields) EXPECT_EQ(record[at], value) << at;
   EXPECT_EQ(std::string(record.begin() + 257 + 32, record.begin() + 257 + 37), "P3000");
-  EXPECT_EQ(record[257 + 43], 2);
-  EXPECT_EQ(record[257 + 45], 40);
-  EXPECT_EQ(record[257 + 47], 60);
   EXPECT_EQ(Bytes(record.begin() + 307, record.begin() + 312),
             (Bytes{0x1C, 0x7F, 0xFF, 0x7F, 0xFF}));
   EXPECT_EQ(ValidateSector("S0012", record), 0);

@@ -41,31 +41,25 @@ TEST(TextRecords, MachineTablesAndTheirEnds) {
   const auto lines = [](uint8_t model, uint8_t motor, uint8_t power) {
     return *TextRecordText("_0000", Bytes{model, 0, 0, 0, 0, motor, power, 0, 0});
   };
-  EXPECT_NE(lines(0, 0, 2).find("Machine: \r\n"), std::string::npos);
-  EXPECT_NE(lines(0, 0, 2).find("Motor: \r\n"), std::string::npos);
-  EXPECT_NE(lines(0, 0, 2).find("Motor power: \r\n"), std::string::npos);
-  EXPECT_NE(lines(8, 3, 7).find("Machine: Model 4 variant\r\n"), std::string::npos);
-  EXPECT_NE(lines(8, 3, 7).find("Motor: Motor 2\r\n"), std::string::npos);
-  EXPECT_NE(lines(8, 1, 3).find("Motor: none\r\nMotor power: 60 %\r\n"), std::string::npos);
-  EXPECT_NE(lines(8, 3, 7).find("Motor power: 100 %\r\n"), std::string::npos);
-  EXPECT_NE(lines(12, 4, 8).find("Machine: unknown (12)\r\n"), std::string::npos);
-  EXPECT_NE(lines(12, 4, 8).find("Motor: unknown (4)\r\n"), std::string::npos);
-  EXPECT_NE(lines(12, 4, 255).find("Motor power: unknown (255)\r\n"), std::string::npos);
+  const std::tuple<uint8_t, uint8_t, uint8_t, const char*> cases[] = {
+      {0, 0, 2, "Machine: \r\n"},           {0, 0, 2, "Motor: \r\n"},
+      {0, 0, 2, "Motor power: \r\n"},       {8, 3, 7, "Machine: Model 4 variant\r\n"},
+      {8, 3, 7, "Motor: Motor 2\r\n"},      {8, 1, 3, "Motor: none\r\nMotor power: 60 %\r\n"},
+      {8, 3, 7, "Motor power: 100 %\r\n"},  {12, 4, 8, "Machine: unknown (12)\r\n"},
+      {12, 4, 8, "Motor: unknown (4)\r\n"}, {12, 4, 255, "Motor power: unknown (255)\r\n"}};
+  for (auto [model, motor, power, line] : cases)
+    EXPECT_NE(lines(model, motor, power).find(line), std::string::npos) << line;
 }
 
 TEST(TextRecords, EdgeRuleShiftsAbove304) {
-  EXPECT_EQ(TextRecordText("_0002", Bytes{0, 100, 0, 200}),
-            "Edge Motor LE: -45\r\nEdge Motor R: 56\r\n");
-  EXPECT_EQ(TextRecordText("_0002", Bytes{0, 100, 0, 250}),
-            "Edge Motor LE: -93\r\nEdge Motor R: 58\r\n");
-  // Exactly 304 stays on the lower scale.
-  EXPECT_EQ(TextRecordText("_0002", Bytes{0, 150, 0, 154}),
-            "Edge Motor LE: --5\r\nEdge Motor R: 10\r\n");
-  EXPECT_EQ(TextRecordText("_0002", Bytes{0, 151, 0, 154}),
-            "Edge Motor LE: -42\r\nEdge Motor R: -38\r\n");
-  // Positions are big-endian.
-  EXPECT_EQ(TextRecordText("_0002", Bytes{0x01, 0x00, 0x00, 0x40}),
-            "Edge Motor LE: --63\r\nEdge Motor R: -128\r\n");
+  // Exactly 304 stays on the lower scale; positions are big-endian.
+  const std::pair<Bytes, const char*> cases[] = {
+      {{0, 100, 0, 200}, "Edge Motor LE: -45\r\nEdge Motor R: 56\r\n"},
+      {{0, 100, 0, 250}, "Edge Motor LE: -93\r\nEdge Motor R: 58\r\n"},
+      {{0, 150, 0, 154}, "Edge Motor LE: --5\r\nEdge Motor R: 10\r\n"},
+      {{0, 151, 0, 154}, "Edge Motor LE: -42\r\nEdge Motor R: -38\r\n"},
+      {{0x01, 0x00, 0x00, 0x40}, "Edge Motor LE: --63\r\nEdge Motor R: -128\r\n"}};
+  for (const auto& [record, text] : cases) EXPECT_EQ(TextRecordText("_0002", record), text);
 }
 
 TEST(TextRecords, ShortRecordsLeaveOutWhatIsMissing) {
