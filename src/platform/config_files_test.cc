@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "platform/environment.h"
+#include "testing/scoped_environment.h"
 #include "testing/scratch_folder.h"
 
 namespace r7k {
@@ -42,8 +43,8 @@ TEST(IniText, DeleteRemovesOnlyThatKeyOfThatSection) {
 
 class ProfileFiles : public ::testing::Test {
  protected:
-  void SetUp() override { SetEnvironmentValue("R7K_CONFIG_DIR", (dir_ / "sub").string()); }
-  void TearDown() override { ClearEnvironmentValue("R7K_CONFIG_DIR"); }
+  void SetUp() override { env_.Set("R7K_CONFIG_DIR", (dir_ / "sub").string()); }
+  ScopedEnvironment env_;
   ScratchDir scratch_;
   const std::filesystem::path dir_ = scratch_.path();
 };

@@ -1,10 +1,10 @@
 #include "platform/temp_folder.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "testing/scoped_environment.h"
 #include "testing/scratch_folder.h"
 
 namespace r7k {
@@ -19,30 +19,23 @@ mode_t Mode(const std::filesystem::path& path) {
 class TempFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"})
-      if (const char* value = getenv(name)) saved_.emplace_back(name, value);
-    unsetenv("XDG_RUNTIME_DIR");
-    setenv("TMPDIR", root_.c_str(), 1);
+    env_.Clear("XDG_RUNTIME_DIR");
+    env_.Set("TMPDIR", root_.string());
     own_ = root_ / ("r7kprog-" + std::to_string(geteuid()));
   }
-  void TearDown() override {
-    unsetenv("XDG_RUNTIME_DIR");
-    unsetenv("TMPDIR");
-    for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
-  }
+  ScopedEnvironment env_;
   ScratchDir scratch_;
   std::filesystem::path root_ = scratch_.path(), own_;
-  std::vector<std::pair<std::string, std::string>> saved_;
 };
 
 TEST_F(TempFolder, RuntimeFolderFirstThenAPrivateFolderInTmpdir) {
   // The runtime folder is taken only when it is the user's private folder.
-  setenv("XDG_RUNTIME_DIR", root_.c_str(), 1);
+  env_.Set("XDG_RUNTIME_DIR", root_.string());
   EXPECT_EQ(PrivateTempFolder(), root_ / "r7kprog");
   EXPECT_EQ(Mode(root_ / "r7kprog"), 0700u);
   std::filesystem::create_directory(root_ / "shared");
   chmod((root_ / "shared").c_str(), 0755);
-  setenv("XDG_RUNTIME_DIR", (root_ / "shared").c_str(), 1);
+  env_.Set("XDG_RUNTIME_DIR", (root_ / "shared").string());
   EXPECT_EQ(PrivateTempFolder(), own_);
   EXPECT_EQ(Mode(own_), 0700u);
   // An existing folder of the user's that others could reach is made private again.
