@@ -31,13 +31,9 @@ int CB_Log(FieldHandle f, int message, WParam wparam, LParam lparam) {
   return DlgFieldDefaultProc(f, message, wparam, lparam);
 }
 
-int CB_Suppress(FieldHandle f, int message, WParam wparam, LParam lparam) {
-  if (message == kMsgActivate) return kResultSuppress;
-  return DlgFieldDefaultProc(f, message, wparam, lparam);
-}
-
-int CB_EndIt(FieldHandle f, int message, WParam wparam, LParam lparam) {
-  if (message == kMsgActivate) return kResultEnd;
+// A press of "End" ends the dialog with 1, any other press does not run its action.
+int CB_Result(FieldHandle f, int message, WParam wparam, LParam lparam) {
+  if (message == kMsgActivate) return TagOf(f) == "End" ? kResultEnd : kResultSuppress;
   return DlgFieldDefaultProc(f, message, wparam, lparam);
 }
 
@@ -69,8 +65,10 @@ int DP_Nested(WindowHandle owner, int, int, StoreHandle main, StoreHandle app) {
 }
 
 const CallbackEntry kCallbacks[] = {
-    {"CB_Log", CB_Log},       {"CB_Suppress", CB_Suppress}, {"CB_EndIt", CB_EndIt},
-    {"CB_hCount", CB_hCount}, {"CB_Port", CB_Port},
+    {"CB_Log", CB_Log},
+    {"CB_Result", CB_Result},
+    {"CB_hCount", CB_hCount},
+    {"CB_Port", CB_Port},
 };
 const ProcedureEntry kProcedures[] = {{"DP_Info", DP_Info}, {"DP_Nested", DP_Nested}};
 
@@ -96,10 +94,11 @@ dialog Main "Main"
   button 1030 "Info"
     do "call DP_Info"
   button 1031 "Suppressed"
-    callback CB_Suppress
+    callback CB_Result
     action Return
   button 1032 "End"
-    callback CB_EndIt
+    tag End
+    callback CB_Result
     action Return
   button 1040 ""
     tag hCount
@@ -365,7 +364,7 @@ TEST_F(Engine, CheckBoxesAndLists) {
 }
 
 TEST_F(Engine, FieldOperationsFromACallback) {
-  static std::vector<std::string> seen;
+  static std::vector<FieldState> seen;
   seen.clear();
   static int (*probe)(FieldHandle, int, WParam, LParam) = [](FieldHandle f, int m, WParam w,
                                                              LParam l) -> int {
@@ -393,9 +392,9 @@ TEST_F(Engine, FieldOperationsFromACallback) {
       EXPECT_EQ(StoreGetString(DlgItemStore(f), "Port1"), "ttyS0");
       const int upload = DlgIndexFromId(f, 1020);
       DlgSetAccess(f, upload, kAccessInvisible);
-      seen.push_back(std::to_string(static_cast<int>(DlgFieldFromIndex(f, upload)->state)));
+      seen.push_back(DlgFieldFromIndex(f, upload)->state);
       DlgSetAccess(f, upload, kAccessScript);
-      seen.push_back(std::to_string(static_cast<int>(DlgFieldFromIndex(f, upload)->state)));
+      seen.push_back(DlgFieldFromIndex(f, upload)->state);
       return kResultSuppress;
     }
     return DlgFieldDefaultProc(f, m, w, l);
@@ -413,9 +412,7 @@ TEST_F(Engine, FieldOperationsFromACallback) {
     user.Close();
   });
   Run("Probe");
-  EXPECT_EQ(seen,
-            (std::vector<std::string>{std::to_string(static_cast<int>(FieldState::kInvisible)),
-                                      std::to_string(static_cast<int>(FieldState::kGreyed))}));
+  EXPECT_EQ(seen, (std::vector<FieldState>{FieldState::kInvisible, FieldState::kGreyed}));
   EXPECT_NO_USER_PROBLEMS(view_);
 }
 
