@@ -37,12 +37,5 @@ TEST(ModuleAddress, EncodesWithTheProgramsMarker) {
   }
 }
 
-TEST(ModuleAddress, SizesOfImages) {
-  EXPECT_TRUE(IsImageSize(196608));
-  EXPECT_TRUE(IsImageSize(524288));
-  EXPECT_FALSE(IsImageSize(196609));
-  EXPECT_FALSE(IsImageSize(0));
-}
-
 }  // namespace
 }  // namespace r7k

@@ -46,11 +46,6 @@ TEST(HexText, ReadsAnyCharacterAsADigit) {
   EXPECT_EQ(ParseHexText("ab cD ").bytes, (Bytes{0xAB, 0xCD}));
   EXPECT_EQ(ParseHexText("G1 ").bytes, (Bytes{0xF1}));
   EXPECT_EQ(ParseHexText("1\n ").bytes, (Bytes{0x1F}));
-  EXPECT_EQ(HexNibble('9'), 9);
-  EXPECT_EQ(HexNibble('f'), 15);
-  EXPECT_EQ(HexNibble('A'), 10);
-  EXPECT_EQ(HexNibble('z'), 15);
-  EXPECT_EQ(HexNibble('\0'), 15);
 }
 
 TEST(HexText, ALineEndAfterASpaceMayBeCrLfLfOrCr) {
