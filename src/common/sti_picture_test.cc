@@ -62,13 +62,6 @@ TEST(RunsToSti, P2000HasItsCellsColoursAndBackground) {
   EXPECT_THAT(StiSwatches(p), ElementsAre(StiSwatch{7, 0x00FF00}, StiSwatch{0, 0x0000FF}));
 }
 
-TEST(RunsToSti, FirstStoredRowIsTheLowest) {
-  const StiPicture p = Decode(CutLayoutFromRows(3, {{1, 1, 1}, {2, 2, 2}, {2, 2, 2}}));
-  EXPECT_THAT(p.CellRow(0), ElementsAre(1, 1, 1));
-  EXPECT_THAT(p.CellRow(2), ElementsAre(2, 2, 2));
-  EXPECT_EQ(p.Background(), 2);
-}
-
 TEST(RunsToSti, DefaultColoursGoToOccurringIndicesInOrderAndWrap) {
   std::vector<uint8_t> row;
   for (int i = 0; i < 17; ++i) row.push_back(static_cast<uint8_t>(3 * i));

@@ -51,8 +51,7 @@ void DialogWindow::Update(int index) {
     for (auto& f : dialog_.fields) UpdateField(*f);
     return;
   }
-  if (static_cast<std::size_t>(index) < dialog_.fields.size())
-    UpdateField(*dialog_.fields[index]);
+  if (static_cast<std::size_t>(index) < dialog_.fields.size()) UpdateField(*dialog_.fields[index]);
 }
 
 void DialogWindow::CommitEdits() {

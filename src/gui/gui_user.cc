@@ -1,13 +1,13 @@
 // The scripted user of the Qt view (tests, the screenshot tour): it works the real widgets of
 // one open dialog as a person would, and reads back what they show.
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLabel>
 #include <QPlainTextEdit>
-#include <QAbstractButton>
 #include <QTabWidget>
 
 #include "gui/dialog_window.h"

@@ -31,23 +31,6 @@ TEST(Pattern, EncodesP2000ByteForByte) {
   EXPECT_EQ(*record, Bytes(kPatternP2000.begin(), kPatternP2000.end()));
 }
 
-TEST(Pattern, RoundTripsAWideTwoColourPattern) {
-  PatternGrid grid;
-  grid.width = 300;
-  grid.rows = 40;
-  for (size_t r = 0; r < grid.rows; ++r) {
-    for (size_t s = 0; s < grid.width; ++s) grid.cells.push_back(((r / 4 + s / 3) % 2) ? 1 : 2);
-  }
-  const auto record = EncodePattern(2, grid);
-  ASSERT_TRUE(record);
-  const auto rows = ReadPatternRows(*record);
-  ASSERT_TRUE(rows);
-  EXPECT_EQ(rows->size(), 40u);
-  const auto back = DecodePattern(*record);
-  ASSERT_TRUE(back);
-  EXPECT_EQ(back->cells, grid.cells);
-}
-
 TEST(Pattern, RowsLongerThan400BytesCannotBeEncoded) {
   PatternGrid grid;
   grid.width = 400;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/environment.h"
+#include "testing/scoped_environment.h"
 #include "testing/scratch_folder.h"
 
 namespace r7k {
@@ -11,13 +11,13 @@ namespace {
 // The current user's registry (on Linux its file in a scratch configuration folder).
 class Registry : public ::testing::Test {
  protected:
-  void SetUp() override { SetEnvironmentValue("R7K_CONFIG_DIR", scratch_.path().string()); }
+  void SetUp() override { env_.Set("R7K_CONFIG_DIR", scratch_.path().string()); }
   void TearDown() override {
     RegistryDeleteValue(kKey, "Port1");
     RegistryDeleteValue(kKey, "Empty");
-    ClearEnvironmentValue("R7K_CONFIG_DIR");
   }
   static constexpr const char* kKey = "Software\\Veldmark\\R7kProgTest\\Settings";
+  ScopedEnvironment env_;
   ScratchDir scratch_;
 };
 
