@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include "app/directory_view_fixture.h"
+#include "app/pattern_view.h"
 #include "testing/file_modes.h"
+#include "testing/scoped_environment.h"
 
 namespace r7k::testing {
 namespace {
@@ -207,9 +209,16 @@ TEST_F(DirectoryView, PatternNavigationStopsAtTheEnds) {
   EXPECT_EQ(StoreTableRowCount(app_, "Directory") > 0, true);
 }
 
-// Every entity of the demo module and of both ROM images opens in its view without a message.
-TEST_F(DirectoryView, EveryEntityOfTheBuiltinImagesOpens) {
+// Every entity of the demo module and of both ROM images opens in its view without a message;
+// in the demo module every pattern, sector side and technique grid is pictured too (the ROM
+// images' records are pictured in memory by the picture procedures' tests: files take long).
+TEST_F(DirectoryView, EveryEntityOfTheBuiltinImagesOpensAndPictures) {
+  ScopedEnvironment env;
+  env.Set("XDG_RUNTIME_DIR", dir_.string());
+  int pictured = 0;
   for (const auto image : BuiltinImageNames()) {
+    const bool pictures = image == "demo";
+    if (pictures) RegisterPictureProcedures();
     StoreSetString(app_, "CurrentVirtualModule",
                    WriteImage(std::string(image) + ".r7v", BuiltinImage(image)));
     StoreDeleteItem(app_, "Directory");
@@ -221,18 +230,33 @@ TEST_F(DirectoryView, EveryEntityOfTheBuiltinImagesOpens) {
       PublishSelection(app_, table);
       TableFree(table);
       const std::string name = Item("Name");
-      const char* procedure = name[0] == 'T'   ? "DP_LoadTechniqueDataFromModule"
-                              : name[0] == 'S' ? "DP_LoadSectorData"
-                              : name[0] == '_' ? "DP_TextInfo"
-                                               : nullptr;
+      if (Item("Valid") != "FC") continue;
+      std::vector<const char*> procedures;  // the view, then its pictures
+      switch (name[0]) {
+        case 'T': procedures = {"DP_LoadTechniqueDataFromModule"}; break;
+        case 'S':
+          procedures = {"DP_LoadSectorData"};
+          if (pictures)
+            procedures.insert(procedures.end(), {"DP_UpdatefBitmap", "DP_UpdatebBitmap"});
+          break;
+        case 'P':
+          if (pictures) procedures = {"DP_UpdateBitmap"};
+          break;
+        case '_': procedures = {"DP_TextInfo"}; break;
+      }
       view_.WhenDialogOpens("Hex", [](DialogUser& user) { user.Close(); });
       EXPECT_EQ(DlgRunProcedure(base_, "DP_Info", main_, app_), 1) << image << " " << name;
       if (name[0] == '_') view_.WhenDialogOpens("Text", [](DialogUser& user) { user.Close(); });
-      if (procedure) {
-        EXPECT_EQ(DlgRunProcedure(base_, procedure, main_, app_), 1) << image << " " << name;
+      for (const char* procedure : procedures) {
+        EXPECT_EQ(DlgRunProcedure(base_, procedure, main_, app_), 1)
+            << image << " " << name << " " << procedure;
       }
+      pictured += name[0] == 'P' && StoreGetType(app_, "PatBmp") != kItemNone;
+      pictured += name[0] == 'T' && StoreGetType(app_, "bTechBmp") != kItemNone;
+      pictured += name[0] == 'S' && StoreGetType(app_, "fPatBmp") != kItemNone;
     }
   }
+  EXPECT_EQ(pictured, 19);  // 8 valid patterns, 5 techniques, 6 sectors
   for (const auto& m : view_.messages()) ADD_FAILURE() << m.caption << ": " << m.text;
 }
 

@@ -132,27 +132,6 @@ TEST_F(SectorPictures, AnUndecodableBackPatternRemovesOnlyTheBackItems) {
   EXPECT_TRUE(Has(app_, "fPatBmp"));
 }
 
-TEST_F(SectorPictures, EverySectorOfTheDemoModuleShowsBothSidesOrSaysWhy) {
-  const auto sectors = Entries(demo_, 'S');
-  ASSERT_FALSE(sectors.empty());
-  size_t shown = 0;
-  for (const auto& entry : sectors) {
-    const auto sector = ReadSectorRecord(*EntityBytes(demo_, entry));
-    ASSERT_TRUE(sector) << entry.name;
-    for (const PatternReference* ref : {&sector->front, &sector->back}) {
-      if (ref->empty) continue;
-      const auto found =
-          FindSidePattern(SourceText(ref->source), ref->index, ref->name, module_.string());
-      EXPECT_EQ(found.status, SidePattern::Status::kFound) << entry.name << ' ' << ref->name;
-      if (found.status == SidePattern::Status::kFound) {
-        EXPECT_TRUE(PatternRecordPicture(found.record)) << entry.name << ' ' << ref->name;
-        ++shown;
-      }
-    }
-  }
-  EXPECT_GT(shown, 0u);
-}
-
 TEST_F(SectorPictures, TechniqueGridsBecomePictures) {
   std::vector<uint8_t> technique = {0x13, 0,    1,    0,    0,    0,   0, 0, 0, 2, 1,  // 2 x 1
                                     0xC0, 0xEF, 0x00, 0x01, 0x01, 0x00};
@@ -194,21 +173,6 @@ TEST_F(SectorPictures, TechniqueGridsBecomePictures) {
   ASSERT_TRUE(wide_picture);
   EXPECT_EQ(wide_picture->Stitches(), 200);
   EXPECT_EQ(wide_picture->Cell(0, 199), 3);
-}
-
-TEST_F(SectorPictures, TechniqueRecordsOfTheRomImagesPicture) {
-  const auto image = BuiltinImage("R7kRom");
-  size_t pictured = 0;
-  for (const auto& entry : Entries(image, 'T')) {
-    auto bytes = EntityBytes(image, entry);
-    ASSERT_TRUE(bytes);
-    const auto record =
-        TechniqueGridRecord(bytes->first(std::min<size_t>(bytes->size(), 201)), PictureSide::kBack);
-    ASSERT_TRUE(record) << entry.name;
-    EXPECT_TRUE(PatternRecordPicture(*record)) << entry.name;
-    ++pictured;
-  }
-  EXPECT_GT(pictured, 0u);
 }
 
 int FakeLoadFromColl(WindowHandle, int, int, StoreHandle, StoreHandle app) {
