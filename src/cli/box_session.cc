@@ -174,7 +174,7 @@ BoxSession::BoxSession(CommandIo& io, std::string_view command, bool yes)
   RegisterAppCallbacks();
   RegisterFieldsDrawnByTheDesktop();
   DlgClearDefinitions();
-  LoadAppDialogs();
+  dialogs_error_ = LoadAppDialogs();
   // A dialog is only left by the script or by itself; this is the backstop.
   view_.SetIdleWait(std::chrono::duration_cast<std::chrono::milliseconds>(kSilenceLimit));
   DlgSetView(&view_);
@@ -231,6 +231,10 @@ bool BoxSession::Ran(std::string_view operation) const {
 }
 
 bool BoxSession::Start(const BoxTarget& target) {
+  if (dialogs_error_) {
+    out_.Line("r7k: the program's own dialogs do not load: " + std::string(dialogs_error_));
+    return false;
+  }
   DrainChannels();
   RemoveStaleScratchFolders();
   std::string port = target.port;

@@ -167,6 +167,7 @@ class BoxSession {
   StoreHandle main_ = nullptr;
   StoreHandle app_ = nullptr;
   WindowHandle base_ = 0;
+  const char* dialogs_error_ = nullptr;  // the built-in dialogs did not load: a broken build
   std::unique_ptr<BoxSimulator> box_;
   std::thread link_;
   std::atomic<bool> link_ended_{false};  // the port did not open, or the box hung up

@@ -25,7 +25,7 @@ ModuleSession::ModuleSession(const std::string& module) {
   RegisterEditingCallbacks();
   RegisterFieldsDrawnByTheDesktop();
   DlgClearDefinitions();
-  LoadAppDialogs();
+  dialogs_error_ = LoadAppDialogs();
   view_.SetIdleWait(std::chrono::milliseconds(0));
   DlgSetView(&view_);
   main_ = StoreOpen("PresMain:Pres");
@@ -52,6 +52,10 @@ bool ModuleSession::ReportMessages(CommandIo& io) {
 }
 
 bool ModuleSession::Load(CommandIo& io, bool valid_only) {
+  if (dialogs_error_) {
+    io.err << "r7k: the program's own dialogs do not load: " << dialogs_error_ << "\n";
+    return false;
+  }
   StoreSetNumeric(app_, "fShowValidOnly", valid_only ? 1 : 0);
   StoreDeleteItem(app_, "Directory");
   const bool loaded = LoadDirectory(base_, app_);
@@ -83,6 +87,12 @@ bool ModuleSession::Select(const std::string& name, CommandIo& io) {
 }
 
 int ModuleSession::Run(const char* procedure) {
+  if (dialogs_error_) {
+    // Told by ReportMessages as every other message of a command is.
+    DlgMessage(0, kMbIconStop, "r7k",
+               std::string("the program's own dialogs do not load: ") + dialogs_error_);
+    return 0;
+  }
   return DlgRunProcedure(base_, procedure, main_, app_);
 }
 

@@ -43,6 +43,7 @@ class ModuleSession {
   StoreHandle main_ = nullptr;
   StoreHandle app_ = nullptr;
   WindowHandle base_ = 0;
+  const char* dialogs_error_ = nullptr;  // the built-in dialogs did not load: a broken build
   size_t reported_ = 0;
 };
 
