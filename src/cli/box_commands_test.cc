@@ -160,8 +160,8 @@ TEST_F(BoxCommands, AFailedReadSaysWhatBecameOfTheFile) {
     std::string told;
   };
   const std::vector<Case> cases = {
-      // The box falls silent after the first read's 2050 rows and its check.
-      {"silence-after=2080", true, "Reading the module a second time to compare...\n"},
+      // The box hangs up after the first read's 2050 rows and its check.
+      {"hangup-after=2080", true, "Reading the module a second time to compare...\n"},
       {"silence-after=0", false,
        "the box did not tell its firmware version; is it connected and on?"},
       // A box that hangs up ends the command at once, not after the 60 s limits.
