@@ -210,10 +210,14 @@ TEST_F(LinkThreadTest, PortThatDoesNotOpenEndsTheThreadWithABox) {
   EXPECT_EQ(boxes[0].type, kBoxExclamation);
 }
 
-TEST_F(LinkThreadTest, FailedWriteIsToldOnceAndTheCommandTimesOut) {
+TEST_F(LinkThreadTest, FailedWriteIsToldOnceAndTheCommandTimesOutAfterTwoSeconds) {
   harness_.fake.FailWrites(true);
   Start();
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Ask(std::string(100, 'w') + "\r"), "Timeout");
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, 2000ms);
+  EXPECT_LT(took, 4000ms);
   auto boxes = boxes_.Boxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "Command failed.");
