@@ -7,29 +7,31 @@
 namespace r7k::cli {
 namespace {
 
-TEST(JsonQuote, EscapesWhatJsonRequires) {
-  EXPECT_EQ(JsonQuote("plain"), "\"plain\"");
-  EXPECT_EQ(JsonQuote("a\"b\\c"), "\"a\\\"b\\\\c\"");
-  EXPECT_EQ(JsonQuote("\n\r\t\b\f"), "\"\\n\\r\\t\\b\\f\"");
-  EXPECT_EQ(JsonQuote(std::string("\x01\x1f\x7f", 3)), "\"\\u0001\\u001f\x7f\"");
-  EXPECT_EQ(JsonQuote(std::string("a\0b", 3)), "\"a\\u0000b\"");
-  EXPECT_EQ(JsonQuote(""), "\"\"");
-}
-
-TEST(JsonQuote, KeepsUtf8AndEscapesStrayBytesAsLatin1) {
-  EXPECT_EQ(JsonQuote("Gr\xC3\xB6\xC3\x9F"
-                      "e"),
-            "\"Gr\xC3\xB6\xC3\x9F"
-            "e\"");                                                  // "Größe"
-  EXPECT_EQ(JsonQuote("\xE2\x82\xAC"), "\"\xE2\x82\xAC\"");          // euro sign
-  EXPECT_EQ(JsonQuote("\xF0\x9F\x98\x80"), "\"\xF0\x9F\x98\x80\"");  // 4 bytes
-  EXPECT_EQ(JsonQuote("Gr\xF6\xDF"
-                      "e"),
-            "\"Gr\\u00f6\\u00dfe\"");                                 // code page bytes
-  EXPECT_EQ(JsonQuote("\xC3"), "\"\\u00c3\"");                        // cut short
-  EXPECT_EQ(JsonQuote("\xC0\xAF"), "\"\\u00c0\\u00af\"");             // overlong
-  EXPECT_EQ(JsonQuote("\xED\xA0\x80"), "\"\\u00ed\\u00a0\\u0080\"");  // surrogate
-  EXPECT_EQ(JsonQuote("\xFF"), "\"\\u00ff\"");
+// What JSON requires is escaped; UTF-8 is kept, and stray bytes (code page text, sequences
+// cut short, overlong or surrogate) are escaped as Latin-1.
+TEST(JsonQuote, EscapesWhatJsonRequiresAndKeepsUtf8) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain", "\"plain\""},
+      {"a\"b\\c", "\"a\\\"b\\\\c\""},
+      {"\n\r\t\b\f", "\"\\n\\r\\t\\b\\f\""},
+      {std::string("\x01\x1f\x7f", 3), "\"\\u0001\\u001f\x7f\""},
+      {std::string("a\0b", 3), "\"a\\u0000b\""},
+      {"", "\"\""},
+      {"Gr\xC3\xB6\xC3\x9F"
+       "e",
+       "\"Gr\xC3\xB6\xC3\x9F"
+       "e\""},
+      {"\xE2\x82\xAC", "\"\xE2\x82\xAC\""},
+      {"\xF0\x9F\x98\x80", "\"\xF0\x9F\x98\x80\""},
+      {"Gr\xF6\xDF"
+       "e",
+       "\"Gr\\u00f6\\u00dfe\""},
+      {"\xC3", "\"\\u00c3\""},
+      {"\xC0\xAF", "\"\\u00c0\\u00af\""},
+      {"\xED\xA0\x80", "\"\\u00ed\\u00a0\\u0080\""},
+      {"\xFF", "\"\\u00ff\""},
+  };
+  for (const auto& [text, quoted] : cases) EXPECT_EQ(JsonQuote(text), quoted) << quoted;
 }
 
 TEST(JsonWriter, NestsWithCommasAndIndent) {
