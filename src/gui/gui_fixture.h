@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QImage>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,11 +49,7 @@ class GuiTest : public ::testing::Test {
     std::filesystem::create_directories(root_ / "modules");
     ::setenv("R7K_CONFIG_DIR", (root_ / "config").c_str(), 1);
     ::setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
-    module_ = root_ / "modules" / "demo.r7v";
-    const auto demo = BuiltinImage("demo");
-    std::ofstream(module_, std::ios::binary)
-        .write(reinterpret_cast<const char*>(demo.data()),
-               static_cast<std::streamsize>(demo.size()));
+    module_ = WriteImage("demo", "demo.r7v");
     // The user chose the simulated box at an earlier start.
     RegistrySetString(kSettingsKey, "Port1", "sim");
     AppEnvironment env;
@@ -70,11 +65,14 @@ class GuiTest : public ::testing::Test {
     ::unsetenv("TMPDIR");
   }
 
-  // Saves the dialog's picture as NAME.png in the screenshot folder; false when it is blank.
-  static bool SaveScreenshot(GuiUser& user, const std::string& name) {
-    const QImage image = user.Grab();
-    if (image.isNull() || image.width() < 50 || image.height() < 30) return false;
-    return image.save(QString::fromStdString((ScreenshotFolder() / (name + ".png")).string()));
+  // A built-in module image saved as modules/FILE.
+  std::filesystem::path WriteImage(const char* image, const char* file) const {
+    const auto bytes = BuiltinImage(image);
+    const auto path = root_ / "modules" / file;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path;
   }
 
   bool MessageShown(const std::string& caption, const std::string& text) const {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cctype>
+#include <QUrl>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -90,16 +90,8 @@ next();
 
 // A file URL of a folder, with the characters a URL cannot hold as they are escaped.
 std::string FolderUrl(const fs::path& folder) {
-  std::ostringstream url;
-  url << "file://";
-  for (unsigned char c : (folder.string() + "/")) {
-    if (std::isalnum(c) ||
-        std::string_view("/-._~").find(static_cast<char>(c)) != std::string_view::npos)
-      url << c;
-    else
-      url << '%' << "0123456789ABCDEF"[c >> 4] << "0123456789ABCDEF"[c & 15];
-  }
-  return url.str();
+  const QString path = QString::fromStdString(folder.string() + "/");
+  return "file://" + QUrl::toPercentEncoding(path, "/").toStdString();
 }
 
 TEST(Manual, EveryPagePictureAndLinkLoadsInBothLanguages) {
