@@ -1,6 +1,8 @@
 // The scripted user of the Qt view (tests, the screenshot tour): it works the real widgets of
 // one open dialog as a person would, and reads back what they show.
 
+#include "gui/qt_view.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,7 +14,6 @@
 
 #include "gui/dialog_window.h"
 #include "gui/qt_text.h"
-#include "gui/qt_view.h"
 
 namespace r7k {
 
