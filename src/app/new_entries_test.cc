@@ -6,6 +6,7 @@
 #include "app/directory_view_fixture.h"
 #include "module/address.h"
 #include "module/directory.h"
+#include "testing/module_builder.h"
 
 namespace r7k::testing {
 namespace {
@@ -14,13 +15,7 @@ class NewEntries : public EditingTest {
  protected:
   // A module whose one entry, T0009, ends at 0x1C500.
   std::vector<uint8_t> SmallModule() {
-    std::vector<uint8_t> image(kModuleImageSize, 0xFF);
-    uint8_t* e = image.data() + kModuleDirectoryBase + kFirstEntryOffset;
-    e[0] = kEntryValid;
-    std::copy_n("T0009", 5, e + 1);
-    EncodeModuleAddress(0x1C500 - 41, std::span<uint8_t, 3>(e + 6, 3));
-    EncodeModuleAddress(0x1C500, std::span<uint8_t, 3>(e + 9, 3));
-    return image;
+    return ModuleImage(kModuleImageSize, 0x1C500 - 41).Add("T0009", Bytes(41, 0xFF)).bytes;
   }
   int AddTechnique(const std::string& name, const std::string& size) {
     view_.WhenDialogOpens("NewTech", [=](DialogUser& user) {
@@ -97,14 +92,12 @@ TEST_F(NewEntries, RefusalsLeaveTheModuleUnchanged) {
   // A damaged directory: the last entry T0010 ends before it starts, so the space after it
   // lies inside T0009; or T0009 reaches beyond the end of T0010.
   for (const auto& [t0009_end, t0010_end] : {std::pair{0x1C500u, 0x1C4E0u}, {0x1C600u, 0x1C510u}}) {
-    auto damaged = SmallModule();
-    uint8_t* e = damaged.data() + kModuleDirectoryBase + kFirstEntryOffset;
-    EncodeModuleAddress(t0009_end, std::span<uint8_t, 3>(e + 9, 3));
-    e += kDirectoryEntrySize;
-    e[0] = kEntryValid;
-    std::copy_n("T0010", 5, e + 1);
-    EncodeModuleAddress(0x1C500, std::span<uint8_t, 3>(e + 6, 3));
-    EncodeModuleAddress(t0010_end, std::span<uint8_t, 3>(e + 9, 3));
+    ModuleImage module(kModuleImageSize, 0x1C500 - 41);
+    module.Add("T0009", Bytes(41, 0xFF)).Add("T0010", Bytes(16, 0xFF));
+    const size_t first = kModuleDirectoryBase + kFirstEntryOffset;
+    EncodeModuleAddress(t0009_end, module.Address(first + 9));
+    EncodeModuleAddress(t0010_end, module.Address(first + kDirectoryEntrySize + 9));
+    auto& damaged = module.bytes;
     const auto damaged_before = damaged;
     const auto refusal = AddNewEntry(damaged, NewEntryKind::kTechnique, "T0123", 31);
     ASSERT_TRUE(refusal.has_value());
