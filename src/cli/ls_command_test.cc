@@ -34,29 +34,21 @@ class LsCommand : public ::testing::Test {
   ScratchDir dir_;
 };
 
-TEST_F(LsCommand, ListsTheRomImageInTheDirectoryFormat) {
-  const auto run = RunR7k({"ls", Put("rom.r7v", Image("R7kRom"))});
+// Which rows are listed is the directory view's; ls prints them in its format or as JSON.
+TEST_F(LsCommand, ListsInTheDirectoryFormatOrAsJson) {
+  const std::string rom = Put("rom.r7v", Image("R7kRom"));
+  auto run = RunR7k({"ls", rom});
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(run.err.empty());
   const auto lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 524u);
   EXPECT_EQ(lines[0], "   FC T0001 32768  32809  41   ");
   EXPECT_EQ(Lines(RunR7k({"ls", Put("romx.r7v", Image("R7kRomx"))}).out).size(), 531u);
-}
-
-TEST_F(LsCommand, ValidOnlyLeavesOutDeletedEntries) {
   const std::string demo = Put("demo.r7v", Image("demo"));
-  const auto all = Lines(RunR7k({"ls", demo}).out);
-  const auto valid = Lines(RunR7k({"ls", "--valid-only", demo}).out);
-  EXPECT_EQ(valid.size() + 1, all.size());
-  const auto deleted = std::find_if(all.begin(), all.end(),
-                                    [](const std::string& l) { return l.rfind("   F0 ", 0) == 0; });
-  ASSERT_NE(deleted, all.end());
-  EXPECT_EQ(std::find(valid.begin(), valid.end(), *deleted), valid.end());
-}
+  EXPECT_EQ(Lines(RunR7k({"ls", "--valid-only", demo}).out).size() + 1,
+            Lines(RunR7k({"ls", demo}).out).size());
 
-TEST_F(LsCommand, JsonHasTheColumnsAsKeys) {
-  const auto run = RunR7k({"ls", "--json", Put("rom.r7v", Image("R7kRom"))});
+  run = RunR7k({"ls", "--json", rom});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out.rfind("[\n  {\n    \"Valid\": \"FC\",\n    \"Name\": \"T0001\",\n"
                           "    \"Start\": 32768,\n    \"End\": 32809,\n    \"Size\": 41\n  },\n",
