@@ -39,7 +39,9 @@ constexpr auto kWriteOptions = WithBoxOptions(std::array{
     OptionSpec{"--force", "", "", "write MODULE even when it does not load as a virtual module"},
 });
 constexpr auto kEraseOptions = WithBoxOptions(std::array{
-    OptionSpec{"--yes", "-y", "", "answer yes to \"Are you sure?\" (without it nothing is erased)"},
+    OptionSpec{"--yes", "-y", "",
+               "answer yes to \"Are you sure?\" (on a terminal r7k asks; elsewhere nothing is "
+               "erased without it)"},
 });
 
 constexpr CommandUsage kVersionUsage = {
@@ -155,10 +157,14 @@ const ModuleOpProgress* EndOf(const std::vector<ModuleOpProgress>& ends,
   return nullptr;
 }
 
-// Refers the user to --yes after a question was answered no.
+// Refers the user to --yes after a question was answered no for want of it.
 int Refused(BoxSession& session, std::string_view command) {
-  session.out().Line("r7k " + std::string(command) + ": stopped at the question \"" +
-                     *session.view().refused() + "\"; run again with --yes to answer yes.");
+  const std::string& question = *session.view().refused();
+  session.out().Line(
+      "r7k " + std::string(command) + ": " +
+      (session.view().refused_when_asked()
+           ? "answered no to \"" + question + "\"; the module in the box is unchanged."
+           : "stopped at the question \"" + question + "\"; run again with --yes to answer yes."));
   return kExitFailure;
 }
 

@@ -144,10 +144,14 @@ int ScriptedBoxView::ShowMessage(WindowHandle owner, int type, std::string_view 
   std::string line =
       caption.empty() ? std::string(text) : std::string(caption) + ": " + std::string(text);
   if (question) {
-    AnswerNextMessage(yes_ ? (buttons == kMbOkCancel ? kIdOk : kIdYes)
-                           : (buttons == kMbYesNo ? kIdNo : kIdCancel));
+    const bool asked = !yes_ && ask_;
+    const bool yes = yes_ || (asked && ask_(line));
+    AnswerNextMessage(yes ? (buttons == kMbOkCancel ? kIdOk : kIdYes)
+                          : (buttons == kMbYesNo ? kIdNo : kIdCancel));
+    if (!yes) refused_ = std::string(text);
+    refused_when_asked_ = !yes && asked;
+    if (asked) return HeadlessView::ShowMessage(owner, type, caption, text);
     line += yes_ ? " yes (--yes)" : " no";
-    if (!yes_) refused_ = std::string(text);
   }
   // A stopped check leaves no module recognised: that is the stop, not news.
   const bool follows_stop = stopping_ && text == AppString(kStrNoModule);
@@ -177,6 +181,7 @@ BoxSession::BoxSession(CommandIo& io, std::string_view command, bool yes)
   dialogs_error_ = LoadAppDialogs();
   // A dialog is only left by the script or by itself; this is the backstop.
   view_.SetIdleWait(std::chrono::duration_cast<std::chrono::milliseconds>(kSilenceLimit));
+  if (AtTerminal(io)) view_.AskWith([this](const std::string& q) { return AskAtPrompt(q); });
   DlgSetView(&view_);
   main_ = StoreOpen("PresMain:Pres");
   app_ = StoreOpen("appmain:Perm");
@@ -357,6 +362,13 @@ bool BoxSession::WaitForEnter(const std::string& prompt) {
   const bool entered = static_cast<bool>(std::getline(std::cin, line));
   at_prompt_ = false;
   return entered && !stop_status_;
+}
+
+bool BoxSession::AskAtPrompt(const std::string& question) {
+  at_prompt_ = true;
+  const bool yes = !stop_status_ && AskYesNo(io_, question);
+  at_prompt_ = false;
+  return yes && !stop_status_;
 }
 
 void BoxSession::ScriptNextCheck() {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -67,7 +68,8 @@ bool AtTerminal(const CommandIo& io);
 bool AskYesNo(CommandIo& io, const std::string& question);
 
 // The user at the keyboard: message boxes go to the error stream as they come; a question is
-// answered yes only when the command line allowed it. The words of a line fault that a retry
+// answered yes when the command line allowed it, else asked on the terminal if there is one,
+// else answered no. The words of a line fault that a retry
 // may still mend ("timed out", "Command mismatch!") are held back until the command's end
 // tells whether they were the last word.
 class ScriptedBoxView : public HeadlessView {
@@ -79,16 +81,22 @@ class ScriptedBoxView : public HeadlessView {
   void Mute(std::string caption) { muted_ = std::move(caption); }
   // After a stop: the refusals that follow from it are no news.
   void Stopping() { stopping_ = true; }
-  // The last question answered no for want of --yes.
+  // Questions without --yes go to `ask` (the whole question line; true for yes).
+  void AskWith(std::function<bool(const std::string&)> ask) { ask_ = std::move(ask); }
+  // The last question answered no.
   const std::optional<std::string>& refused() const { return refused_; }
+  // ... by the user on the terminal (not for want of --yes).
+  bool refused_when_asked() const { return refused_when_asked_; }
   // Shows the lines held back (the command failed), or forgets them.
   void ReleaseHeldBack(bool show);
 
  private:
   StatusOutput& out_;
   bool yes_;
+  std::function<bool(const std::string&)> ask_;
   bool stopping_ = false;
   std::optional<std::string> refused_;
+  bool refused_when_asked_ = false;
   std::string muted_;
   std::vector<std::string> held_back_;
 };
@@ -157,6 +165,8 @@ class BoxSession {
   bool WaitWhileRunning(DialogUser& user);
   // Waits for Enter on the terminal; false at its end (or on a stop request meanwhile).
   bool WaitForEnter(const std::string& prompt);
+  // Asks on the terminal; a stop request meanwhile ends the command (nothing runs then).
+  bool AskAtPrompt(const std::string& question);
   void Stop();
 
   CommandIo& io_;
