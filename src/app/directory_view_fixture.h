@@ -31,8 +31,7 @@ class EditingTest : public ::testing::Test {
     view_.SetIdleWait(std::chrono::milliseconds(50));
     DlgSetView(&view_);
     base_ = DlgCreateBaseWindow(0, 0, main_);
-    module_ = WriteImage("module.r7v", BuiltinImage("demo"));
-    StoreSetString(app_, "CurrentVirtualModule", module_);
+    UseModule("module.r7v", BuiltinImage("demo"));
   }
   void TearDown() override {
     DlgSetView(nullptr);
@@ -47,6 +46,11 @@ class EditingTest : public ::testing::Test {
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     return path;
+  }
+  // Writes `bytes` as `name` and makes it the current module.
+  void UseModule(const std::string& name, std::span<const uint8_t> bytes) {
+    module_ = WriteImage(name, bytes);
+    StoreSetString(app_, "CurrentVirtualModule", module_);
   }
   static std::vector<uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -71,7 +71,7 @@ TEST_F(DirectoryView, ListsTheDemoModuleAndPublishesRowZero) {
 }
 
 TEST_F(DirectoryView, RomLayoutListsT0001First) {
-  StoreSetString(app_, "CurrentVirtualModule", WriteImage("rom.r7v", BuiltinImage("R7kRom")));
+  UseModule("rom.r7v", BuiltinImage("R7kRom"));
   ASSERT_TRUE(LoadDirectory(base_, app_));
   EXPECT_EQ(Row(app_, 0), (std::vector<std::string>{"FC", "T0001", "32768", "32809", "41"}));
   chmod(StoreGetString(app_, "CurrentVirtualModule")->c_str(), 0444);

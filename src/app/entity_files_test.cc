@@ -32,8 +32,7 @@ TEST_F(EntityFiles, InfoShowsTheEntityAndOpensHex) {
 
   // A long entity whose read fails leaves nothing behind: the next dialog is editable and
   // Update takes its text.
-  module_ = WriteImage("rom.r7v", BuiltinImage("R7kRom"));
-  StoreSetString(app_, "CurrentVirtualModule", module_);
+  UseModule("rom.r7v", BuiltinImage("R7kRom"));
   Select("P2191");
   StoreSetString(app_, "CurrentVirtualModule", (dir_ / "gone.r7v").string());
   EXPECT_EQ(Run(DP_Info), 2);
@@ -90,8 +89,7 @@ TEST_F(EntityFiles, SaveRefusesBadTextAndInvalidRecordsWritingNothing) {
 }
 
 TEST_F(EntityFiles, UpdateChecksTheSizeThenPatchesTheModule) {
-  module_ = WriteImage("rom.r7v", BuiltinImage("R7kRom"));
-  StoreSetString(app_, "CurrentVirtualModule", module_);
+  UseModule("rom.r7v", BuiltinImage("R7kRom"));
   Select("T0001");
   auto bytes = EntityBytes();
   ASSERT_EQ(bytes.size(), 41u);
@@ -117,8 +115,7 @@ TEST_F(EntityFiles, UpdateChecksTheSizeThenPatchesTheModule) {
 }
 
 TEST_F(EntityFiles, LoadThenUpdateWritesTheLoadedBytes) {
-  module_ = WriteImage("rom.r7v", BuiltinImage("R7kRom"));
-  StoreSetString(app_, "CurrentVirtualModule", module_);
+  UseModule("rom.r7v", BuiltinImage("R7kRom"));
   Select("T0001");
   auto bytes = EntityBytes();
   bytes[6] = 0x22;
@@ -143,8 +140,7 @@ TEST_F(EntityFiles, LoadThenUpdateWritesTheLoadedBytes) {
 
 TEST_F(EntityFiles, LongEntityIsShownTruncatedAndSavedWhole) {
   // The ROM image holds a pattern of 3,783 bytes.
-  module_ = WriteImage("rom.r7v", BuiltinImage("R7kRom"));
-  StoreSetString(app_, "CurrentVirtualModule", module_);
+  UseModule("rom.r7v", BuiltinImage("R7kRom"));
   const std::string name = "P2191";
   Select(name);
   view_.WhenDialogOpens("Hex", [&](DialogUser& user) {

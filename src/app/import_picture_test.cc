@@ -6,6 +6,7 @@
 #include "app/pattern_view.h"
 #include "common/picture_fixture.h"
 #include "module/directory.h"
+#include "testing/module_builder.h"
 
 namespace r7k::testing {
 namespace {
@@ -46,14 +47,10 @@ class ImportPicture : public EditingTest {
     return DP_ImportPicture(base_, 0, 0, main_, app_);
   }
   std::vector<uint8_t> Entry(const std::string& name) {
-    const auto image = ReadAll(module_);
-    const DirectoryResult read = ReadDirectory(image);
-    for (const DirectoryEntry& e : read.directory.entries)
-      if (e.state == kEntryValid && e.name == name) {
-        const auto bytes = EntityBytes(image, e);
-        return bytes ? std::vector<uint8_t>(bytes->begin(), bytes->end()) : std::vector<uint8_t>{};
-      }
-    return {};
+    ModuleImage image;
+    image.bytes = ReadAll(module_);
+    const auto record = image.Record(name);
+    return {record.begin(), record.end()};
   }
 
   std::string picture_;

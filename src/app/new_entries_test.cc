@@ -28,8 +28,7 @@ class NewEntries : public EditingTest {
 };
 
 TEST_F(NewEntries, NewTechniqueBytesAt0x1C500) {
-  module_ = WriteImage("small.r7v", SmallModule());
-  StoreSetString(app_, "CurrentVirtualModule", module_);
+  UseModule("small.r7v", SmallModule());
   StoreSetString(app_, "Directory", "x");
   EXPECT_EQ(AddTechnique("T0123", "31"), 1);
   EXPECT_EQ(StoreGetType(app_, "Directory"), kItemNone);

@@ -13,7 +13,7 @@ std::vector<std::string> Cells(StoreHandle app, int row) {
 }
 
 TEST_F(Techniques, T0001HeaderAndListingRowByRow) {
-  StoreSetString(app_, "CurrentVirtualModule", WriteImage("rom.r7v", BuiltinImage("R7kRom")));
+  UseModule("rom.r7v", BuiltinImage("R7kRom"));
   Select("T0001");
   EXPECT_EQ(DP_LoadTechniqueDataFromModule(base_, 0, 0, main_, app_), 1);
   EXPECT_EQ(StoreGetNumeric(app_, "T_Size"), 41);
@@ -26,19 +26,16 @@ TEST_F(Techniques, T0001HeaderAndListingRowByRow) {
   EXPECT_EQ(StoreGetNumeric(app_, "T_PatternPasses"), 2);
   EXPECT_EQ(StoreGetNumeric(app_, "T_PatternWidth"), 2);
   EXPECT_EQ(StoreGetNumeric(app_, "T_PatternHeight"), 1);
+  const std::vector<std::string> control_sts = {"D4", "MGK",
+                                                "Display MG KONTR Maschengr\xC3\xB6\xC3\x9F"
+                                                "e Kontrolieren (CONTROL STS)"};
   const std::vector<std::vector<std::string>> expected = {
       {"C0", "SSA", "Start Spezielle Anfangsverarbeitung"},
-      {"D4", "MGK",
-       "Display MG KONTR Maschengr\xC3\xB6\xC3\x9F"
-       "e Kontrolieren (CONTROL STS)"},
+      control_sts,
       {"02,02,1", "LX,LX,1", "LX,LX,1"},
-      {"D4", "MGK",
-       "Display MG KONTR Maschengr\xC3\xB6\xC3\x9F"
-       "e Kontrolieren (CONTROL STS)"},
+      control_sts,
       {"08,08,2", "LX,LX,2", "LX,LX,2"},
-      {"D4", "MGK",
-       "Display MG KONTR Maschengr\xC3\xB6\xC3\x9F"
-       "e Kontrolieren (CONTROL STS)"},
+      control_sts,
       {"02,02,1", "LX,LX,1", "LX,LX,1"},
       {"F1", "ESA", "Ende Spezielle Anfangsverarbeitung (End Cast On)"},
       {"02,02,2", "LX,LX,2", "LX,LX,2"},
