@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include "app/about.h"
 #include "app/settings.h"
 #include "cli/cli_fixture.h"
 #include "platform/config_files.h"
+#include "testing/scoped_environment.h"
 
 namespace r7k::cli {
 namespace {
@@ -14,9 +13,9 @@ using testing::RunR7k;
 
 class SettingsCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("R7K_CONFIG_DIR", dir_.path().c_str(), 1); }
-  void TearDown() override { ::unsetenv("R7K_CONFIG_DIR"); }
+  void SetUp() override { env_.Set("R7K_CONFIG_DIR", dir_.path().string()); }
   ScratchDir dir_;
+  ScopedEnvironment env_;
 };
 
 TEST_F(SettingsCommandTest, ChangesAndShowsTheSavedValues) {
