@@ -34,6 +34,7 @@ struct DirectoryEntry {
   uint32_t start = 0;  // decoded file offsets
   uint32_t end = 0;
   int64_t Size() const { return int64_t{end} - int64_t{start}; }
+  bool operator==(const DirectoryEntry&) const = default;
 };
 
 struct Directory {

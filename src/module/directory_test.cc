@@ -39,12 +39,7 @@ TEST(Directory, RomLayoutHasItsDirectoryAtZeroOtherImagesAt0x10000) {
   const DirectoryResult result = ReadDirectory(image);
   ASSERT_EQ(result.error, DirectoryError::kNone);
   ASSERT_EQ(result.directory.entries.size(), 1u);
-  const DirectoryEntry& e = result.directory.entries[0];
-  EXPECT_EQ(e.state, kEntryValid);
-  EXPECT_EQ(e.name, "T0001");
-  EXPECT_EQ(e.start, 32768u);
-  EXPECT_EQ(e.end, 32809u);
-  EXPECT_EQ(e.Size(), 41);
+  EXPECT_EQ(result.directory.entries[0], (DirectoryEntry{0, kEntryValid, "T0001", 32768, 32809}));
   EXPECT_EQ(result.directory.end_marker_offset, 0x8Cu);
 
   image = EmptyImage(kRomImageSize, 0x10000);

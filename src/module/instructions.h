@@ -29,6 +29,7 @@ struct TechniqueHeaderView {
   int pattern_passes = 0;
   int width = 0;
   int height = 0;
+  bool operator==(const TechniqueHeaderView&) const = default;
 };
 
 // Nothing when the record is shorter than the header.

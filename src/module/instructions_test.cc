@@ -25,34 +25,18 @@ Row RowOf(const Bytes& instruction) {
 const Row kEnd = {"EF", "EVA", "Ende der VerArbeitung"};
 
 TEST(TechniqueHeader, BuiltInFirstTechnique) {
-  const auto h = DescribeTechniqueHeader(kTechniqueT0001);
-  ASSERT_TRUE(h);
-  EXPECT_EQ(h->size, 41);
-  EXPECT_EQ(h->number, 1);
-  EXPECT_EQ(h->byte3, "");
-  EXPECT_EQ(h->byte4, "0x02 always on\r\n");
-  EXPECT_EQ(h->handle, "up");
-  EXPECT_EQ(h->handle_state, "");
-  EXPECT_EQ(h->one_time_passes, 4);
-  EXPECT_EQ(h->pattern_passes, 2);
-  EXPECT_EQ(h->width, 2);
-  EXPECT_EQ(h->height, 1);
+  EXPECT_EQ(DescribeTechniqueHeader(kTechniqueT0001),
+            (TechniqueHeaderView{41, 1, "", "0x02 always on\r\n", "up", "", 4, 2, 2, 1}));
 }
 
 TEST(TechniqueHeader, NewTechniqueTemplate) {
   const Bytes t = {0x11, 0x01, 0x2C, 0x00, 0x17, 0x00, 0x22, 0x00, 0x02,
                    0x01, 0x01, 0x01, 0x07, 0x02, 0xE9, 0xEF, 0x01, 0x00};
-  const auto h = DescribeTechniqueHeader(t);
-  ASSERT_TRUE(h);
-  EXPECT_EQ(h->size, 21);
-  EXPECT_EQ(h->number, 300);
-  EXPECT_EQ(h->byte4,
-            "0x10 pattern drawing allowed\r\n0x04 ask front pattern\r\n0x02 always on\r\n"
-            "0x01 can be knitted mechanical\r\n");
-  EXPECT_EQ(h->handle, "down");
-  EXPECT_EQ(h->handle_state, " + 0x02");
-  EXPECT_EQ(h->one_time_passes, 0);
-  EXPECT_EQ(h->pattern_passes, 2);
+  EXPECT_EQ(DescribeTechniqueHeader(t),
+            (TechniqueHeaderView{21, 300, "",
+                                 "0x10 pattern drawing allowed\r\n0x04 ask front pattern\r\n"
+                                 "0x02 always on\r\n0x01 can be knitted mechanical\r\n",
+                                 "down", " + 0x02", 0, 2, 1, 1}));
 
   const InstructionListing listing = DecodeInstructionRows(t);
   EXPECT_TRUE(listing.ended);

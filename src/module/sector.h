@@ -42,6 +42,7 @@ struct PatternReference {
   uint8_t colours = 0;
   uint16_t width = 0;
   uint16_t rows = 0;
+  bool operator==(const PatternReference&) const = default;
 };
 
 // Nothing when fewer than 48 bytes are given.
@@ -55,6 +56,7 @@ struct SideRepeats {
   uint16_t vertical = 0;
   uint16_t horizontal = 0;
   uint16_t to_right_left = 0;
+  bool operator==(const SideRepeats&) const = default;
 };
 
 struct SectorRecord {
@@ -71,6 +73,7 @@ struct SectorRecord {
   uint16_t technique_number = 0;
   PatternReference front;
   PatternReference back;
+  bool operator==(const SectorRecord&) const = default;
 };
 
 // Nothing when the record is shorter than 355 bytes. The kind mark is read, not checked.
