@@ -69,6 +69,7 @@ struct ScriptStep {
   enum class Verb { kStack, kCall, kMessage };
   Verb verb = Verb::kMessage;
   std::string argument;  // the dialog or stack and its word, the procedure's name, the text
+  bool operator==(const ScriptStep&) const = default;
 };
 // Reads the step into `step`; the reason when the text is none.
 std::optional<std::string> ParseScriptStep(std::string_view text, ScriptStep& step);

@@ -106,16 +106,11 @@ TEST(DialogText, StepsAndActionsAreReadInEveryFormTheScriptsUse) {
   const ControlDef& c = lib.FindDialog("A")->controls[0];
   EXPECT_EQ(c.action, FieldAction::kReturn);
   using Verb = ScriptStep::Verb;
-  const std::vector<std::pair<Verb, std::string>> expected = {{Verb::kCall, "DP_Info"},
-                                                              {Verb::kCall, "DP_ShowFull"},
-                                                              {Verb::kCall, "DP_Save"},
-                                                              {Verb::kStack, "Text _0001"},
-                                                              {Verb::kMessage, "Bye"}};
-  ASSERT_EQ(c.steps.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(c.steps[i].verb, expected[i].first) << i;
-    EXPECT_EQ(c.steps[i].argument, expected[i].second) << i;
-  }
+  EXPECT_EQ(c.steps, (std::vector<ScriptStep>{{Verb::kCall, "DP_Info"},
+                                              {Verb::kCall, "DP_ShowFull"},
+                                              {Verb::kCall, "DP_Save"},
+                                              {Verb::kStack, "Text _0001"},
+                                              {Verb::kMessage, "Bye"}}));
 }
 
 TEST(DialogText, ErrorsNameTheLineAndAddNothing) {

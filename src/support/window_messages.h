@@ -35,6 +35,7 @@ struct WindowMessage {
   WParam wparam = 0;
   LParam lparam = 0;
   std::vector<std::uint8_t> data;  // optional parameter block that travels with the message
+  bool operator==(const WindowMessage&) const = default;
 };
 
 // Creates a window; `parent` may be 0. Returns 0 only when the parent does not exist.

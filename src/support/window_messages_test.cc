@@ -17,16 +17,8 @@ TEST(WindowMessages, PostedMessagesArriveInOrderWithTheirData) {
   const std::uint8_t block[] = {1, 2, 'a', 0};
   EXPECT_TRUE(PostWindowMessage(w, kMsgCommand, 1026, 77));
   EXPECT_TRUE(PostWindowMessage(w, 5000, 1, -1, block));
-  auto first = GetWindowMessage(w, 0ms);
-  ASSERT_TRUE(first);
-  EXPECT_EQ(first->window, w);
-  EXPECT_EQ(first->message, kMsgCommand);
-  EXPECT_EQ(first->wparam, 1026u);
-  EXPECT_EQ(first->lparam, 77);
-  auto second = PeekWindowMessage(w);
-  ASSERT_TRUE(second);
-  EXPECT_EQ(second->lparam, -1);
-  EXPECT_EQ(second->data, (std::vector<std::uint8_t>{1, 2, 'a', 0}));
+  EXPECT_EQ(GetWindowMessage(w, 0ms), (WindowMessage{w, kMsgCommand, 1026, 77, {}}));
+  EXPECT_EQ(PeekWindowMessage(w), (WindowMessage{w, 5000, 1, -1, {1, 2, 'a', 0}}));
   EXPECT_FALSE(PeekWindowMessage(w));
   DestroyMessageWindow(w);
 }
