@@ -39,9 +39,7 @@ std::string Refusal(const std::vector<uint8_t>& file, bool reduce = false) {
 
 TEST(PictureCells, FourColoursByFrequencyTopRowStoredLast) {
   const PictureCells c = Cells(TestPng(4, 3, kFourColours));
-  EXPECT_EQ(c.grid.width, 4);
-  EXPECT_EQ(c.grid.rows, 3);
-  EXPECT_EQ(c.grid.cells, kFourCells);
+  EXPECT_EQ(c.grid, (PatternGrid{4, 3, kFourCells}));
   EXPECT_EQ(c.colours, 4);
   EXPECT_EQ(c.picture_colours, 4u);
   EXPECT_THAT(c.inks, ElementsAre(kWhite, kRed, kBlue, kGreen));

@@ -21,6 +21,7 @@ struct PatternHeader {
   uint16_t width = 0;
   uint16_t rows = 0;
   uint16_t reserved = 0;  // bytes 5 and 6, 0 in every stored pattern
+  bool operator==(const PatternHeader&) const = default;
 };
 
 // Nothing when the record is shorter than the header.
@@ -42,6 +43,7 @@ struct PatternGrid {
   std::span<const uint8_t> Row(size_t row) const {
     return std::span<const uint8_t>(cells).subspan(row * width, width);
   }
+  bool operator==(const PatternGrid&) const = default;
 };
 
 // Decodes every row. Nothing when the header or a row is broken, the reserved bytes are not
