@@ -27,6 +27,7 @@ struct UsbSerialPort {
   std::string product;  // the USB product string (the D2XX description), e.g. "R7000Link"
   bool ftdi = false;    // vendor 0403
   bool busy = false;    // another process holds the device open
+  bool operator==(const UsbSerialPort&) const = default;
 };
 
 constexpr std::string_view kFtdiVendor = "0403";

@@ -23,16 +23,10 @@ TEST(UsbSerialPorts, ListsFtdiConvertersFirstThenOtherUsbPorts) {
   tree.AddUsbTty("ttyUSB2", "0403", "6015", "FT230X Basic UART");
   tree.AddPlainTty("ttyS0");
   tree.AddPlainTty("tty1");
-  auto ports = ListUsbSerialPorts(tree.roots());
-  ASSERT_EQ(ports.size(), 3u);
-  EXPECT_EQ(ports[0].name, "ttyUSB2");
-  EXPECT_EQ(ports[0].product, "FT230X Basic UART");
-  EXPECT_TRUE(ports[0].ftdi);
-  EXPECT_EQ(ports[1].name, "ttyUSB10");
-  EXPECT_EQ(ports[1].product, "R7000Link");
-  EXPECT_EQ(ports[2].name, "ttyACM0");
-  EXPECT_FALSE(ports[2].ftdi);
-  EXPECT_EQ(ports[2].vendor_id, "2341");
+  EXPECT_EQ(ListUsbSerialPorts(tree.roots()),
+            (std::vector<UsbSerialPort>{{"ttyUSB2", "0403", "6015", "FT230X Basic UART", true},
+                                        {"ttyUSB10", "0403", "6001", "R7000Link", true},
+                                        {"ttyACM0", "2341", "0043", "Arduino Uno", false}}));
 }
 
 TEST(UsbSerialPorts, DeviceHeldByAnotherProcessIsBusy) {
