@@ -35,6 +35,7 @@ struct DibImage {
   std::vector<DibRgb> palette;  // the colour table; empty when the file has none
   std::vector<DibRgb> pixels;   // width x height, top row first
   DibRgb At(uint32_t x, uint32_t y) const { return pixels[size_t{y} * width + x]; }
+  friend bool operator==(const DibImage&, const DibImage&) = default;
 };
 
 // Parses the info header that follows the file header (`dib` starts at file offset 14).
