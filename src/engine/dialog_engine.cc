@@ -19,28 +19,6 @@ constexpr std::string_view kEngineCaption = "Dialog engine";
 
 std::string Trim(std::string_view s) { return std::string(TrimBlanks(s)); }
 
-std::vector<std::string> Words(std::string_view s) {
-  std::vector<std::string> words;
-  std::string word;
-  bool quoted = false;
-  bool any = false;
-  for (char c : s) {
-    if (c == '"') {
-      quoted = !quoted;
-      any = true;
-    } else if (!quoted && std::isspace(static_cast<unsigned char>(c))) {
-      if (any) words.push_back(std::move(word));
-      word.clear();
-      any = false;
-    } else {
-      word.push_back(c);
-      any = true;
-    }
-  }
-  if (any) words.push_back(std::move(word));
-  return words;
-}
-
 std::size_t CopyWithZero(const std::string& text, char* buffer, std::size_t size) {
   if (!buffer || size == 0) return 0;
   const std::size_t n = std::min(text.size(), size - 1);
@@ -60,7 +38,7 @@ struct ItemList {
 ItemList ParseItemList(std::string_view text) {
   ItemList list;
   std::string previous_name;
-  for (std::string word : Words(text)) {
+  for (std::string word : QuotedWords(text)) {
     std::string name;
     const auto open = word.find('(');
     if (open != std::string::npos && open > 0 && word[0] != '-') {
@@ -365,7 +343,7 @@ bool SetValue(Field& f, std::string_view text) {
 
 std::string ListKeyItem(const Field& f) {
   if (const std::string* key = f.def->Attr(kAttrKey)) return *key;
-  const auto layout = Words(f.def->AttrOr(kAttrLayout));
+  const auto layout = QuotedWords(f.def->AttrOr(kAttrLayout));
   return layout.size() >= 2 ? layout[1] : std::string();
 }
 
@@ -542,7 +520,7 @@ std::vector<std::string> DlgCheckNames() {
         if (step.verb == ScriptStep::Verb::kCall && !FindProcedure(step.argument)) {
           problems.push_back(where + UnknownNameMessage("procedure", step.argument));
         } else if (step.verb == ScriptStep::Verb::kStack) {
-          const auto words = Words(step.argument);
+          const auto words = QuotedWords(step.argument);
           if (!words.empty() && !lib.FindDialog(words[0]) && !lib.FindStack(words[0]))
             problems.push_back(where + "unknown dialog or stack '" + words[0] + "'");
         }
@@ -569,7 +547,7 @@ void DlgDestroyBaseWindow(WindowHandle window) { DestroyMessageWindow(window); }
 
 int DlgRunDialog(WindowHandle owner, std::string_view spec, StoreHandle main_store,
                  StoreHandle app_store) {
-  auto words = Words(spec);
+  auto words = QuotedWords(spec);
   if (words.empty()) return -1;
   const std::string name = words.front();
   words.erase(words.begin());
@@ -965,7 +943,7 @@ std::vector<std::vector<std::string>> DlgListRows(const Field& f) {
     TableFree(t);
     return rows;
   }
-  const auto layout = Words(f.def->AttrOr(kAttrLayout));
+  const auto layout = QuotedWords(f.def->AttrOr(kAttrLayout));
   for (std::size_t i = 2; i < layout.size(); ++i) rows.push_back({layout[i]});
   return rows;
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/launcher.h"
+#include "support/ascii.h"
 
 namespace r7k {
 
@@ -18,31 +19,9 @@ std::string BrowserCommandFromRegistered(std::optional<std::string_view> registe
   return std::string(value);
 }
 
-std::vector<std::string> SplitCommandLine(std::string_view command) {
-  std::vector<std::string> args;
-  std::string current;
-  bool in_arg = false;
-  bool quoted = false;
-  for (char ch : command) {
-    if (ch == '"') {
-      quoted = !quoted;
-      in_arg = true;
-    } else if ((ch == ' ' || ch == '\t') && !quoted) {
-      if (in_arg) args.push_back(std::move(current));
-      current.clear();
-      in_arg = false;
-    } else {
-      current += ch;
-      in_arg = true;
-    }
-  }
-  if (in_arg) args.push_back(std::move(current));
-  return args;
-}
-
 std::vector<std::string> BrowserArgvFromRegistered(std::optional<std::string_view> registered,
                                                    const std::string& page) {
-  std::vector<std::string> argv = SplitCommandLine(BrowserCommandFromRegistered(registered));
+  std::vector<std::string> argv = QuotedWords(BrowserCommandFromRegistered(registered));
   argv.push_back(page);
   return argv;
 }
@@ -52,7 +31,7 @@ std::vector<std::string> BrowserArgvFromEnvironment(const char* browser_env,
   // $BROWSER names commands, not registry values: "google-chrome" must keep its dash, so
   // the registry's option rule does not apply here.
   std::string_view list = browser_env ? browser_env : "";
-  std::vector<std::string> argv = SplitCommandLine(list.substr(0, list.find(':')));
+  std::vector<std::string> argv = QuotedWords(list.substr(0, list.find(':')));
   if (argv.empty()) return {"xdg-open", page};
   bool placed = false;
   for (std::string& arg : argv) {

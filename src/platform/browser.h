@@ -15,10 +15,6 @@ namespace r7k {
 // the whole value. No registered value gives "explorer".
 std::string BrowserCommandFromRegistered(std::optional<std::string_view> registered);
 
-// Splits a command line into arguments at blanks; double quotes group blanks into an
-// argument and are dropped.
-std::vector<std::string> SplitCommandLine(std::string_view command);
-
 // The argument vector that opens `page` with a registered browser command: the command's
 // arguments followed by the page path.
 std::vector<std::string> BrowserArgvFromRegistered(std::optional<std::string_view> registered,

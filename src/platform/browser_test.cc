@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/ascii.h"
+
 namespace r7k {
 namespace {
 
@@ -27,7 +29,7 @@ TEST(BrowserCommand, ArgumentVectorsEndWithThePage) {
               ElementsAre("web.exe", "-a", "/t/P.htm"));
   EXPECT_THAT(BrowserArgvFromRegistered(std::nullopt, "/t/P.htm"),
               ElementsAre("explorer", "/t/P.htm"));
-  EXPECT_THAT(SplitCommandLine(R"(  a "b c"d  "" e)"), ElementsAre("a", "b cd", "", "e"));
+  EXPECT_THAT(QuotedWords(R"(  a "b c"d  "" e)"), ElementsAre("a", "b cd", "", "e"));
 }
 
 TEST(BrowserCommand, EnvironmentBrowserOrXdgOpen) {

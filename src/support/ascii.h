@@ -7,6 +7,7 @@
 #include <cctype>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace r7k {
 
@@ -48,6 +49,30 @@ inline std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+// Words at blanks; double quotes group blanks into a word and are dropped ("" is an empty word).
+// Command lines and script lines are split alike.
+inline std::vector<std::string> QuotedWords(std::string_view text) {
+  std::vector<std::string> words;
+  std::string word;
+  bool quoted = false;
+  bool any = false;
+  for (const char c : text) {
+    if (c == '"') {
+      quoted = !quoted;
+      any = true;
+    } else if (!quoted && IsBlank(c)) {
+      if (any) words.push_back(std::move(word));
+      word.clear();
+      any = false;
+    } else {
+      word.push_back(c);
+      any = true;
+    }
+  }
+  if (any) words.push_back(std::move(word));
+  return words;
 }
 
 }  // namespace r7k
