@@ -8,24 +8,15 @@
 namespace r7k {
 namespace {
 
-struct Decoded {
-  uint32_t width = 0;
-  uint32_t height = 0;
-  std::vector<uint8_t> rgb;  // top row first
-  std::array<uint8_t, 3> At(uint32_t x, uint32_t y) const {
-    const size_t i = 3 * (size_t{y} * width + x);
-    return {rgb[i], rgb[i + 1], rgb[i + 2]};
-  }
-};
-
 // Read back through the system's codec, as a picture program would.
-Decoded ReadPng(const std::vector<uint8_t>& png) {
-  PngDecodeResult read = DecodePng(png, [](uint32_t, uint32_t) { return true; });
-  if (!read.picture) return {};
-  Decoded out{read.picture->width, read.picture->height, {}};
-  for (uint32_t p : read.picture->pixels)
-    out.rgb.insert(out.rgb.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
-  return out;
+PngPicture ReadPng(const std::optional<std::vector<uint8_t>>& png) {
+  EXPECT_TRUE(png);
+  if (!png) return {};
+  return DecodePng(*png, [](uint32_t, uint32_t) { return true; }).picture.value_or(PngPicture{});
+}
+
+uint32_t At(const PngPicture& p, uint32_t x, uint32_t y) {
+  return p.pixels.at(size_t{y} * p.width + x);
 }
 
 std::vector<uint8_t> Block(const std::vector<uint8_t>& cut, uint8_t kind) {
@@ -34,27 +25,21 @@ std::vector<uint8_t> Block(const std::vector<uint8_t>& cut, uint8_t kind) {
   return {picture->Block().begin(), picture->Block().end()};
 }
 
-using Rgb = std::array<uint8_t, 3>;
-
 TEST(StiWritePng, ShowsWhatTheBmpShowsTopRowFirst) {
-  const auto png = StiWritePng(Block(kP2000Cut, kStiKindPlain));
-  ASSERT_TRUE(png);
-  const Decoded d = ReadPng(*png);
+  const PngPicture d = ReadPng(StiWritePng(Block(kP2000Cut, kStiKindPlain)));
   ASSERT_EQ(d.width, 16u);
   ASSERT_EQ(d.height, 16u);
-  EXPECT_EQ(d.At(0, 0), (Rgb{255, 0, 0}));   // index 0 at the top left
-  EXPECT_EQ(d.At(1, 0), (Rgb{0, 0, 0}));     // grid
-  EXPECT_EQ(d.At(2, 15), (Rgb{0, 255, 0}));  // index 7 at the bottom left
+  EXPECT_EQ(At(d, 0, 0), 0xFF0000u);   // index 0 at the top left
+  EXPECT_EQ(At(d, 1, 0), 0u);          // grid
+  EXPECT_EQ(At(d, 2, 15), 0x00FF00u);  // index 7 at the bottom left
 }
 
 TEST(StiWritePng, FramedPictureKeepsItsFrame) {
-  const auto png = StiWritePng(Block(kP2000Cut, kStiKindFramed));
-  ASSERT_TRUE(png);
-  const Decoded d = ReadPng(*png);
+  const PngPicture d = ReadPng(StiWritePng(Block(kP2000Cut, kStiKindFramed)));
   ASSERT_EQ(d.width, 32u);
-  EXPECT_EQ(d.At(31, 0), (Rgb{255, 255, 255}));  // top-right corner cell is white
-  EXPECT_EQ(d.At(7, 31), (Rgb{0, 0, 0}));        // glyph 8's line at the bottom left
-  EXPECT_EQ(d.At(8, 23), (Rgb{128, 128, 128}));  // grey between pattern cells
+  EXPECT_EQ(At(d, 31, 0), 0xFFFFFFu);  // top-right corner cell is white
+  EXPECT_EQ(At(d, 7, 31), 0u);         // glyph 8's line at the bottom left
+  EXPECT_EQ(At(d, 8, 23), 0x808080u);  // grey between pattern cells
 }
 
 TEST(StiWritePng, RefusesWhatIsNotAPicture) {
