@@ -76,13 +76,12 @@ class ForwardingPort : public SerialPort {
   std::shared_ptr<std::mutex> mutex_;
 };
 
-// A serial port the test owns, handed to the link thread through LinkStartParams::make_port.
+// A fake serial port the test owns, handed to the link thread through
+// LinkStartParams::make_port.
 class PortHarness {
  public:
-  // `target`: the real port to forward to; none: the harness's own fake.
-  explicit PortHarness(SerialPort* target = nullptr) : target_(target ? target : &fake) {}
   std::function<std::unique_ptr<SerialPort>()> Maker() {
-    return [this] { return std::make_unique<ForwardingPort>(target_, writes_, mutex_); };
+    return [this] { return std::make_unique<ForwardingPort>(&fake, writes_, mutex_); };
   }
   std::vector<TimedWrite> Writes() const {
     std::lock_guard lock(*mutex_);
@@ -92,7 +91,6 @@ class PortHarness {
   FakeSerialPort fake;
 
  private:
-  SerialPort* target_;
   std::shared_ptr<std::vector<TimedWrite>> writes_ = std::make_shared<std::vector<TimedWrite>>();
   std::shared_ptr<std::mutex> mutex_ = std::make_shared<std::mutex>();
 };

@@ -123,16 +123,6 @@ TEST_F(SerialChannelPort, WatcherKeepsOneNoticeOutstanding) {
   EXPECT_TRUE(TakeMessage("CommThread", 2000));
 }
 
-TEST_F(SerialChannelPort, LineErrorBecomesOverrunNotice) {
-  PortRecord* port = Open();
-  ASSERT_TRUE(PortOpen(port));
-  harness_.fake.ArriveLineError();
-  auto notice = TakeMessage("CommThread", 2000);
-  ASSERT_TRUE(notice);
-  EXPECT_EQ(notice->first, "Overrun");
-  EXPECT_EQ(notice->second, "");
-}
-
 TEST_F(SerialChannelPort, PortThatGoesAwayTellsTheLinkThreadToExit) {
   PortRecord* port = Open();
   ASSERT_TRUE(PortOpen(port));
@@ -147,20 +137,6 @@ TEST_F(SerialChannelPort, PortThatGoesAwayTellsTheLinkThreadToExit) {
   for (int i = 0; i < 100 && port->watcher_id != 0; ++i) std::this_thread::sleep_for(10ms);
   EXPECT_TRUE(PortClose(port));
   EXPECT_TRUE(boxes_.Boxes().empty());
-}
-
-TEST_F(SerialChannelPort, WritesAndReadsGoThroughThePort) {
-  PortRecord* port = Open();
-  ASSERT_TRUE(PortOpen(port));
-  harness_.fake.AddReply("version\r\nR7kProg 2.10\r\n?");
-  const std::string cmd = "version\r";
-  EXPECT_TRUE(PortWrite(port, reinterpret_cast<const uint8_t*>(cmd.data()), cmd.size()));
-  EXPECT_EQ(harness_.fake.Commands(), std::vector<std::string>{"version"});
-  uint8_t buffer[64];
-  size_t n = PortReadAvailable(port, buffer, sizeof buffer);
-  EXPECT_EQ(std::string(buffer, buffer + n), "version\r\nR7kProg 2.10\r\n?");
-  harness_.fake.FailWrites(true);
-  EXPECT_FALSE(PortWrite(port, reinterpret_cast<const uint8_t*>(cmd.data()), cmd.size()));
 }
 
 TEST(SerialChannelDestroy, WithoutRecordShowsABox) {
