@@ -21,9 +21,9 @@
 namespace r7k::cli {
 namespace {
 
-// build/bin/r7k, beside this test program.
-std::string R7kPath() {
-  return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "r7k").string();
+// A program built beside this test program (build/bin).
+std::string Program(const std::string& name) {
+  return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
 }
 
 struct Result {
@@ -45,21 +45,11 @@ Result Shell(const std::string& command) {
   return result;
 }
 
-TEST(R7kProgram, WritesAndListsABuiltInImage) {
-  ASSERT_TRUE(std::filesystem::exists(R7kPath()));
-  ScratchDir dir;
-  const std::string file = dir.File("rom.r7v");
-  const std::string r7k = "'" + R7kPath() + "'";
-  EXPECT_EQ(Shell(r7k + " builtin R7kRom -o '" + file + "'").status, 0);
-  const Result ls = Shell(r7k + " ls '" + file + "' | head -1");
-  EXPECT_EQ(ls.out, "   FC T0001 32768  32809  41   \n");
-}
-
 // The README's first command: the demo module read from the simulated box, then listed.
 TEST(R7kProgram, ReadsTheDemoModuleFromTheSimulatedBox) {
   ScratchDir dir;
   const std::string file = dir.File("demo.r7v");
-  const std::string r7k = "R7K_CONFIG_DIR='" + dir.File("config") + "' '" + R7kPath() + "'";
+  const std::string r7k = "R7K_CONFIG_DIR='" + dir.File("config") + "' '" + Program("r7k") + "'";
   const Result read = Shell(r7k + " read '" + file + "' --sim 2>&1 >/dev/null");
   EXPECT_EQ(read.status, 0) << read.out;
   // Not a terminal: plain progress lines, the last one complete.
@@ -69,8 +59,13 @@ TEST(R7kProgram, ReadsTheDemoModuleFromTheSimulatedBox) {
   EXPECT_EQ(Shell(r7k + " ls '" + file + "' | head -1").out, "   FC _0000 98304  98320  16   \n");
 }
 
-TEST(R7kProgram, ExitStatuses) {
-  const std::string r7k = "'" + R7kPath() + "'";
+TEST(R7kProgram, ExitStatusesAndPipedOutput) {
+  ASSERT_TRUE(std::filesystem::exists(Program("r7k")));
+  ScratchDir dir;
+  const std::string file = dir.File("rom.r7v");
+  const std::string r7k = "'" + Program("r7k") + "'";
+  EXPECT_EQ(Shell(r7k + " builtin R7kRom -o '" + file + "'").status, 0);
+  EXPECT_EQ(Shell(r7k + " ls '" + file + "' | head -1").out, "   FC T0001 32768  32809  41   \n");
   EXPECT_EQ(Shell(r7k + " --help").status, 0);
   EXPECT_EQ(Shell(r7k + " ls --help").status, 0);
   const Result unknown = Shell(r7k + " lss 2>&1");
@@ -143,9 +138,6 @@ class Interrupted : public ::testing::Test {
     mine_ = testing::ReadBytes(flash_);
     for (size_t i = 0x20000; i < 0x30000; ++i) mine_[i] = uint8_t(i * 7);
     testing::WriteBytes(module_, mine_);
-  }
-  static std::string Program(const std::string& name) {
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
   }
   // Starts the box, paced at the line rate so that an operation lasts long enough to stop.
   std::string StartBox(std::vector<std::string> more = {}) {
