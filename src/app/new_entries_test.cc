@@ -89,21 +89,26 @@ TEST_F(NewEntries, RefusalsLeaveTheModuleUnchanged) {
   EXPECT_TRUE(AddNewEntry(endless, NewEntryKind::kPattern, "P3000", 40).has_value());
   EXPECT_EQ(endless, endless_before);
   // A damaged directory: the last entry T0010 ends before it starts, so the space after it
-  // lies inside T0009; or T0009 reaches beyond the end of T0010.
-  for (const auto& [t0009_end, t0010_end] : {std::pair{0x1C500u, 0x1C4E0u}, {0x1C600u, 0x1C510u}}) {
+  // lies inside T0009 or inside T0010 itself; or T0009 reaches beyond the end of T0010.
+  const struct {
+    uint32_t t0009_end, t0010_start, t0010_end;
+    const char* inside;
+  } damages[] = {{0x1C500, 0x1C500, 0x1C4E0, "T0009"},
+                 {0x1C500, 0x1C600, 0x1C500, "T0010"},
+                 {0x1C600, 0x1C500, 0x1C510, "T0009"}};
+  for (const auto& d : damages) {
     ModuleImage module(kModuleImageSize, 0x1C500 - 41);
     module.Add("T0009", Bytes(41, 0xFF)).Add("T0010", Bytes(16, 0xFF));
     const size_t first = kModuleDirectoryBase + kFirstEntryOffset;
-    EncodeModuleAddress(t0009_end, module.Address(first + 9));
-    EncodeModuleAddress(t0010_end, module.Address(first + kDirectoryEntrySize + 9));
-    auto& damaged = module.bytes;
-    const auto damaged_before = damaged;
-    const auto refusal = AddNewEntry(damaged, NewEntryKind::kTechnique, "T0123", 31);
-    ASSERT_TRUE(refusal.has_value());
-    EXPECT_EQ(refusal->text,
-              "The space after the last entry lies inside T0009 (the directory "
-              "is damaged); nothing added");
-    EXPECT_EQ(damaged, damaged_before);
+    EncodeModuleAddress(d.t0009_end, module.Address(first + 9));
+    EncodeModuleAddress(d.t0010_start, module.Address(first + kDirectoryEntrySize + 6));
+    EncodeModuleAddress(d.t0010_end, module.Address(first + kDirectoryEntrySize + 9));
+    const auto before = module.bytes;
+    const auto refusal = AddNewEntry(module.bytes, NewEntryKind::kTechnique, "T0123", 31);
+    ASSERT_TRUE(refusal.has_value()) << d.inside;
+    EXPECT_EQ(refusal->text, std::string("The space after the last entry lies inside ") + d.inside +
+                                 " (the directory is damaged); nothing added");
+    EXPECT_EQ(module.bytes, before);
   }
 }
 
