@@ -111,10 +111,9 @@ std::optional<BoxTarget> ReadBoxTarget(const ParsedArgs& args, std::string_view 
     if (!ParseBoxArguments(target.sim_args, &options, &error)) return usage(error);
     return target;
   }
-  target.port = args.Has("--port") ? args.Value("--port")
-                                   : RegistryGetString(kSettingsKey, "Port1").value_or("");
-  // Ports are named under /dev; the full path names the same one.
-  if (target.port.starts_with("/dev/")) target.port.erase(0, 5);
+  target.port =
+      PortName(args.Has("--port") ? args.Value("--port")
+                                  : RegistryGetString(kSettingsKey, "Port1").value_or(""));
   if (target.port.empty()) {
     io.err << "r7k " << command
            << ": no port chosen. Give --port NAME (see 'r7k ports'), --sim, or save one with "

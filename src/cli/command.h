@@ -73,4 +73,10 @@ bool ParseCommandArgs(std::span<const std::string> args, const CommandUsage& usa
 
 void PrintUsage(const CommandUsage& usage, std::ostream& out);
 
+// A port as the user gives it: ports are named under /dev, and the full path names the same one.
+inline std::string PortName(std::string_view given) {
+  if (given.starts_with("/dev/")) given.remove_prefix(5);
+  return std::string(given);
+}
+
 }  // namespace r7k::cli

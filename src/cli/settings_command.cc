@@ -99,7 +99,8 @@ int SettingsCommand(std::span<const std::string> args, CommandIo& io) {
                 "ShowPrintDialog, Verify, BaudRate\n";
       return kExitUsage;
     }
-    const std::string value = assignment.substr(eq + 1);
+    std::string value = assignment.substr(eq + 1);
+    if (std::string_view(s->name) == "Port1") value = PortName(value);
     if (const std::string why = Refusal(*s, value); !why.empty()) {
       io.err << "r7k settings: " << s->name << "=" << PrintableText(value) << ": " << why << '\n';
       return kExitUsage;

@@ -20,7 +20,9 @@ class SettingsCommandTest : public ::testing::Test {
 
 TEST_F(SettingsCommandTest, ChangesAndShowsTheSavedValues) {
   auto run =
-      RunR7k({"settings", "port1=ttyUSB0", "ShowPrintDialog=1", "BaudRate=921600", "Verify=0"});
+      // The full path names a port as --port's does.
+      RunR7k(
+          {"settings", "port1=/dev/ttyUSB0", "ShowPrintDialog=1", "BaudRate=921600", "Verify=0"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(RegistryGetString(kSettingsKey, "Verify"), "0");
   EXPECT_NE(run.out.find("  Port1=ttyUSB0\n"), std::string::npos) << run.out;
