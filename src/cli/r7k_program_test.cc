@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/cli_fixture.h"
+#include "testing/shell.h"
 
 namespace r7k::cli {
 namespace {
@@ -26,37 +27,44 @@ std::string Program(const std::string& name) {
   return (std::filesystem::read_symlink("/proc/self/exe").parent_path() / name).string();
 }
 
-struct Result {
-  int status = -1;
-  std::string out;
-};
-
-// Runs a shell command line and collects its standard output (and its error output when the
-// line redirects it).
-Result Shell(const std::string& command) {
-  Result result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0) result.out.append(buf.data(), n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+using Result = ::r7k::testing::ShellResult;
+using ::r7k::testing::RunShell;
 
 // The README's first command: the demo module read from the simulated box, then listed.
 TEST(R7kProgram, ReadsTheDemoModuleFromTheSimulatedBox) {
   ScratchDir dir;
   const std::string file = dir.File("demo.r7v");
   const std::string r7k = "R7K_CONFIG_DIR='" + dir.File("config") + "' '" + Program("r7k") + "'";
-  const Result read = Shell(r7k + " read '" + file + "' --sim 2>&1 >/dev/null");
+  const Result read = RunShell(r7k + " read '" + file + "' --sim 2>&1 >/dev/null");
   EXPECT_EQ(read.status, 0) << read.out;
   // Not a terminal: plain progress lines, the last one complete.
   EXPECT_NE(read.out.find("Read Module: 2050/2050 commands, 524288/524288 bytes"),
             std::string::npos)
       << read.out;
-  EXPECT_EQ(Shell(r7k + " ls '" + file + "' | head -1").out, "   FC _0000 98304  98320  16   \n");
+  EXPECT_EQ(RunShell(r7k + " ls '" + file + "' | head -1").out,
+            "   FC _0000 98304  98320  16   \n");
+}
+
+// At a terminal (script(1) gives it one) r7k asks what --yes would answer.
+TEST(R7kProgram, EraseAsksAtATerminalAndDoesWhatTheUserAnswers) {
+  ScratchDir dir;
+  const std::string flash = dir.File("flash.bin");
+  const auto erase = [&](const std::string& answer) {
+    return RunShell("printf '" + answer + "' | R7K_CONFIG_DIR='" + dir.File("config") +
+                    "' script -qec \"'" + Program("r7k") + "' erase --sim='" + flash +
+                    "'\" /dev/null 2>&1");
+  };
+  const Result no = erase("n\\n");
+  EXPECT_EQ(no.status, 1) << no.out;
+  EXPECT_NE(no.out.find("Erase Module: Are you sure? [y/N]"), std::string::npos) << no.out;
+  EXPECT_NE(no.out.find("answered no to \"Are you sure?\"; the module in the box is unchanged."),
+            std::string::npos)
+      << no.out;
+  const std::vector<uint8_t> before = testing::ReadBytes(flash);
+  ASSERT_TRUE(std::any_of(before.begin(), before.end(), [](uint8_t b) { return b != 0xFF; }));
+  const Result yes = erase("y\\n");
+  EXPECT_EQ(yes.status, 0) << yes.out;
+  EXPECT_EQ(testing::ReadBytes(flash), std::vector<uint8_t>(before.size(), 0xFF));
 }
 
 TEST(R7kProgram, ExitStatusesAndPipedOutput) {
@@ -64,15 +72,16 @@ TEST(R7kProgram, ExitStatusesAndPipedOutput) {
   ScratchDir dir;
   const std::string file = dir.File("rom.r7v");
   const std::string r7k = "'" + Program("r7k") + "'";
-  EXPECT_EQ(Shell(r7k + " builtin R7kRom -o '" + file + "'").status, 0);
-  EXPECT_EQ(Shell(r7k + " ls '" + file + "' | head -1").out, "   FC T0001 32768  32809  41   \n");
-  EXPECT_EQ(Shell(r7k + " --help").status, 0);
-  EXPECT_EQ(Shell(r7k + " ls --help").status, 0);
-  const Result unknown = Shell(r7k + " lss 2>&1");
+  EXPECT_EQ(RunShell(r7k + " builtin R7kRom -o '" + file + "'").status, 0);
+  EXPECT_EQ(RunShell(r7k + " ls '" + file + "' | head -1").out,
+            "   FC T0001 32768  32809  41   \n");
+  EXPECT_EQ(RunShell(r7k + " --help").status, 0);
+  EXPECT_EQ(RunShell(r7k + " ls --help").status, 0);
+  const Result unknown = RunShell(r7k + " lss 2>&1");
   EXPECT_EQ(unknown.status, 2);
   EXPECT_NE(unknown.out.find("Did you mean 'ls'?"), std::string::npos);
-  EXPECT_EQ(Shell(r7k + " ls 2>/dev/null").status, 2);
-  const Result missing = Shell(r7k + " ls /nonexistent/x.r7v 2>&1 >/dev/null");
+  EXPECT_EQ(RunShell(r7k + " ls 2>/dev/null").status, 2);
+  const Result missing = RunShell(r7k + " ls /nonexistent/x.r7v 2>&1 >/dev/null");
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "Cannot load file /nonexistent/x.r7v, not found\n");
 }
@@ -134,7 +143,7 @@ class Interrupted : public ::testing::Test {
     log_ = dir_.File("box.log");
     module_ = dir_.File("mine.r7v");
     // The file is the demo module with other bytes in its patterns, so a write changes the flash.
-    Shell("'" + Program("r7k") + "' builtin demo -o '" + flash_ + "'");
+    RunShell("'" + Program("r7k") + "' builtin demo -o '" + flash_ + "'");
     mine_ = testing::ReadBytes(flash_);
     for (size_t i = 0x20000; i < 0x30000; ++i) mine_[i] = uint8_t(i * 7);
     testing::WriteBytes(module_, mine_);
