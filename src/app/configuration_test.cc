@@ -21,10 +21,7 @@ using namespace std::chrono_literals;
 class ConfigDialogs : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClearRegistrations();
-    RegisterAppCallbacks();
-    DlgClearDefinitions();
-    ASSERT_EQ(LoadAppDialogs(), nullptr);
+    ASSERT_EQ(LoadAppDialogsAfresh(RegisterAppCallbacks), nullptr);
     ASSERT_EQ(DlgLoadDefinitions("dialog PrintMe \"P\"\n  button 1 \"&Print\"\n"
                                  "    callback \"=CB_Print\"\n  text 1002 \"\"\n    tag _Status\n"
                                  "  button 2 \"Close\"\nend\n",

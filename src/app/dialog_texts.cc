@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/callbacks.h"
 #include "engine/dialog_engine.h"
 
 namespace r7k {
@@ -15,6 +16,13 @@ const char* LoadAppDialogs() {
     }
   }
   return nullptr;
+}
+
+const char* LoadAppDialogsAfresh(void (*register_names)()) {
+  ClearRegistrations();
+  register_names();
+  DlgClearDefinitions();
+  return LoadAppDialogs();
 }
 
 }  // namespace r7k

@@ -15,4 +15,8 @@ std::span<const DialogText> AppDialogTexts();
 // Loads every definition into the dialog engine; an error text when one does not parse.
 const char* LoadAppDialogs();
 
+// A session of its own: forgets what an earlier one registered and loaded, registers the names
+// `register_names` gives, then loads every definition (the error as LoadAppDialogs gives it).
+const char* LoadAppDialogsAfresh(void (*register_names)());
+
 }  // namespace r7k

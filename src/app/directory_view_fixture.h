@@ -24,10 +24,7 @@ namespace r7k::testing {
 class EditingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClearRegistrations();
-    RegisterEditingCallbacks();
-    DlgClearDefinitions();
-    ASSERT_EQ(LoadAppDialogs(), nullptr);
+    ASSERT_EQ(LoadAppDialogsAfresh(RegisterEditingCallbacks), nullptr);
     view_.SetIdleWait(std::chrono::milliseconds(50));
     DlgSetView(&view_);
     base_ = DlgCreateBaseWindow(0, 0, main_);

@@ -25,10 +25,7 @@ namespace r7k {
 class ModuleOpsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClearRegistrations();
-    RegisterAppCallbacks();
-    DlgClearDefinitions();
-    ASSERT_EQ(LoadAppDialogs(), nullptr);
+    ASSERT_EQ(LoadAppDialogsAfresh(RegisterAppCallbacks), nullptr);
     // Longer than the link's 2 s "Timeout": the operations end the dialogs, not the user.
     view_.SetIdleWait(std::chrono::seconds(8));
     DlgSetView(&view_);

@@ -11,10 +11,7 @@ namespace r7k {
 namespace {
 
 TEST(Registration, EveryNameTheDialogsCallIsRegistered) {
-  ClearRegistrations();
-  RegisterAppCallbacks();
-  DlgClearDefinitions();
-  ASSERT_EQ(LoadAppDialogs(), nullptr);
+  ASSERT_EQ(LoadAppDialogsAfresh(RegisterAppCallbacks), nullptr);
   for (const std::string& line : DlgCheckNames()) ADD_FAILURE() << line;
 }
 

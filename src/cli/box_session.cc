@@ -173,11 +173,10 @@ BoxSession::BoxSession(CommandIo& io, std::string_view command, bool yes)
       out_(io.err, IsTerminal(io.err)),
       view_(out_, yes),
       renderer_(out_) {
-  ClearRegistrations();
-  RegisterAppCallbacks();
-  RegisterFieldsDrawnByTheDesktop();
-  DlgClearDefinitions();
-  dialogs_error_ = LoadAppDialogs();
+  dialogs_error_ = LoadAppDialogsAfresh([] {
+    RegisterAppCallbacks();
+    RegisterFieldsDrawnByTheDesktop();
+  });
   // A dialog is only left by the script or by itself; this is the backstop.
   view_.SetIdleWait(std::chrono::duration_cast<std::chrono::milliseconds>(kSilenceLimit));
   if (AtTerminal(io)) view_.AskWith([this](const std::string& q) { return AskAtPrompt(q); });

@@ -21,11 +21,10 @@ void RegisterFieldsDrawnByTheDesktop() {
 }
 
 ModuleSession::ModuleSession(const std::string& module) {
-  ClearRegistrations();
-  RegisterEditingCallbacks();
-  RegisterFieldsDrawnByTheDesktop();
-  DlgClearDefinitions();
-  dialogs_error_ = LoadAppDialogs();
+  dialogs_error_ = LoadAppDialogsAfresh([] {
+    RegisterEditingCallbacks();
+    RegisterFieldsDrawnByTheDesktop();
+  });
   view_.SetIdleWait(std::chrono::milliseconds(0));
   DlgSetView(&view_);
   main_ = StoreOpen("PresMain:Pres");
