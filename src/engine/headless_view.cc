@@ -3,20 +3,7 @@
 #include <cctype>
 #include <thread>
 
-#include "support/ascii.h"
-
 namespace r7k {
-int DefaultMessageAnswer(int type) {
-  const bool second = (type & 0xF00) == kMbDefaultButton2;
-  switch (type & 0xF) {
-    case kMbOkCancel: return second ? kIdCancel : kIdOk;
-    case 3:  // Yes, No, Cancel
-    case kMbYesNo: return second ? kIdNo : kIdYes;
-    case 2: return 3;  // Abort, Retry, Ignore: Abort
-    case 5: return 4;  // Retry, Cancel: Retry
-    default: return kIdOk;
-  }
-}
 
 Field* DialogUser::Find(std::string_view name, std::string_view doing) {
   if (dialog_.ended) {
@@ -130,26 +117,9 @@ std::vector<std::vector<std::string>> DialogUser::Rows(std::string_view name) {
   return f ? DlgListRows(*f) : std::vector<std::vector<std::string>>{};
 }
 
-void HeadlessView::WhenDialogOpens(std::string name, Steps steps) {
-  pending_steps_.emplace_back(std::move(name), std::move(steps));
-}
-
-void HeadlessView::AnswerNextMessage(int result) { answers_.push_back(result); }
-
-void HeadlessView::ChooseFileNext(std::optional<std::string> path) {
-  files_.push_back(std::move(path));
-}
-
 void HeadlessView::DialogOpened(Dialog& dialog) {
   opened_.push_back(dialog.caption);
-  opened_names_.push_back(dialog.name);
-  for (auto it = pending_steps_.begin(); it != pending_steps_.end(); ++it) {
-    if (EqualsIgnoringCase(it->first, dialog.name)) {
-      steps_of_[&dialog] = std::move(it->second);
-      pending_steps_.erase(it);
-      break;
-    }
-  }
+  if (Steps steps = StepsOnOpening(dialog)) steps_of_[&dialog] = std::move(steps);
 }
 
 void HeadlessView::DialogClosed(Dialog& dialog) { steps_of_.erase(&dialog); }
@@ -176,21 +146,12 @@ void HeadlessView::RunModal(Dialog& dialog) {
 
 int HeadlessView::ShowMessage(WindowHandle, int type, std::string_view caption,
                               std::string_view text) {
-  int answer = DefaultMessageAnswer(type);
-  if (!answers_.empty()) {
-    answer = answers_.front();
-    answers_.pop_front();
-  }
-  messages_.push_back(ShownMessage{std::string(caption), std::string(text), type, answer});
-  return answer;
+  return RecordMessage(caption, text, type, ScriptedAnswer(type));
 }
 
 std::optional<std::string> HeadlessView::ChooseFile(WindowHandle, const FileRequest& request) {
   file_requests_.push_back(request);
-  if (files_.empty()) return std::nullopt;
-  auto path = std::move(files_.front());
-  files_.pop_front();
-  return path;
+  return ScriptedFile();
 }
 
 }  // namespace r7k

@@ -18,7 +18,6 @@
 // the idle wait, the user closes it (and the view notes that in problems()).
 
 #include <chrono>
-#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -28,6 +27,7 @@
 
 #include "engine/dialog_engine.h"
 #include "engine/view.h"
+#include "engine/view_script.h"
 
 namespace r7k {
 
@@ -68,32 +68,16 @@ class DialogUser {
   Dialog& dialog_;
 };
 
-struct ShownMessage {
-  std::string caption;
-  std::string text;
-  int type = 0;
-  int answer = 0;
-};
-
-class HeadlessView : public View {
+class HeadlessView : public View, public ViewScript<DialogUser> {
  public:
-  using Steps = std::function<void(DialogUser&)>;
+  HeadlessView() : ViewScript(true) {}
 
-  // The next dialog of this name (any letter case) that opens runs these steps.
-  void WhenDialogOpens(std::string name, Steps steps);
-  // The next message box gets this answer; without one a box gets its default button.
-  void AnswerNextMessage(int result);
-  // The next file dialog chooses this path (nullopt: cancelled); without one it is cancelled.
-  void ChooseFileNext(std::optional<std::string> path);
   void SetIdleWait(std::chrono::milliseconds wait) { idle_wait_ = wait; }
 
-  const std::vector<ShownMessage>& messages() const { return messages_; }
   const std::vector<std::string>& opened() const { return opened_; }  // captions, in order
-  const std::vector<std::string>& opened_names() const { return opened_names_; }
   const std::string& clipboard() const { return clipboard_; }
   const std::vector<FileRequest>& file_requests() const { return file_requests_; }
   int beeps() const { return beeps_; }
-  int prints() const { return prints_; }
   const std::map<WindowHandle, std::string>& icons() const { return icons_; }
   // Steps that could not be done, scripted answers left over, dialogs closed for lack of steps.
   const std::vector<std::string>& problems() const { return problems_; }
@@ -113,29 +97,20 @@ class HeadlessView : public View {
     icons_[window] = std::string(icon);
   }
   bool PrintDialog(Dialog&) override {
-    ++prints_;
+    Printed();
     return true;
   }
 
  private:
-  std::vector<std::pair<std::string, Steps>> pending_steps_;
   std::map<const Dialog*, Steps> steps_of_;
-  std::deque<int> answers_;
-  std::deque<std::optional<std::string>> files_;
   std::chrono::milliseconds idle_wait_{5000};
 
-  std::vector<ShownMessage> messages_;
   std::vector<std::string> opened_;
-  std::vector<std::string> opened_names_;
   std::string clipboard_;
   std::vector<FileRequest> file_requests_;
   int beeps_ = 0;
-  int prints_ = 0;
   std::map<WindowHandle, std::string> icons_;
   std::vector<std::string> problems_;
 };
-
-// The button a message box of this type answers when the user just presses Enter.
-int DefaultMessageAnswer(int type);
 
 }  // namespace r7k

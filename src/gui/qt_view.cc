@@ -18,7 +18,6 @@
 #include "gui/dialog_window.h"
 #include "gui/qt_text.h"
 #include "store/item_store.h"
-#include "support/ascii.h"
 
 namespace r7k {
 
@@ -55,10 +54,6 @@ QtView::QtView() : alive_(std::make_shared<bool>(true)) {}
 
 QtView::~QtView() { *alive_ = false; }
 
-void QtView::WhenDialogOpens(std::string name, Steps steps) {
-  pending_steps_.emplace_back(std::move(name), std::move(steps));
-}
-
 std::vector<DialogWindow*> QtView::OpenWindows() const {
   std::vector<DialogWindow*> out;
   for (const auto& [handle, window] : windows_) out.push_back(window);
@@ -78,17 +73,10 @@ void QtView::DialogOpened(Dialog& dialog) {
     held_keys_ = std::make_unique<HeldEnterFilter>();
     qApp->installEventFilter(held_keys_.get());
   }
-  opened_names_.push_back(dialog.name);
   auto* window = new DialogWindow(*this, dialog, ParentFor(dialog.owner));
   windows_[dialog.window] = window;
-  if (open_hook_) open_hook_(windows_.size());
-  for (auto it = pending_steps_.begin(); it != pending_steps_.end(); ++it) {
-    if (EqualsIgnoringCase(it->first, dialog.name)) {
-      window->steps = std::move(it->second);
-      pending_steps_.erase(it);
-      break;
-    }
-  }
+  OpenDialogsChanged(windows_.size());
+  window->steps = StepsOnOpening(dialog);
 }
 
 void QtView::FieldChanged(Dialog& dialog, int index) {
@@ -109,7 +97,7 @@ void QtView::DialogClosed(Dialog& dialog) {
   windows_.erase(it);
   window->hide();
   window->deleteLater();
-  if (open_hook_) open_hook_(windows_.size());
+  OpenDialogsChanged(windows_.size());
   // The dialog below may have messages that waited while this one ran.
   std::vector<WindowHandle> rest;
   for (const auto& [handle, w] : windows_) rest.push_back(handle);
@@ -173,22 +161,7 @@ void QtView::Drain(WindowHandle handle) {
 
 int QtView::ShowMessage(WindowHandle owner, int type, std::string_view caption,
                         std::string_view text) {
-  const bool second = (type & 0xF00) == kMbDefaultButton2;
-  int answer = kIdOk;
-  if (scripted_) {
-    switch (type & 0xF) {
-      case kMbOkCancel: answer = second ? kIdCancel : kIdOk; break;
-      case 3:
-      case kMbYesNo: answer = second ? kIdNo : kIdYes; break;
-      default: answer = kIdOk;
-    }
-    if (!answers_.empty()) {
-      answer = answers_.front();
-      answers_.pop_front();
-    }
-    messages_.push_back({std::string(caption), std::string(text), type, answer});
-    return answer;
-  }
+  if (scripted()) return RecordMessage(caption, text, type, ScriptedAnswer(type));
   QMessageBox box(ParentFor(owner));
   box.setWindowTitle(Q(caption));
   box.setText(Q(text));
@@ -217,22 +190,17 @@ int QtView::ShowMessage(WindowHandle owner, int type, std::string_view caption,
   QMessageBox::StandardButtons all;
   for (const auto& [b, id] : buttons) all |= b;
   box.setStandardButtons(all);
+  const bool second = (type & 0xF00) == kMbDefaultButton2;
   box.setDefaultButton(buttons[second && buttons.size() > 1 ? 1 : 0].first);
   const auto pressed = static_cast<QMessageBox::StandardButton>(box.exec());
-  answer = buttons.back().second == kIdCancel ? kIdCancel : buttons[0].second;
+  int answer = buttons.back().second == kIdCancel ? kIdCancel : buttons[0].second;
   for (const auto& [b, id] : buttons)
     if (b == pressed) answer = id;
-  messages_.push_back({std::string(caption), std::string(text), type, answer});
-  return answer;
+  return RecordMessage(caption, text, type, answer);
 }
 
 std::optional<std::string> QtView::ChooseFile(WindowHandle owner, const FileRequest& request) {
-  if (scripted_) {
-    if (files_.empty()) return std::nullopt;
-    auto path = std::move(files_.front());
-    files_.pop_front();
-    return path;
-  }
+  if (scripted()) return ScriptedFile();
   // "Description|*.x|Other|*.*" → "Description (*.x);;Other (*.*)"
   QStringList filters;
   const QStringList parts = Q(request.filter).split('|');
@@ -286,7 +254,7 @@ bool QtView::PrintDialog(Dialog& dialog) {
   const QImage image = it->second->grab().toImage();
   QPrinter printer(QPrinter::HighResolution);
   const bool ask = StoreGetString(dialog.app_store, "ShowPrintDialog").value_or("0") == "1";
-  if (QPrinterInfo::availablePrinters().isEmpty() || scripted_) {
+  if (QPrinterInfo::availablePrinters().isEmpty() || scripted()) {
     // No printer: the picture goes to a PDF file the user names.
     FileRequest request;
     request.save = true;
@@ -308,7 +276,7 @@ bool QtView::PrintDialog(Dialog& dialog) {
   if (size.width() > image.width() * 6) size = image.size() * 6;
   painter.drawImage(QRect(QPoint(0, 0), size), image);
   painter.end();
-  ++prints_;
+  Printed();
   return true;
 }
 

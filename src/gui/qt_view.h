@@ -12,7 +12,6 @@
 // opens (with a GuiUser that presses the real widgets), and message boxes and file dialogs are
 // answered from a script instead of waiting for a person.
 
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -23,6 +22,7 @@
 #include "app/dialog_tour.h"
 #include "engine/dialog_engine.h"
 #include "engine/view.h"
+#include "engine/view_script.h"
 
 class QImage;
 class QObject;
@@ -64,34 +64,11 @@ class GuiUser : public TourUser {
   DialogWindow& window_;
 };
 
-struct GuiMessage {
-  std::string caption;
-  std::string text;
-  int type = 0;
-  int answer = 0;
-};
-
-class QtView : public View {
+class QtView : public View, public ViewScript<GuiUser> {
  public:
-  using Steps = std::function<void(GuiUser&)>;
-
   QtView();
   ~QtView() override;
 
-  // --- Driving the view (tests, the screenshot tour) ---
-  // The next dialog of this name (any case) runs these steps once it is on screen.
-  void WhenDialogOpens(std::string name, Steps steps);
-  // Message boxes are answered without being shown: the next queued answer, else the box's
-  // default button. File dialogs take the next queued path (nullopt or none: cancelled).
-  void SetScripted(bool scripted) { scripted_ = scripted; }
-  bool scripted() const { return scripted_; }
-  void AnswerNextMessage(int answer) { answers_.push_back(answer); }
-  void ChooseFileNext(std::optional<std::string> path) { files_.push_back(std::move(path)); }
-  const std::vector<GuiMessage>& messages() const { return messages_; }
-  const std::vector<std::string>& opened_names() const { return opened_names_; }
-  int prints() const { return prints_; }
-  // Called with the number of dialogs on screen whenever one opens or closes.
-  void SetOpenDialogsHook(std::function<void(std::size_t)> hook) { open_hook_ = std::move(hook); }
   // Every dialog open now, innermost last.
   std::vector<DialogWindow*> OpenWindows() const;
 
@@ -121,14 +98,6 @@ class QtView : public View {
   QWidget* ParentFor(WindowHandle owner) const;
 
   std::map<WindowHandle, DialogWindow*> windows_;
-  std::vector<std::pair<std::string, Steps>> pending_steps_;
-  bool scripted_ = false;
-  std::deque<int> answers_;
-  std::deque<std::optional<std::string>> files_;
-  std::vector<GuiMessage> messages_;
-  std::vector<std::string> opened_names_;
-  int prints_ = 0;
-  std::function<void(std::size_t)> open_hook_;
   std::shared_ptr<bool> alive_;
   std::unique_ptr<QObject> held_keys_;  // HeldEnterFilter, on the application
 };

@@ -11,7 +11,6 @@
 
 #include "app/custom_fields.h"
 #include "app/module_ops.h"
-#include "engine/headless_view.h"
 #include "store/item_store.h"
 #include "support/ascii.h"
 
@@ -1195,10 +1194,6 @@ WinView::~WinView() {
   if (g_view == this) g_view = nullptr;
 }
 
-void WinView::WhenDialogOpens(std::string name, Steps steps) {
-  pending_steps_.emplace_back(std::move(name), std::move(steps));
-}
-
 void* WinView::OwnerFor(WindowHandle owner) const {
   for (WindowHandle w = owner; w; w = GetParentWindow(w)) {
     auto it = windows_.find(w);
@@ -1211,15 +1206,9 @@ void WinView::DialogOpened(Dialog& dialog) {
   static HICON big = AppIcon(32), small = AppIcon(16);
   auto window = std::make_unique<WinDialog>(*this, dialog,
                                             static_cast<HWND>(OwnerFor(dialog.owner)), big, small);
-  for (auto it = pending_steps_.begin(); it != pending_steps_.end(); ++it) {
-    if (EqualsIgnoringCase(it->first, dialog.name)) {
-      window->steps = std::move(it->second);
-      pending_steps_.erase(it);
-      break;
-    }
-  }
+  window->steps = StepsOnOpening(dialog);
   windows_[dialog.window] = std::move(window);
-  if (open_hook_) open_hook_(windows_.size());
+  OpenDialogsChanged(windows_.size());
 }
 
 void WinView::FieldChanged(Dialog& dialog, int index) {
@@ -1243,7 +1232,7 @@ void WinView::DialogClosed(Dialog& dialog) {
     SetActiveWindow(owner);
   }
   window.reset();
-  if (open_hook_) open_hook_(windows_.size());
+  OpenDialogsChanged(windows_.size());
   // The dialog below may have messages that waited while this one ran.
   for (const auto& [handle, w] : windows_) PostMessageW(g_calls, kMsgDrain, handle, 0);
 }
@@ -1319,28 +1308,15 @@ void WinView::RunSteps(WindowHandle handle) {
 
 int WinView::ShowMessage(WindowHandle owner, int type, std::string_view caption,
                          std::string_view text) {
-  int answer = DefaultMessageAnswer(type);
-  if (scripted_) {
-    if (!answers_.empty()) {
-      answer = answers_.front();
-      answers_.pop_front();
-    }
-  } else {
-    // The types and results of the scripts are those of MessageBox.
-    answer = MessageBoxW(static_cast<HWND>(OwnerFor(owner)), Wide(text).c_str(),
-                         Wide(caption).c_str(), static_cast<UINT>(type));
-  }
-  messages_.push_back({std::string(caption), std::string(text), type, answer});
-  return answer;
+  if (scripted()) return RecordMessage(caption, text, type, ScriptedAnswer(type));
+  // The types and results of the scripts are those of MessageBox.
+  return RecordMessage(caption, text, type,
+                       MessageBoxW(static_cast<HWND>(OwnerFor(owner)), Wide(text).c_str(),
+                                   Wide(caption).c_str(), static_cast<UINT>(type)));
 }
 
 std::optional<std::string> WinView::ChooseFile(WindowHandle owner, const FileRequest& request) {
-  if (scripted_) {
-    if (files_.empty()) return std::nullopt;
-    auto path = std::move(files_.front());
-    files_.pop_front();
-    return path;
-  }
+  if (scripted()) return ScriptedFile();
   // "Description|*.x|Other|*.*" → "Description\0*.x\0Other\0*.*\0\0"
   std::wstring filter = Wide(request.filter);
   for (auto& ch : filter)
@@ -1417,8 +1393,8 @@ bool WinView::PrintDialog(Dialog& dialog) {
   if (it == windows_.end()) return false;
   const FieldPicture image = CaptureWindow(it->second->hwnd());
   if (image.pixels.empty()) return false;
-  if (scripted_) {
-    ++prints_;
+  if (scripted()) {
+    Printed();
     return true;
   }
   const bool ask = StoreGetString(dialog.app_store, "ShowPrintDialog").value_or("0") == "1";
@@ -1457,7 +1433,7 @@ bool WinView::PrintDialog(Dialog& dialog) {
   DeleteDC(dc);
   if (pd.hDevMode) GlobalFree(pd.hDevMode);
   if (pd.hDevNames) GlobalFree(pd.hDevNames);
-  if (ok) ++prints_;
+  if (ok) Printed();
   return ok;
 }
 

@@ -13,7 +13,6 @@
 // named dialog opens, with a WinUser that works the real controls; message boxes and file
 // dialogs are answered from a script.
 
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -24,6 +23,7 @@
 #include "app/dialog_tour.h"
 #include "engine/dialog_engine.h"
 #include "engine/view.h"
+#include "engine/view_script.h"
 
 namespace r7k {
 
@@ -58,28 +58,10 @@ class WinUser : public TourUser {
   WinDialog& window_;
 };
 
-struct WinMessage {
-  std::string caption;
-  std::string text;
-  int type = 0;
-  int answer = 0;
-};
-
-class WinView : public View {
+class WinView : public View, public ViewScript<WinUser> {
  public:
-  using Steps = std::function<void(WinUser&)>;
-
   WinView();
   ~WinView() override;
-
-  void WhenDialogOpens(std::string name, Steps steps);
-  void SetScripted(bool scripted) { scripted_ = scripted; }
-  bool scripted() const { return scripted_; }
-  void AnswerNextMessage(int answer) { answers_.push_back(answer); }
-  void ChooseFileNext(std::optional<std::string> path) { files_.push_back(std::move(path)); }
-  const std::vector<WinMessage>& messages() const { return messages_; }
-  int prints() const { return prints_; }
-  void SetOpenDialogsHook(std::function<void(std::size_t)> hook) { open_hook_ = std::move(hook); }
 
   void DialogOpened(Dialog& dialog) override;
   void FieldChanged(Dialog& dialog, int index) override;
@@ -108,13 +90,6 @@ class WinView : public View {
   void* OwnerFor(WindowHandle owner) const;  // HWND
 
   std::map<WindowHandle, std::unique_ptr<WinDialog>> windows_;
-  std::vector<std::pair<std::string, Steps>> pending_steps_;
-  bool scripted_ = false;
-  std::deque<int> answers_;
-  std::deque<std::optional<std::string>> files_;
-  std::vector<WinMessage> messages_;
-  int prints_ = 0;
-  std::function<void(std::size_t)> open_hook_;
 };
 
 // Runs the call on the GUI thread (the one that made the first WinView) from any thread.
