@@ -491,7 +491,16 @@ class WinDialog {
         }
         if (header->code == TTN_GETDISPINFOW) {
           auto* info = reinterpret_cast<NMTTDISPINFOW*>(lparam);
-          auto it = tips_.find(reinterpret_cast<HWND>(header->idFrom));
+          HWND w = reinterpret_cast<HWND>(header->idFrom);
+          if (header->idFrom >= kPlaceTipBase) {
+            // A place speaks only for a greyed control that shows (a live one has its own tip).
+            const std::size_t place = header->idFrom - kPlaceTipBase;
+            w = place < places_.size() && IsWindowVisible(places_[place]) &&
+                        !IsWindowEnabled(places_[place])
+                    ? places_[place]
+                    : nullptr;
+          }
+          auto it = tips_.find(w);
           info->lpszText = const_cast<wchar_t*>(it == tips_.end() ? L"" : it->second.c_str());
           return 0;
         }
@@ -634,6 +643,7 @@ class WinDialog {
   void BuildRange(std::size_t from, std::size_t to, HWND parent,
                   const std::map<const ControlDef*, Field*>& field_of);
   HWND BuildControl(const ControlDef& c, HWND parent, Field* f);
+  void AddTips(HWND w, HWND parent);
   void AddProgress();
   void UpdateField(Field& f);
   void DrawButton(const DRAWITEMSTRUCT& item);
@@ -665,6 +675,10 @@ class WinDialog {
   std::map<int, std::size_t> by_field_;  // field index → control
   std::map<int, HWND> labels_by_id_;
   std::map<HWND, std::wstring> tips_;
+  // The controls whose places in their parents have tips; a place's tool id is
+  // kPlaceTipBase + its index (above every window handle, which fits in 32 bits).
+  static constexpr UINT_PTR kPlaceTipBase = UINT_PTR{1} << 40;
+  std::vector<HWND> places_;
   std::map<int, std::vector<std::string>> lines_shown_;
   std::map<int, bool> dirty_;
   std::map<int, Picture> pictures_;
@@ -950,18 +964,29 @@ HWND WinDialog::BuildControl(const ControlDef& c, HWND parent, Field* f) {
     }
   }
   if (const std::string* tip = c.Attr(kAttrTooltip)) tips_[w] = Wide(*tip);
-  if (f || c.Attr(kAttrTooltip)) {
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = parent;
-    tool.uId = reinterpret_cast<UINT_PTR>(w);
-    tool.lpszText = LPSTR_TEXTCALLBACKW;
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
+  if (f || c.Attr(kAttrTooltip)) AddTips(w, parent);
   controls_.push_back({w, &c, f});
   if (f) by_field_[f->index] = controls_.size() - 1;
   return w;
+}
+
+// The control's tip, shown from the control itself while it takes the mouse, and from its place
+// in the parent: a greyed control gets no mouse messages (the parent does), and its tip is the
+// one that says why it is greyed.
+void WinDialog::AddTips(HWND w, HWND parent) {
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = parent;
+  tool.uId = reinterpret_cast<UINT_PTR>(w);
+  tool.lpszText = LPSTR_TEXTCALLBACKW;
+  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  tool.uFlags = TTF_SUBCLASS;
+  tool.uId = kPlaceTipBase + places_.size();
+  GetWindowRect(w, &tool.rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&tool.rect), 2);
+  places_.push_back(w);
+  SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 // Below the status line of the main dialog: the running operation's progress, a Stop button
@@ -978,15 +1003,7 @@ void WinDialog::AddProgress() {
   // The bar's text ("Read Module: 1024 of 524288 bytes") is drawn on the bar, as the Qt view's.
   SetWindowSubclass(progress_, ProgressSubclass, 1, reinterpret_cast<DWORD_PTR>(this));
   tips_[stop_] = L"Stop the running module operation";
-  for (HWND w : {stop_, progress_}) {
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = hwnd_;
-    tool.uId = reinterpret_cast<UINT_PTR>(w);
-    tool.lpszText = LPSTR_TEXTCALLBACKW;
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-  }
+  for (HWND w : {stop_, progress_}) AddTips(w, hwnd_);
   ShowWindow(progress_, SW_HIDE);
   ShowWindow(stop_, SW_HIDE);
 }
