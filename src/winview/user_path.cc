@@ -104,6 +104,15 @@ class Path {
     Check(user.WaitUntil([&] { return user.Progress() > 0; }, 30000),
           "the write shows its progress");
     Check(user.WaitUntil([&] { return user.Progress() < 0; }, 300000), "the write ends");
+
+    // Without a module Upload is greyed, and a greyed control gets no mouse messages of its
+    // own: the tip that says why must show all the same.
+    user.Set("CurrentVirtualModule", "");
+    const bool greyed = !user.Enabled("ReadModule");
+    const auto tip = user.TipOf("ReadModule");
+    Check(greyed && tip && tip->rfind("Choose a virtual module first", 0) == 0,
+          std::string(greyed ? "the greyed" : "(not greyed)") +
+              " Upload says why when the mouse rests on it: " + tip.value_or("(no tip)"));
     user.Close();
   }
 

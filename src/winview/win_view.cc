@@ -312,6 +312,11 @@ class WinDialog {
     auto it = by_field_.find(field_index);
     return it == by_field_.end() ? nullptr : controls_[it->second].hwnd;
   }
+  // The tip on screen now, if one shows.
+  std::optional<std::wstring> TipShown() const {
+    if (!IsWindowVisible(tooltip_)) return std::nullopt;
+    return tip_served_;
+  }
 
   void Update(int index) {
     if (index < 0) {
@@ -502,6 +507,7 @@ class WinDialog {
           }
           auto it = tips_.find(w);
           info->lpszText = const_cast<wchar_t*>(it == tips_.end() ? L"" : it->second.c_str());
+          tip_served_ = info->lpszText;
           return 0;
         }
         return 0;
@@ -679,6 +685,7 @@ class WinDialog {
   // kPlaceTipBase + its index (above every window handle, which fits in 32 bits).
   static constexpr UINT_PTR kPlaceTipBase = UINT_PTR{1} << 40;
   std::vector<HWND> places_;
+  std::wstring tip_served_;
   std::map<int, std::vector<std::string>> lines_shown_;
   std::map<int, bool> dirty_;
   std::map<int, Picture> pictures_;
@@ -1198,6 +1205,22 @@ bool WinUser::Enabled(std::string_view name) {
   Field* f = dialog().FindField(name);
   HWND w = f ? window_.ControlOf(f->index) : nullptr;
   return w && IsWindowEnabled(w);
+}
+
+std::optional<std::string> WinUser::TipOf(std::string_view name) {
+  Field* f = dialog().FindField(name);
+  HWND w = f ? window_.ControlOf(f->index) : nullptr;
+  if (!w) return std::nullopt;
+  RECT r;
+  GetWindowRect(w, &r);
+  // From outside the control onto its middle, as a hand moves the mouse.
+  SetCursorPos(r.left - 20, r.top - 20);
+  view_.PumpOnce();
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  std::optional<std::wstring> tip;
+  WaitUntil([&] { return (tip = window_.TipShown()).has_value(); }, 5000);
+  if (!tip) return std::nullopt;
+  return Narrow(tip->c_str(), -1);
 }
 
 // --- WinView -----------------------------------------------------------------------------------

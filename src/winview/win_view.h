@@ -49,6 +49,8 @@ class WinUser : public TourUser {
   // What the control shows (an edit's or label's text, the list's rows joined by "\n").
   std::string Shown(std::string_view field);
   bool Enabled(std::string_view field);
+  // The tip that shows when the mouse rests on the field (nullopt: none shows).
+  std::optional<std::string> TipOf(std::string_view field);
   // The main dialog's progress: -1 while none shows, else how far in thousandths.
   int Progress();
   bool PressStop();
